@@ -1,0 +1,54 @@
+# Entry points for people and CI. Everything builds through the CMake presets.
+#   make demo    build, then run vexmor on its bundled sample part
+#   make test    build with the sanitizers, then run every test
+#   make bench   build optimised, then run the benchmarks
+#   make format  reformat the sources; make format-check fails on any drift
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format
+FORMAT_FILES = $(shell git ls-files '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
+
+.PHONY: all deps build demo test bench format format-check clean
+
+all: build
+
+# Installs what is missing from Debian's archive when run as root; otherwise only reports it.
+deps:
+	@missing=""; for p in $(DEBIAN_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    (apt-get install -y --no-install-recommends $$missing || \
+	     (apt-get update && apt-get install -y --no-install-recommends $$missing)) >/dev/null; \
+	  else \
+	    echo "Missing Debian packages:$$missing (run 'sudo make deps')"; exit 1; \
+	  fi; \
+	fi
+
+build: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+demo: build
+	./build/release/tools/vexmor
+
+test: deps
+	cmake --preset test >/dev/null
+	cmake --build --preset test -j $(JOBS)
+	ctest --preset test
+
+bench: deps
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench -j $(JOBS)
+	./build/bench/bench/vexmor_bench
+
+format:
+	clang-format -i $(FORMAT_FILES)
+
+format-check:
+	clang-format --dry-run --Werror $(FORMAT_FILES)
+
+clean:
+	rm -rf build

@@ -1,0 +1,44 @@
+// The alternating digital tree (ADT) over face boxes. Each face box is stored as a point in
+// six dimensions (xmin, ymin, zmin, xmax, ymax, zmax); the six-dimensional domain is bisected
+// one coordinate per level, cycling through the six.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vexmor {
+
+struct SMesh;
+
+struct AdtNode {
+  AdtNode* low = nullptr;   // keys not above this level's split value
+  AdtNode* high = nullptr;  // keys above it
+  float box[6] = {0, 0, 0, 0, 0, 0};  // face box, rounded to nearest single precision
+  uint8_t depth = 0;        // level, root 0; eight bits, so it wraps from 255 to 0
+  int32_t faceIndex = 0;
+  int32_t facePos = 0;
+};
+
+struct AdtTree {
+  std::vector<AdtNode> nodes;  // all slots, allocated once at build time
+  AdtNode* root = nullptr;
+  int32_t capacity = 0;        // number of slots in nodes
+  int32_t count = 0;           // slots used
+  int32_t maxDepth = 0;        // largest depth of any node, set after the build
+  double domainLow[6] = {0, 0, 0, 0, 0, 0};   // bbox min x, y, z twice
+  double domainHigh[6] = {0, 0, 0, 0, 0, 0};  // bbox max x, y, z twice
+};
+
+// Builds mesh.adt over the boxes of all faces unless it exists; computes bbox first if needed.
+void BuildAdtTree(SMesh& mesh);
+
+// Inserts a face box (six doubles) into the tree; returns the depth at which it was attached,
+// as a full integer (0 for the root) although the stored depth wraps at 256. Does nothing and
+// returns -1 when every slot is used.
+int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t facePos);
+
+// Raises tree.maxDepth to the largest stored depth in the subtree of node; returns maxDepth.
+int32_t AdtMaxDepth(AdtTree& tree, const AdtNode* node);
+
+}  // namespace vexmor

@@ -1,0 +1,145 @@
+#include "topology/edge_hash.h"
+
+#include <new>
+
+#include "mesh/trace.h"
+
+namespace vexmor {
+namespace {
+
+// Symmetric in its arguments: the smaller node (as a signed number) is weighted by 23.
+uint32_t HashPair(int32_t a, int32_t b) {
+  const int32_t lo = a < b ? a : b;
+  const int32_t hi = a < b ? b : a;
+  return 23u * static_cast<uint32_t>(lo) + static_cast<uint32_t>(hi);
+}
+
+// Double hashing over a power-of-two table: the odd step visits every bucket.
+struct ProbeSequence {
+  uint32_t bucket;
+  uint32_t step;
+  uint32_t mask;
+  ProbeSequence(uint32_t hash, uint32_t bucketCount)
+      : bucket(hash & (bucketCount - 1)),
+        step((hash % (bucketCount - 1)) | 1u),
+        mask(bucketCount - 1) {}
+  void Next() { bucket = (bucket + step) & mask; }
+};
+
+bool HasPair(const Edge& e, int32_t a, int32_t b) {
+  return (e.node1 == a && e.node2 == b) || (e.node1 == b && e.node2 == a);
+}
+
+}  // namespace
+
+EdgeHash::EdgeHash(uint32_t initialCapacity) {
+  try {
+    records_.reserve(initialCapacity);
+    records_.assign(initialCapacity, nullptr);
+  } catch (const std::bad_alloc&) {
+    recordCapacity_ = 0;
+    recordCount_ = 0;
+    throw kFirstAllocationFailed;
+  }
+  recordCapacity_ = initialCapacity;
+}
+
+int32_t EdgeHash::Find(int32_t a, int32_t b) const {
+  if (bucketCount_ == 0) return 0;
+  ProbeSequence probe(HashPair(a, b), bucketCount_);
+  for (uint64_t k = 0; k <= bucketCount_; ++k, probe.Next()) {
+    const uint32_t number = buckets_[probe.bucket];
+    if (number == 0) return 0;
+    if (HasPair(*records_[number - 1], a, b)) return static_cast<int32_t>(number);
+  }
+  return 0;
+}
+
+int32_t EdgeHash::Insert(const Edge& record) {
+  if (bucketCount_ == 0) Grow();
+  ProbeSequence probe(HashPair(record.node1, record.node2), bucketCount_);
+  // The load never exceeds 0.8, so the sequence meets an empty bucket.
+  while (buckets_[probe.bucket] != 0) {
+    const uint32_t number = buckets_[probe.bucket];
+    if (HasPair(*records_[number - 1], record.node1, record.node2)) {
+      return static_cast<int32_t>(number);
+    }
+    probe.Next();
+  }
+  storage_.push_back(record);
+  AppendRecord(&storage_.back());
+  ++recordCount_;
+  buckets_[probe.bucket] = static_cast<uint32_t>(recordCount_);
+  if (static_cast<double>(recordCount_) > 0.8 * static_cast<double>(bucketCount_)) Grow();
+  return recordCount_;
+}
+
+void EdgeHash::AppendRecord(Edge* record) {
+  if (static_cast<uint32_t>(recordCount_) == recordCapacity_) {
+    const uint32_t capacity =
+        recordCapacity_ == 0 ? 1 : recordCapacity_ + (recordCapacity_ + 1) / 2;
+    try {
+      records_.reserve(capacity);
+      records_.resize(capacity, nullptr);
+    } catch (const std::bad_alloc&) {
+      Clear();
+      throw kEnlargementFailed;
+    }
+    recordCapacity_ = capacity;
+  }
+  records_[static_cast<size_t>(recordCount_)] = record;
+}
+
+void EdgeHash::Grow() {
+  const bool hadBuckets = bucketCount_ != 0;
+  uint32_t count = bucketCount_ * 2;
+  if (!hadBuckets) {
+    count = 32768;
+    if (recordCount_ > 0) PrintLine("Oops. Inserting without existing hash table");
+  }
+  try {
+    buckets_.assign(count, 0u);
+  } catch (const std::bad_alloc&) {
+    throw hadBuckets ? kEnlargementFailed : kFirstAllocationFailed;
+  }
+  bucketCount_ = count;
+  for (int32_t i = 0; i < recordCount_; ++i) {
+    const Edge& e = *records_[static_cast<size_t>(i)];
+    ProbeSequence probe(HashPair(e.node1, e.node2), bucketCount_);
+    while (buckets_[probe.bucket] != 0) probe.Next();
+    buckets_[probe.bucket] = static_cast<uint32_t>(i + 1);
+  }
+}
+
+void EdgeHash::Reset(uint32_t size) {
+  if (size != bucketCount_) {
+    uint32_t count = 256;
+    while (count < 2 * static_cast<uint64_t>(size) && count < (1u << 31)) count *= 2;
+    try {
+      buckets_.assign(count, 0u);
+    } catch (const std::bad_alloc&) {
+      throw kEnlargementFailed;
+    }
+    bucketCount_ = count;
+  } else {
+    buckets_.assign(bucketCount_, 0u);
+  }
+  Clear();
+}
+
+void EdgeHash::Clear() {
+  storage_.clear();
+  records_.clear();
+  records_.shrink_to_fit();
+  recordCount_ = 0;
+  recordCapacity_ = 0;
+}
+
+void EdgeHash::Release() {
+  Clear();
+  buckets_.clear();
+  buckets_.shrink_to_fit();
+  bucketCount_ = 0;
+}
+
+}  // namespace vexmor

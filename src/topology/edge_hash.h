@@ -1,0 +1,59 @@
+// Open-addressing hash table of edge records, keyed by the unordered node pair. Its record
+// array, in insertion order, is also the mesh's edge list: edge number k (from 1) is record
+// k - 1, and numbers never change while the table lives.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "topology/edge.h"
+
+namespace vexmor {
+
+class EdgeHash {
+ public:
+  // Exceptions raised on memory exhaustion, as plain integers.
+  static constexpr int kFirstAllocationFailed = 1000;
+  static constexpr int kEnlargementFailed = 1001;
+
+  // A table with a record array of initialCapacity slots, no edges and no buckets.
+  explicit EdgeHash(uint32_t initialCapacity = 100);
+  EdgeHash(const EdgeHash&) = delete;
+  EdgeHash& operator=(const EdgeHash&) = delete;
+
+  // Number of the edge joining a and b in either order, or 0. A table without buckets finds
+  // nothing.
+  int32_t Find(int32_t a, int32_t b) const;
+  // Stores a copy of the record unless its node pair is present; returns the edge's number.
+  int32_t Insert(const Edge& record);
+  // Sizes the buckets for `size` expected edges, empties them and destroys every record.
+  void Reset(uint32_t size);
+  // Destroys every record and releases the record array (capacity 0).
+  void Clear();
+  // Releases everything the table owns.
+  void Release();
+
+  int32_t RecordCount() const { return recordCount_; }
+  uint32_t RecordCapacity() const { return recordCapacity_; }
+  uint32_t BucketCount() const { return bucketCount_; }
+  // Edge number k (from 1) is Record(k - 1).
+  Edge& Record(int32_t i) { return *records_[static_cast<size_t>(i)]; }
+  const Edge& Record(int32_t i) const { return *records_[static_cast<size_t>(i)]; }
+
+ private:
+  void Grow();
+  void AppendRecord(Edge* record);
+
+  uint32_t recordCapacity_ = 0;
+  int32_t recordCount_ = 0;
+  std::vector<Edge*> records_;  // insertion order; holds recordCapacity_ slots
+  uint32_t bucketCount_ = 0;    // 0, or a power of two >= 256
+  std::vector<uint32_t> buckets_;  // 0 = empty, k > 0 = record number k
+  // Records live in a deque so that their addresses never change as more are added: pointers
+  // held during a walk stay valid while further edges are inserted.
+  std::deque<Edge> storage_;
+};
+
+}  // namespace vexmor
