@@ -131,9 +131,9 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Draft_Angle(int32_t nbNodes, int32_t szelem,
  */
 VEXMOR_API int32_t VEXMOR_CALL VX_Edge_Diedral_Angle(int32_t nbNodes, int32_t szelem,
                                                      const int32_t* connectivity,
-                                                     const double* coordinates,
-                                                     uint32_t* nbEdges, int32_t* edgeNodes,
-                                                     double* edgeAngles, uint32_t signedMode);
+                                                     const double* coordinates, uint32_t* nbEdges,
+                                                     int32_t* edgeNodes, double* edgeAngles,
+                                                     uint32_t signedMode);
 
 /*
  * Distance from every node to the surface formed by the faces, in the NORMALISED frame
@@ -181,8 +181,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSCP(int32_t nbNodes, in
 VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSR(int32_t nbNodes, int32_t szelem,
                                                             const int32_t* connectivity,
                                                             const double* coordinates,
-                                                            double* faceThickness,
-                                                            uint8_t outside);
+                                                            double* faceThickness, uint8_t outside);
 
 /*
  * Thickness gradient per caller face, a pure number: the mean, over the faces sharing at least

@@ -30,9 +30,9 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Draft_Angle(int32_t nbNodes, int32_t szelem,
 
 VEXMOR_API int32_t VEXMOR_CALL VX_Edge_Diedral_Angle(int32_t nbNodes, int32_t szelem,
                                                      const int32_t* connectivity,
-                                                     const double* coordinates,
-                                                     uint32_t* nbEdges, int32_t* edgeNodes,
-                                                     double* edgeAngles, uint32_t signedMode) {
+                                                     const double* coordinates, uint32_t* nbEdges,
+                                                     int32_t* edgeNodes, double* edgeAngles,
+                                                     uint32_t signedMode) {
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || nbEdges == nullptr ||
       (szelem > 0 && (edgeNodes == nullptr || edgeAngles == nullptr))) {

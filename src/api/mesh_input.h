@@ -12,7 +12,7 @@ namespace vexmor::api {
 struct MeshInput {
   int32_t nbNodes = 0;
   int32_t szelem = 0;
-  std::span<const double> coordinates;   // 3 * nbNodes values
+  std::span<const double> coordinates;    // 3 * nbNodes values
   std::span<const int32_t> connectivity;  // szelem values
   int32_t nbFaces = 0;                    // caller faces, count entries <= 0 included
 };

@@ -12,10 +12,10 @@ namespace vexmor {
 struct SMesh;
 
 struct AdtNode {
-  AdtNode* low = nullptr;   // keys not above this level's split value
-  AdtNode* high = nullptr;  // keys above it
+  AdtNode* low = nullptr;             // keys not above this level's split value
+  AdtNode* high = nullptr;            // keys above it
   float box[6] = {0, 0, 0, 0, 0, 0};  // face box, rounded to nearest single precision
-  uint8_t depth = 0;        // level, root 0; eight bits, so it wraps from 255 to 0
+  uint8_t depth = 0;                  // level, root 0; eight bits, so it wraps from 255 to 0
   int32_t faceIndex = 0;
   int32_t facePos = 0;
 };
@@ -23,9 +23,9 @@ struct AdtNode {
 struct AdtTree {
   std::vector<AdtNode> nodes;  // all slots, allocated once at build time
   AdtNode* root = nullptr;
-  int32_t capacity = 0;        // number of slots in nodes
-  int32_t count = 0;           // slots used
-  int32_t maxDepth = 0;        // largest depth of any node, set after the build
+  int32_t capacity = 0;                       // number of slots in nodes
+  int32_t count = 0;                          // slots used
+  int32_t maxDepth = 0;                       // largest depth of any node, set after the build
   double domainLow[6] = {0, 0, 0, 0, 0, 0};   // bbox min x, y, z twice
   double domainHigh[6] = {0, 0, 0, 0, 0, 0};  // bbox max x, y, z twice
 };

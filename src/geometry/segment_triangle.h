@@ -61,8 +61,8 @@ inline bool PointInTriangle(const double* a, const double* b, const double* c, c
 // True when p lies within tol (compared with the squared distance) of the triangle's plane.
 // A triangle too thin to have a plane is replaced by its line A-C or A-B, and one whose three
 // vertices coincide by its vertex A.
-inline bool PointOnTrianglePlane(const double* a, const double* b, const double* c,
-                                 const double* p, double tol) {
+inline bool PointOnTrianglePlane(const double* a, const double* b, const double* c, const double* p,
+                                 double tol) {
   const Vec3 A = Vec3::Load(a), B = Vec3::Load(b), C = Vec3::Load(c), P = Vec3::Load(p);
   const Vec3 m = Cross(C - A, B - A);
   const double mm = SquaredLength(m);

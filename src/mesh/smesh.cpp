@@ -28,7 +28,9 @@ SMesh::SMesh(uint8_t outsideFlag, int32_t nodes, int32_t entries,
   mode = variant;
 }
 
-SMesh::~SMesh() { Release(); }
+SMesh::~SMesh() {
+  Release();
+}
 
 void SMesh::CopyAndNormaliseCoordinates(std::span<const double> coordinates) {
   coords.assign(coordinates.begin(), coordinates.end());
@@ -45,7 +47,8 @@ void SMesh::CopyAndNormaliseCoordinates(std::span<const double> coordinates) {
   // from such nodes keeps scale 1 rather than dividing by zero.
   if (extent > 0.0) scale = kFrameSize / extent;
   for (size_t i = 0; i + 2 < coords.size(); i += 3) {
-    for (size_t k = 0; k < 3; ++k) coords[i + k] = (coords[i + k] - lo[k]) * scale;
+    for (size_t k = 0; k < 3; ++k)
+      coords[i + k] = (coords[i + k] - lo[k]) * scale;
   }
   for (size_t k = 0; k < 3; ++k) {
     inputBox[k] = lo[k];

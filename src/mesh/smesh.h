@@ -49,20 +49,20 @@ struct SMesh {
   uint32_t dim = 3;
   std::unique_ptr<AdtTree> adt;
   uint8_t bboxDone = 0;
-  std::vector<double> coords;      // normalised coordinates, 3 per node
+  std::vector<double> coords;  // normalised coordinates, 3 per node
   int32_t nbNodes = 0;
-  std::vector<int32_t> elem;       // count-prefixed connectivity in use
-  std::vector<int32_t> origElem;   // the caller's connectivity, kept when quads were split
-  std::vector<int32_t> triFace;    // per triangle of elem, the caller face it came from
+  std::vector<int32_t> elem;      // count-prefixed connectivity in use
+  std::vector<int32_t> origElem;  // the caller's connectivity, kept when quads were split
+  std::vector<int32_t> triFace;   // per triangle of elem, the caller face it came from
   int32_t szelem = 0;
   int32_t nbFaces = 0;
-  int32_t nbOrigFaces = 0;         // caller faces before splitting; 0 when nothing was split
-  uint32_t mode = 0;               // analysis variant chosen by the entry point
-  double halfDiag = 0.0;           // half the diagonal of bbox
-  double scale = 1.0;              // normalised length = (caller length) * scale
-  uint8_t outside = 0;             // analyse the space between the part and an enclosing box
-  uint8_t quadsSplit = 0;          // quadrilaterals were split into triangles
-  EdgeHash edgeHash;               // edge records; its record array is the edge list
+  int32_t nbOrigFaces = 0;  // caller faces before splitting; 0 when nothing was split
+  uint32_t mode = 0;        // analysis variant chosen by the entry point
+  double halfDiag = 0.0;    // half the diagonal of bbox
+  double scale = 1.0;       // normalised length = (caller length) * scale
+  uint8_t outside = 0;      // analyse the space between the part and an enclosing box
+  uint8_t quadsSplit = 0;   // quadrilaterals were split into triangles
+  EdgeHash edgeHash;        // edge records; its record array is the edge list
 
  private:
   void CopyAndNormaliseCoordinates(std::span<const double> coordinates);

@@ -106,7 +106,8 @@ void EdgeHash::Grow() {
   for (int32_t i = 0; i < recordCount_; ++i) {
     const Edge& e = *records_[static_cast<size_t>(i)];
     ProbeSequence probe(HashPair(e.node1, e.node2), bucketCount_);
-    while (buckets_[probe.bucket] != 0) probe.Next();
+    while (buckets_[probe.bucket] != 0)
+      probe.Next();
     buckets_[probe.bucket] = static_cast<uint32_t>(i + 1);
   }
 }
@@ -114,7 +115,8 @@ void EdgeHash::Grow() {
 void EdgeHash::Reset(uint32_t size) {
   if (size != bucketCount_) {
     uint32_t count = 256;
-    while (count < 2 * static_cast<uint64_t>(size) && count < (1u << 31)) count *= 2;
+    while (count < 2 * static_cast<uint64_t>(size) && count < (1u << 31))
+      count *= 2;
     try {
       buckets_.assign(count, 0u);
     } catch (const std::bad_alloc&) {

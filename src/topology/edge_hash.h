@@ -48,8 +48,8 @@ class EdgeHash {
 
   uint32_t recordCapacity_ = 0;
   int32_t recordCount_ = 0;
-  std::vector<Edge*> records_;  // insertion order; holds recordCapacity_ slots
-  uint32_t bucketCount_ = 0;    // 0, or a power of two >= 256
+  std::vector<Edge*> records_;     // insertion order; holds recordCapacity_ slots
+  uint32_t bucketCount_ = 0;       // 0, or a power of two >= 256
   std::vector<uint32_t> buckets_;  // 0 = empty, k > 0 = record number k
   // Records live in a deque so that their addresses never change as more are added: pointers
   // held during a walk stay valid while further edges are inserted.

@@ -10,7 +10,8 @@
 namespace vexmor::test {
 namespace {
 
-std::vector<double> Draft(const TestMesh& m, std::array<double, 3> pull, int32_t* status = nullptr) {
+std::vector<double> Draft(const TestMesh& m, std::array<double, 3> pull,
+                          int32_t* status = nullptr) {
   std::vector<double> values(static_cast<size_t>(m.nbFaces()), -99.0);
   const int32_t s = VX_Draft_Angle(m.nbNodes(), m.szelem(), m.elem.data(), m.coords.data(),
                                    values.data(), pull.data());
@@ -24,13 +25,15 @@ TEST(DraftAngle, CubeFacesLookUpDownOrSideways) {
   const auto values = Draft(Cube(), {0, 0, 5});
   ASSERT_EQ(values.size(), 12u);
   const double expected[12] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, -1, -1};
-  for (size_t f = 0; f < 12; ++f) EXPECT_DOUBLE_EQ(values[f], expected[f]) << "face " << f;
+  for (size_t f = 0; f < 12; ++f)
+    EXPECT_DOUBLE_EQ(values[f], expected[f]) << "face " << f;
 }
 
 TEST(DraftAngle, RegularTetrahedronOnItsBase) {
   const auto values = Draft(Tetrahedron(), {0, 0, 1});
   EXPECT_NEAR(values[0], -1.0, 1e-15);
-  for (size_t f = 1; f < 4; ++f) EXPECT_NEAR(values[f], 1.0 / 3.0, 1e-12) << "face " << f;
+  for (size_t f = 1; f < 4; ++f)
+    EXPECT_NEAR(values[f], 1.0 / 3.0, 1e-12) << "face " << f;
 }
 
 TEST(DraftAngle, ZeroDirectionActsAsX) {
@@ -42,9 +45,11 @@ TEST(DraftAngle, DoesNotDependOnScaleOrPosition) {
   const TestMesh tet = Tetrahedron();
   const std::array<double, 3> pull = {0.3, -0.2, 0.9};
   const auto reference = Draft(tet, pull);
-  for (const TestMesh& moved : {Scaled(tet, 1e-3), Scaled(tet, 250.0), Translated(tet, -40, 7, 1e4)}) {
+  for (const TestMesh& moved :
+       {Scaled(tet, 1e-3), Scaled(tet, 250.0), Translated(tet, -40, 7, 1e4)}) {
     const auto values = Draft(moved, pull);
-    for (size_t f = 0; f < values.size(); ++f) EXPECT_NEAR(values[f], reference[f], 1e-12);
+    for (size_t f = 0; f < values.size(); ++f)
+      EXPECT_NEAR(values[f], reference[f], 1e-12);
   }
 }
 

@@ -12,11 +12,14 @@
 
 namespace {
 
-const std::set<std::string> kExports = {
-    "VX_Diedral_Angle",          "VX_Draft_Angle",
-    "VX_Edge_Diedral_Angle",     "VX_Thickness_Computation_DN2S",
-    "VX_Thickness_Computation_LSCP", "VX_Thickness_Computation_LSR",
-    "VX_Thickness_Gradient",     "VX_Thickness_RayTracing"};
+const std::set<std::string> kExports = {"VX_Diedral_Angle",
+                                        "VX_Draft_Angle",
+                                        "VX_Edge_Diedral_Angle",
+                                        "VX_Thickness_Computation_DN2S",
+                                        "VX_Thickness_Computation_LSCP",
+                                        "VX_Thickness_Computation_LSR",
+                                        "VX_Thickness_Gradient",
+                                        "VX_Thickness_RayTracing"};
 
 TEST(SharedLibrary, LoadsAndResolvesAllEightEntryPoints) {
   void* lib = dlopen(VEXMOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -25,16 +28,16 @@ TEST(SharedLibrary, LoadsAndResolvesAllEightEntryPoints) {
     EXPECT_NE(dlsym(lib, name.c_str()), nullptr) << name;
   }
   // A call through the resolved pointer works like a direct call.
-  using DraftFn = int32_t (*)(int32_t, int32_t, const int32_t*, const double*, double*,
-                              const double*);
+  using DraftFn =
+      int32_t (*)(int32_t, int32_t, const int32_t*, const double*, double*, const double*);
   auto draft = reinterpret_cast<DraftFn>(dlsym(lib, "VX_Draft_Angle"));
   ASSERT_NE(draft, nullptr);
   const auto tet = vexmor::test::Tetrahedron();
   std::vector<double> values(4);
   const double pull[3] = {0, 0, 1};
-  EXPECT_EQ(draft(tet.nbNodes(), tet.szelem(), tet.elem.data(), tet.coords.data(), values.data(),
-                  pull),
-            VX_STATUS_OK);
+  EXPECT_EQ(
+      draft(tet.nbNodes(), tet.szelem(), tet.elem.data(), tet.coords.data(), values.data(), pull),
+      VX_STATUS_OK);
   EXPECT_NEAR(values[0], -1.0, 1e-12);
   EXPECT_EQ(dlsym(lib, "Checking_SMesh"), nullptr);
   dlclose(lib);

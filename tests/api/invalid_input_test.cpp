@@ -78,7 +78,8 @@ std::vector<BrokenMesh> BrokenMeshes() {
   cases.push_back(inf);
 
   auto coincident = From("all nodes coincide", cube);
-  for (size_t i = 0; i < coincident.coords.size(); ++i) coincident.coords[i] = 2.5 + (i % 3);
+  for (size_t i = 0; i < coincident.coords.size(); ++i)
+    coincident.coords[i] = 2.5 + (i % 3);
   cases.push_back(coincident);
 
   auto overflowingExtent = From("node box too large for a double", cube);
@@ -106,9 +107,8 @@ TEST(InvalidInput, EveryEntryPointAnswersThreeAndWritesNothing) {
       EXPECT_TRUE(out.IsUntouched());
       // Compared bit for bit: some cases hold a NaN on purpose.
       ASSERT_EQ(broken.coords.size(), coordsBefore.size());
-      EXPECT_TRUE(coordsBefore.empty() ||
-                  std::memcmp(broken.coords.data(), coordsBefore.data(),
-                              coordsBefore.size() * sizeof(double)) == 0);
+      EXPECT_TRUE(coordsBefore.empty() || std::memcmp(broken.coords.data(), coordsBefore.data(),
+                                                      coordsBefore.size() * sizeof(double)) == 0);
       EXPECT_EQ(broken.elem, elemBefore);
     }
   }
@@ -143,8 +143,10 @@ TEST(InvalidInput, MissingOutputArraysAnswerThree) {
             VX_STATUS_INVALID_INPUT);
 
   EXPECT_EQ(count, 0xDEADu);
-  for (double v : values) EXPECT_EQ(v, kCanary);
-  for (int32_t v : nodes) EXPECT_EQ(v, -777);
+  for (double v : values)
+    EXPECT_EQ(v, kCanary);
+  for (int32_t v : nodes)
+    EXPECT_EQ(v, -777);
 }
 
 }  // namespace

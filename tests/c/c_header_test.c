@@ -6,8 +6,8 @@
 
 int main(void) {
   /* A regular tetrahedron standing on its base, base first. */
-  const double coords[12] = {0, 0, 0, 1, 0, 0, 0.5, 0.8660254037844386, 0,
-                             0.5, 0.28867513459481287, 0.816496580927726};
+  const double coords[12] = {
+      0, 0, 0, 1, 0, 0, 0.5, 0.8660254037844386, 0, 0.5, 0.28867513459481287, 0.816496580927726};
   const int32_t elem[16] = {3, 0, 2, 1, 3, 0, 1, 3, 3, 1, 2, 3, 3, 2, 0, 3};
   const double pull[3] = {0, 0, 2};
   double draft[4] = {0, 0, 0, 0};

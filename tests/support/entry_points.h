@@ -57,23 +57,23 @@ inline std::vector<EntryPoint> AllEntryPoints() {
        }},
       {"VX_Draft_Angle",
        [](const MeshArgs& m, Outputs& o) {
-         return VX_Draft_Angle(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
-                               o.doubles.data(), pull);
+         return VX_Draft_Angle(m.nbNodes, m.szelem, m.connectivity, m.coordinates, o.doubles.data(),
+                               pull);
        }},
       {"VX_Edge_Diedral_Angle",
        [](const MeshArgs& m, Outputs& o) {
-         return VX_Edge_Diedral_Angle(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
-                                      &o.count, o.ints.data(), o.doubles.data(), 0);
+         return VX_Edge_Diedral_Angle(m.nbNodes, m.szelem, m.connectivity, m.coordinates, &o.count,
+                                      o.ints.data(), o.doubles.data(), 0);
        }},
       {"VX_Thickness_Computation_DN2S",
        [](const MeshArgs& m, Outputs& o) {
-         return VX_Thickness_Computation_DN2S(m.nbNodes, m.szelem, m.connectivity,
-                                              m.coordinates, o.doubles.data(), 0);
+         return VX_Thickness_Computation_DN2S(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
+                                              o.doubles.data(), 0);
        }},
       {"VX_Thickness_Computation_LSCP",
        [](const MeshArgs& m, Outputs& o) {
-         return VX_Thickness_Computation_LSCP(m.nbNodes, m.szelem, m.connectivity,
-                                              m.coordinates, o.doubles.data(), 0);
+         return VX_Thickness_Computation_LSCP(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
+                                              o.doubles.data(), 0);
        }},
       {"VX_Thickness_Computation_LSR",
        [](const MeshArgs& m, Outputs& o) {

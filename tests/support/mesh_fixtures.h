@@ -18,7 +18,8 @@ struct TestMesh {
   int32_t szelem() const { return static_cast<int32_t>(elem.size()); }
   int32_t nbFaces() const {
     int32_t faces = 0;
-    for (size_t p = 0; p < elem.size(); p += elem[p] > 0 ? elem[p] + 1 : 1) ++faces;
+    for (size_t p = 0; p<elem.size(); p += elem[p]> 0 ? elem[p] + 1 : 1)
+      ++faces;
     return faces;
   }
   int32_t AddNode(double x, double y, double z) {
@@ -40,7 +41,8 @@ struct TestMesh {
     for (size_t p = 0; p < other.elem.size();) {
       const int32_t n = other.elem[p];
       elem.push_back(n);
-      for (int32_t k = 1; k <= n; ++k) elem.push_back(other.elem[p + k] + offset);
+      for (int32_t k = 1; k <= n; ++k)
+        elem.push_back(other.elem[p + k] + offset);
       p += n > 0 ? n + 1 : 1;
     }
   }
@@ -51,7 +53,8 @@ inline TestMesh Rewound(TestMesh m) {
   for (size_t p = 0; p < m.elem.size();) {
     const int32_t n = m.elem[p];
     if (n > 0) {
-      for (int32_t i = 2, j = n; i < j; ++i, --j) std::swap(m.elem[p + i], m.elem[p + j]);
+      for (int32_t i = 2, j = n; i < j; ++i, --j)
+        std::swap(m.elem[p + i], m.elem[p + j]);
     }
     p += n > 0 ? n + 1 : 1;
   }
@@ -59,7 +62,8 @@ inline TestMesh Rewound(TestMesh m) {
 }
 
 inline TestMesh Scaled(TestMesh m, double k) {
-  for (double& c : m.coords) c *= k;
+  for (double& c : m.coords)
+    c *= k;
   return m;
 }
 
@@ -105,8 +109,8 @@ inline TestMesh Box(double sx, double sy, double sz, int divisions = 1, bool qua
     int axis, u, v;
     bool far;
   };
-  const Side sides[6] = {{0, 1, 2, true}, {0, 2, 1, false}, {1, 2, 0, true},
-                         {1, 0, 2, false}, {2, 0, 1, true}, {2, 1, 0, false}};
+  const Side sides[6] = {{0, 1, 2, true},  {0, 2, 1, false}, {1, 2, 0, true},
+                         {1, 0, 2, false}, {2, 0, 1, true},  {2, 1, 0, false}};
   for (const Side& s : sides) {
     auto at = [&](int i, int j) {
       double p[3];
@@ -131,7 +135,9 @@ inline TestMesh Box(double sx, double sy, double sz, int divisions = 1, bool qua
 }
 
 // The unit cube as 8 nodes and 12 outward triangles; its top is z = 1.
-inline TestMesh Cube(double side = 1.0) { return Box(side, side, side); }
+inline TestMesh Cube(double side = 1.0) {
+  return Box(side, side, side);
+}
 
 // Regular tetrahedron of edge `edge` standing on its face in the plane z = 0, outward faces;
 // the base is face 0.

@@ -23,12 +23,14 @@ TEST(SMeshNormalisation, LongestAxisRunsToTenThousandFromTheOrigin) {
       hi[k] = std::max(hi[k], mesh.Node(i)[k]);
     }
   }
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(lo[k], 0.0);
+  for (int k = 0; k < 3; ++k)
+    EXPECT_EQ(lo[k], 0.0);
   EXPECT_DOUBLE_EQ(hi[0], 10000.0 * 2.0 / 8.0);
   EXPECT_DOUBLE_EQ(hi[1], 10000.0 * 4.0 / 8.0);
   EXPECT_EQ(hi[2], 10000.0);
   const double expectedBox[6] = {10.0, -3.0, -1.0, 12.0, 1.0, 7.0};
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(mesh.inputBox[k], expectedBox[k]);
+  for (int k = 0; k < 6; ++k)
+    EXPECT_EQ(mesh.inputBox[k], expectedBox[k]);
 }
 
 TEST(SMeshNormalisation, ScalingTheInputGivesTheSameFrame) {
@@ -36,7 +38,8 @@ TEST(SMeshNormalisation, ScalingTheInputGivesTheSameFrame) {
   const SMesh a = Build(tet);
   const SMesh b = Build(Scaled(tet, 1000.0));
   EXPECT_DOUBLE_EQ(b.scale * 1000.0, a.scale);
-  for (size_t i = 0; i < a.coords.size(); ++i) EXPECT_NEAR(a.coords[i], b.coords[i], 1e-9);
+  for (size_t i = 0; i < a.coords.size(); ++i)
+    EXPECT_NEAR(a.coords[i], b.coords[i], 1e-9);
 }
 
 TEST(SMeshConstruction, StartsWithNothingBuilt) {

@@ -20,6 +20,7 @@ int main() {
     return 1;
   }
   std::printf("Draft of the sample block against pull (0, 0, 1), cosine per face:\n");
-  for (size_t f = 0; f < draft.size(); ++f) std::printf("  face %2zu  %+.6f\n", f, draft[f]);
+  for (size_t f = 0; f < draft.size(); ++f)
+    std::printf("  face %2zu  %+.6f\n", f, draft[f]);
   return 0;
 }
