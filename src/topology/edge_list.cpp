@@ -1,0 +1,70 @@
+#include "topology/edge_list.h"
+
+#include "mesh/smesh.h"
+#include "mesh/trace.h"
+
+namespace vexmor {
+
+void BuildEdgeHash(SMesh& mesh) {
+  Trace("#BuildEdgeHash");
+  EdgeHash& edges = mesh.edgeHash;
+  edges.Reset(32768);
+  Trace("##BuildEdgeHash 0 : %d", mesh.szelem);
+  if (mesh.szelem < 1) {
+    Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
+    Trace("#End -- BuildEdgeHash");
+    return;
+  }
+  const int32_t* elem = mesh.elem.data();
+  const int64_t size = mesh.szelem;
+  int32_t face = 0;
+  for (int64_t p = 0; p < size; ++face) {
+    const int32_t facePos = static_cast<int32_t>(p);
+    const int32_t n = elem[p++];
+    if (n <= 0) continue;
+    // Nodes are read straight from the connectivity, so faces of any size are safe; a face that
+    // runs past the end (which the entry points refuse) is cut at the end of the array.
+    const int64_t count = n < size - p ? n : size - p;
+    const int32_t* nodes = elem + p;
+    p += n;
+    for (int64_t i = 0; i < count; ++i) {
+      const int32_t a = nodes[i];
+      const int32_t b = nodes[(i + 1) % count];
+      const int32_t number = edges.Find(a, b);
+      if (number != 0) {
+        Edge& e = edges.Record(number - 1);
+        if (e.facePos[1] == -1) {
+          e.facePos[1] = facePos;
+          e.faceIndex[1] = face;
+          e.faceCount = 2;
+        } else if (e.faceCount < 127) {
+          ++e.faceCount;
+        }
+      } else {
+        Edge record;
+        record.node1 = a;
+        record.node2 = b;
+        record.facePos = {facePos, -1};
+        record.faceIndex = {face, -1};
+        record.faceCount = 1;
+        edges.Insert(record);
+      }
+    }
+  }
+  Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
+  Trace("#End -- BuildEdgeHash");
+}
+
+std::array<int32_t, 3> CountBoundaryEdges(SMesh& mesh) {
+  std::array<int32_t, 3> summary = {0, 0, 0};
+  if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
+  for (int32_t i = 0; i < mesh.edgeHash.RecordCount(); ++i) {
+    const int8_t faces = mesh.edgeHash.Record(i).faceCount;
+    if (faces == 1) ++summary[1];
+    if (faces > 2) ++summary[2];
+  }
+  summary[0] = (summary[1] != 0 || summary[2] != 0) ? 1 : 0;
+  return summary;
+}
+
+}  // namespace vexmor
