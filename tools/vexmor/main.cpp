@@ -68,14 +68,16 @@ struct Arguments {
   bool sampleText = false;
 };
 
-void AddCommonOptions(CLI::App* command, Arguments& a, bool fileRequired) {
+void AddCommonOptions(CLI::App* command, Arguments& a, bool fileRequired, bool writesValues) {
   auto* file =
       command->add_option("FILE", a.common.file,
                           "Mesh file: .stl, .obj, .off or .ply" +
                               std::string(fileRequired ? "" : " (default: the sample part)"));
   if (fileRequired) file->required();
-  command->add_option("-o,--output", a.common.output,
-                      "Write per-face/per-node values to a .vtp, .ply or .csv file");
+  if (writesValues) {
+    command->add_option("-o,--output", a.common.output,
+                        "Write per-face/per-node values to a .vtp, .ply or .csv file");
+  }
   command->add_flag("--json", a.common.json, "Print the summary as JSON on standard output");
   command->add_option("--bins", a.common.bins, "Histogram bins (default 10)")
       ->check(CLI::Range(1, 200));
@@ -114,11 +116,11 @@ int main(int argc, char** argv) {
   auto* check = app.add_subcommand("check",
                                    "Sizes, face types, edges, defects and shells; "
                                    "whether and why the analyses would reject the mesh");
-  AddCommonOptions(check, a, true);
+  AddCommonOptions(check, a, true, false);
 
   auto* thickness = app.add_subcommand(
       "thickness", "Wall thickness per face (per point for --method distance), in file units");
-  AddCommonOptions(thickness, a, true);
+  AddCommonOptions(thickness, a, true, true);
   AddMethodOption(thickness, a.method, true);
   thickness->add_flag("--outside", a.thickness.outside,
                       "Measure the space between the part and an enclosing box (ray, contact)");
@@ -131,7 +133,7 @@ int main(int argc, char** argv) {
 
   auto* gradient = app.add_subcommand(
       "gradient", "Thickness gradient per face: mean relative thickness change to its neighbours");
-  AddCommonOptions(gradient, a, true);
+  AddCommonOptions(gradient, a, true, true);
   AddMethodOption(gradient, a.method, false);
   gradient->add_flag("--outside", a.gradient.outside,
                      "Take the thickness of the space around the part (ray, contact)");
@@ -140,7 +142,7 @@ int main(int argc, char** argv) {
 
   auto* draft = app.add_subcommand(
       "draft", "Draft angle per face against the mould's pull direction, in degrees");
-  AddCommonOptions(draft, a, true);
+  AddCommonOptions(draft, a, true, true);
   draft->add_option("--pull", a.pull,
                     "Pull direction as X,Y,Z or an axis such as z or -y (default 0,0,1)");
   draft
@@ -151,7 +153,7 @@ int main(int argc, char** argv) {
 
   auto* dihedral = app.add_subcommand(
       "dihedral", "Dihedral angle per edge (or largest per node), and sharp edge counts");
-  AddCommonOptions(dihedral, a, true);
+  AddCommonOptions(dihedral, a, true, true);
   dihedral->add_flag("--signed", a.dihedral.signedAngles,
                      "Signed angles: convex positive, concave negative");
   dihedral->add_flag("--per-node", a.dihedral.perNode, "The largest angle at each node");
@@ -165,7 +167,7 @@ int main(int argc, char** argv) {
       app.add_subcommand("analyze",
                          "Check, ray thickness, gradient, draft along +z and dihedral angles, with "
                          "their defaults, in one summary");
-  AddCommonOptions(analyze, a, false);
+  AddCommonOptions(analyze, a, false, true);
 
   auto* sample = app.add_subcommand("sample",
                                     "Write the bundled sample part (a moulded tray, "

@@ -15,10 +15,14 @@ namespace {
 constexpr double kFrameSize = 10000;  // the normalised frame's largest extent
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
-int32_t Size32(size_t n) { return static_cast<int32_t>(n); }
+int32_t Size32(size_t n) {
+  return static_cast<int32_t>(n);
+}
 
 // Converts values from the library's normalised frame into the file's units.
-double FrameToFile(const Mesh& mesh) { return NodeBox(mesh).largestExtent() / kFrameSize; }
+double FrameToFile(const Mesh& mesh) {
+  return NodeBox(mesh).largestExtent() / kFrameSize;
+}
 
 std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
   std::string out;
@@ -74,6 +78,13 @@ Library::Library(const Mesh& mesh, const MeshReport& report, bool diagnosticsToS
   if (split_) triangulation_ = Triangulate(mesh);
 }
 
+void Library::refuseRejected(const std::string& analysis) const {
+  const auto reasons = RejectionReasons(report_);
+  if (reasons.empty()) return;
+  throw CommandError(kExitRejected,
+                     "the mesh cannot be analysed for " + analysis + ": " + Join(reasons, "; "));
+}
+
 void Library::check(int status, const std::string& analysis) const {
   switch (status) {
     case VX_STATUS_OK:
@@ -93,9 +104,9 @@ void Library::check(int status, const std::string& analysis) const {
                                             " analysis (invalid input: too few nodes, all "
                                             "nodes at one point, or a bad node number)");
     default:
-      throw CommandError(kExitAnalysisFailed, "the " + analysis +
-                                                  " analysis returned an unknown status " +
-                                                  std::to_string(status));
+      throw CommandError(
+          kExitAnalysisFailed,
+          "the " + analysis + " analysis returned an unknown status " + std::to_string(status));
   }
 }
 
@@ -111,6 +122,7 @@ int Library::statusAsGiven() const {
 
 std::vector<double> Library::draftCosines(const Vec3& pull) const {
   CheckLibraryCanTake(mesh_, "the mesh");
+  refuseRejected("draft");
   const Mesh& m = triangleMesh();
   std::vector<double> values(m.faceCount());
   int status;
@@ -143,6 +155,7 @@ std::vector<double> Library::draftCosines(const Vec3& pull) const {
 
 std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside) const {
   CheckLibraryCanTake(mesh_, "the mesh");
+  refuseRejected("thickness");
   const uint8_t out = outside ? 1 : 0;
   if (method == ThicknessMethod::kSphere) {
     const Mesh& m = triangleMesh();
@@ -176,8 +189,8 @@ std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside)
     Progress progress(std::string("thickness (") + MethodName(method) + ")");
     QuietStdout quiet(toStderr_);
     if (method == ThicknessMethod::kRay) {
-      status = VX_Thickness_RayTracing(Size32(m.nodeCount()), Size32(m.elem.size()),
-                                       m.elem.data(), m.coords.data(), values.data(), out);
+      status = VX_Thickness_RayTracing(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
+                                       m.coords.data(), values.data(), out);
     } else {
       status = VX_Thickness_Computation_LSCP(Size32(m.nodeCount()), Size32(m.elem.size()),
                                              m.elem.data(), m.coords.data(), values.data(), out);
@@ -194,9 +207,9 @@ std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
   {
     Progress progress("thickness (distance)");
     QuietStdout quiet(toStderr_);
-    status = VX_Thickness_Computation_DN2S(
-        Size32(withPoints.nodeCount()), Size32(withPoints.elem.size()), withPoints.elem.data(),
-        withPoints.coords.data(), values.data(), 0);
+    status = VX_Thickness_Computation_DN2S(Size32(withPoints.nodeCount()),
+                                           Size32(withPoints.elem.size()), withPoints.elem.data(),
+                                           withPoints.coords.data(), values.data(), 0);
   }
   check(status, "distance thickness");
   const double toFile = FrameToFile(withPoints);
@@ -207,6 +220,7 @@ std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
 
 std::vector<double> Library::gradient(const std::vector<double>& faceThickness) const {
   CheckLibraryCanTake(mesh_, "the mesh");
+  refuseRejected("the thickness gradient");
   std::vector<double> values(mesh_.faceCount());
   int status;
   {
@@ -222,6 +236,7 @@ std::vector<double> Library::gradient(const std::vector<double>& faceThickness) 
 
 EdgeAngles Library::edgeDihedral() const {
   CheckLibraryCanTake(mesh_, "the mesh");
+  refuseRejected("dihedral angles");
   const Mesh& m = triangleMesh();
   // Room for every distinct edge whatever the library's check lets through.
   EdgeTable edges(m.elem.size() / 2);
@@ -267,6 +282,7 @@ EdgeAngles Library::edgeDihedral() const {
 
 std::vector<double> Library::nodeDihedral(bool signedAngles) const {
   CheckLibraryCanTake(mesh_, "the mesh");
+  refuseRejected("dihedral angles");
   const Mesh& m = triangleMesh();
   std::vector<double> values(m.nodeCount());
   int status;

@@ -70,6 +70,9 @@ class Library {
   // The mesh handed to the functions that take triangles only.
   const Mesh& triangleMesh() const { return split_ ? triangulation_.mesh : mesh_; }
   void check(int status, const std::string& analysis) const;
+  // The library would reject a mesh that is open, non-manifold or has faces of five or more
+  // nodes: the program says so before calling it (and, on a large mesh, before waiting).
+  void refuseRejected(const std::string& analysis) const;
 
   const Mesh& mesh_;
   const MeshReport& report_;

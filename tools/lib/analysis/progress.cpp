@@ -21,7 +21,9 @@ void WriteToStderr(const std::string& text) {
 
 }  // namespace
 
-void Progress::SetEnabled(bool on) { enabled = on; }
+void Progress::SetEnabled(bool on) {
+  enabled = on;
+}
 
 Progress::Progress(std::string label)
     : label_(std::move(label)), start_(std::chrono::steady_clock::now()) {

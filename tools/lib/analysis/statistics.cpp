@@ -12,8 +12,8 @@ double Percentile(std::span<const double> sorted, double fraction) {
   return sorted[lo] + (sorted[hi] - sorted[lo]) * (rank - static_cast<double>(lo));
 }
 
-Distribution Describe(std::span<const double> values, std::span<const double> weights,
-                      int bins, const Limits& limits) {
+Distribution Describe(std::span<const double> values, std::span<const double> weights, int bins,
+                      const Limits& limits) {
   Distribution d;
   d.weighted = !weights.empty();
   std::vector<double> finite;

@@ -34,7 +34,7 @@ double Percentile(std::span<const double> sorted, double fraction);
 
 // `weights` empty means every value weighs one. Non-finite values are counted as missing and
 // left out of everything else.
-Distribution Describe(std::span<const double> values, std::span<const double> weights,
-                      int bins, const Limits& limits = {});
+Distribution Describe(std::span<const double> values, std::span<const double> weights, int bins,
+                      const Limits& limits = {});
 
 }  // namespace vexmor::cli

@@ -38,16 +38,14 @@ int Run(const std::string& command, const CommonOptions& common,
 int RunCheck(const CommonOptions& common) {
   return Run("check", common, {[](Session& s) {
                if (!AddCheckSection(s)) {
-                 throw CommandError(kExitRejected,
-                                    "the mesh would be rejected: " +
-                                        RejectionReasons(s.meshReport()).front());
+                 throw CommandError(kExitRejected, "the mesh would be rejected: " +
+                                                       RejectionReasons(s.meshReport()).front());
                }
              }});
 }
 
 int RunThickness(const CommonOptions& common, const ThicknessOptions& options) {
-  return Run("thickness", common,
-             {[&](Session& s) { AddThicknessSection(s, options); }});
+  return Run("thickness", common, {[&](Session& s) { AddThicknessSection(s, options); }});
 }
 
 int RunGradient(const CommonOptions& common, const GradientOptions& options) {

@@ -10,11 +10,11 @@
 namespace vexmor::cli {
 
 struct CommonOptions {
-  std::string file;         // empty: the bundled sample part
-  std::string output;       // -o: .vtp, .ply or .csv
-  bool json = false;        // the summary as JSON on standard output
-  bool verbose = false;     // the library's diagnostic lines on standard error
-  int bins = 10;            // histogram bins
+  std::string file;      // empty: the bundled sample part
+  std::string output;    // -o: .vtp, .ply or .csv
+  bool json = false;     // the summary as JSON on standard output
+  bool verbose = false;  // the library's diagnostic lines on standard error
+  int bins = 10;         // histogram bins
 };
 
 struct ThicknessOptions {

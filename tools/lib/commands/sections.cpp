@@ -60,10 +60,10 @@ bool AddCheckSection(Session& session) {
   Section s;
   s.key = "check";
   s.title = "Mesh check";
-  s.lines.push_back(Row("nodes", FormatCount(r.nodes) +
-                                     (r.unusedNodes ? "  (" + FormatCount(r.unusedNodes) +
-                                                          " used by no face)"
-                                                    : "")));
+  s.lines.push_back(
+      Row("nodes",
+          FormatCount(r.nodes) +
+              (r.unusedNodes ? "  (" + FormatCount(r.unusedNodes) + " used by no face)" : "")));
   s.lines.push_back(Row("faces", FormatCount(r.faces) + "  (" + FormatCount(r.triangles) +
                                      " triangles, " + FormatCount(r.quadrilaterals) +
                                      " quadrilaterals, " + FormatCount(r.polygons) +
@@ -77,19 +77,17 @@ bool AddCheckSection(Session& session) {
                                          "library turns faces outwards itself)"));
   }
   s.lines.push_back(Row("shells", FormatCount(r.shells) + "  (" + FormatCount(r.closedShells) +
-                                      " closed " +
-                                      (r.closedShells == 1 ? "volume" : "volumes") + ")"));
+                                      " closed " + (r.closedShells == 1 ? "volume" : "volumes") +
+                                      ")"));
   if (r.degenerateFaces > 0) {
-    s.lines.push_back(Row("degenerate", FormatCount(r.degenerateFaces) +
-                                            " faces with a repeated node or no area"));
+    s.lines.push_back(Row(
+        "degenerate", FormatCount(r.degenerateFaces) + " faces with a repeated node or no area"));
   }
   s.lines.push_back(Row("surface area", FormatValue(r.area)));
-  s.lines.push_back(Row("bounding box", "x " + FormatValue(r.box.lo[0]) + " .. " +
-                                            FormatValue(r.box.hi[0]) + "   y " +
-                                            FormatValue(r.box.lo[1]) + " .. " +
-                                            FormatValue(r.box.hi[1]) + "   z " +
-                                            FormatValue(r.box.lo[2]) + " .. " +
-                                            FormatValue(r.box.hi[2])));
+  s.lines.push_back(Row(
+      "bounding box", "x " + FormatValue(r.box.lo[0]) + " .. " + FormatValue(r.box.hi[0]) +
+                          "   y " + FormatValue(r.box.lo[1]) + " .. " + FormatValue(r.box.hi[1]) +
+                          "   z " + FormatValue(r.box.lo[2]) + " .. " + FormatValue(r.box.hi[2])));
   const auto reasons = RejectionReasons(r);
   const int status = session.library().statusAsGiven();
   std::string library;
@@ -138,8 +136,9 @@ bool AddCheckSection(Session& session) {
     s.lines.push_back("  (the distance method runs on any faces)");
   }
   if (r.quadrilaterals > 0) {
-    s.lines.push_back("quadrilaterals: the contact, ray and gradient analyses split them along "
-                      "their first-to-third diagonal;");
+    s.lines.push_back(
+        "quadrilaterals: the contact, ray and gradient analyses split them along "
+        "their first-to-third diagonal;");
     s.lines.push_back("  vexmor splits them the same way before draft, dihedral and sphere");
   }
   session.report().sections.push_back(std::move(s));
@@ -225,8 +224,8 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
                       " faces face the enclosing box rather than the part (negative values)");
   }
   s.json["no_wall_faces"] = noWall;
-  const std::string name = std::string("thickness_") + MethodName(options.method) +
-                           (options.outside ? "_outside" : "");
+  const std::string name =
+      std::string("thickness_") + MethodName(options.method) + (options.outside ? "_outside" : "");
   results.fields.push_back({name, Location::kFace, shown});
   if (results.colourField.empty()) results.colourField = name;
   session.report().sections.push_back(std::move(s));
@@ -295,8 +294,8 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
     const double share = total > 0 ? area[c] / total : 0;
     std::string countText = FormatCount(count[c]) + " faces";
     countText.resize(std::max<size_t>(countText.size() + 1, 13), ' ');
-    s.lines.push_back(Row(names[c], countText + FormatPercent(share) + " of the area  (" +
-                                        meaning[c] + ")"));
+    s.lines.push_back(
+        Row(names[c], countText + FormatPercent(share) + " of the area  (" + meaning[c] + ")"));
     s.json[keys[c]] = {{"faces", count[c]}, {"area_share", share}};
   }
   s.json["pull"] = pull;
@@ -322,11 +321,10 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
     if (std::fabs(a) >= options.sharp) ++(a > 0 ? convex : concave);
   }
   NoteSplitting(s, session);
-  s.lines.push_back(Row("sharp edges", FormatCount(convex + concave) + " of " +
-                                           FormatCount(edges.count()) + " at " +
-                                           FormatValue(options.sharp) + " degrees or more: " +
-                                           FormatCount(convex) + " convex, " +
-                                           FormatCount(concave) + " concave"));
+  s.lines.push_back(Row(
+      "sharp edges", FormatCount(convex + concave) + " of " + FormatCount(edges.count()) + " at " +
+                         FormatValue(options.sharp) + " degrees or more: " + FormatCount(convex) +
+                         " convex, " + FormatCount(concave) + " concave"));
   s.json["edges"] = edges.count();
   s.json["sharp_deg"] = options.sharp;
   s.json["sharp_convex"] = convex;
@@ -338,9 +336,8 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
     const auto values = session.library().nodeDihedral(options.signedAngles);
     const Distribution d = Describe(values, {}, session.options().bins);
     AddDistribution(s, session, d, "deg", "nodes", {});
-    results.fields.push_back(
-        {options.signedAngles ? "dihedral_max_signed_deg" : "dihedral_max_deg", Location::kNode,
-         values});
+    results.fields.push_back({options.signedAngles ? "dihedral_max_signed_deg" : "dihedral_max_deg",
+                              Location::kNode, values});
   } else {
     std::vector<double> values = edges.degrees;
     if (!options.signedAngles) {
@@ -350,8 +347,8 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
     const Distribution d = Describe(values, {}, session.options().bins);
     AddDistribution(s, session, d, "deg", "edges", {});
     results.edgeNodes = edges.nodes;
-    results.fields.push_back({options.signedAngles ? "dihedral_signed_deg" : "dihedral_deg",
-                              Location::kEdge, values});
+    results.fields.push_back(
+        {options.signedAngles ? "dihedral_signed_deg" : "dihedral_deg", Location::kEdge, values});
   }
   session.report().sections.push_back(std::move(s));
 }

@@ -16,8 +16,8 @@ enum class MeshFormat { kStl, kObj, kOff, kPly };
 
 struct LoadedMesh {
   Mesh mesh;
-  std::string format;               // e.g. "binary STL", "PLY (binary, big endian)"
-  std::vector<std::string> notes;   // things worth telling that did not stop the reading
+  std::string format;              // e.g. "binary STL", "PLY (binary, big endian)"
+  std::vector<std::string> notes;  // things worth telling that did not stop the reading
 };
 
 // The format that a file name's extension names, if any (case does not matter).

@@ -199,7 +199,8 @@ std::string MeshToPly(const Mesh& mesh, const MeshWriteOptions& options) {
 void WriteMeshFile(const Mesh& mesh, const std::string& path, const MeshWriteOptions& options) {
   const auto format = FormatFromExtension(path);
   if (!format) {
-    throw std::runtime_error(path + ": cannot tell the format to write: use a .stl, .obj, "
+    throw std::runtime_error(path +
+                             ": cannot tell the format to write: use a .stl, .obj, "
                              ".off or .ply file name");
   }
   switch (*format) {

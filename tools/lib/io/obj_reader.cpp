@@ -93,8 +93,7 @@ LoadedMesh ReadObj(std::string_view bytes, std::string_view path) {
   if (largestForward > static_cast<int64_t>(mesh.nodeCount())) {
     FailAtLine(path, largestForwardLine,
                "face refers to vertex " + std::to_string(largestForward) +
-                   ", but the file defines only " + std::to_string(mesh.nodeCount()) +
-                   " vertices");
+                   ", but the file defines only " + std::to_string(mesh.nodeCount()) + " vertices");
   }
   return loaded;
 }

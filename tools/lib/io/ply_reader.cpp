@@ -50,7 +50,9 @@ size_t SizeOf(PlyType type) {
   return 1;
 }
 
-bool IsInteger(PlyType type) { return type != PlyType::kFloat32 && type != PlyType::kFloat64; }
+bool IsInteger(PlyType type) {
+  return type != PlyType::kFloat32 && type != PlyType::kFloat64;
+}
 
 struct Property {
   std::string name;
@@ -83,8 +85,8 @@ struct Element {
 struct Header {
   Encoding encoding = Encoding::kText;
   std::vector<Element> elements;
-  size_t dataOffset = 0;   // first byte after the header
-  size_t dataLine = 0;     // line of the first data value in a text file
+  size_t dataOffset = 0;  // first byte after the header
+  size_t dataLine = 0;    // line of the first data value in a text file
 };
 
 Header ParseHeader(std::string_view bytes, std::string_view path) {
@@ -187,6 +189,21 @@ class DataReader {
     return value;
   }
 
+  // Moves past a value that is not needed, whatever it holds.
+  void skip(PlyType type) {
+    if (encoding_ == Encoding::kText) {
+      const std::string_view token = text_.word();
+      if (token.empty()) failToken("a value", token);
+      return;
+    }
+    if (bytes_.size() - pos_ < SizeOf(type)) {
+      FailAtByte(path_, bytes_.size(),
+                 "the file ends inside " + context() + " (a " + std::to_string(SizeOf(type)) +
+                     "-byte value starts at byte " + std::to_string(pos_) + ")");
+    }
+    pos_ += SizeOf(type);
+  }
+
   int64_t integer(PlyType type) {
     if (encoding_ == Encoding::kText) return integerToken(text_.word(), type);
     const size_t at = pos_;
@@ -220,15 +237,13 @@ class DataReader {
  private:
   std::string context() const {
     return element_ == nullptr ? std::string("data")
-                               : "element '" + element_->name + "' " +
-                                     std::to_string(index_) + " of " +
-                                     std::to_string(element_->count);
+                               : "element '" + element_->name + "' " + std::to_string(index_) +
+                                     " of " + std::to_string(element_->count);
   }
 
   [[noreturn]] void failToken(std::string_view expected, std::string_view token) const {
     if (token.empty()) {
-      text_.fail(context() + ": expected " + std::string(expected) +
-                 ", found the end of the file");
+      text_.fail(context() + ": expected " + std::string(expected) + ", found the end of the file");
     }
     text_.fail(context() + ": expected " + std::string(expected) + ", found " + Quoted(token));
   }
@@ -237,8 +252,8 @@ class DataReader {
     int64_t value = 0;
     if (!TextCursor::ParseInteger(token, value)) {
       double real = 0;
-      if (!IsInteger(type) && TextCursor::ParseNumber(token, real) &&
-          real == std::floor(real) && std::fabs(real) < 9.0e15) {
+      if (!IsInteger(type) && TextCursor::ParseNumber(token, real) && real == std::floor(real) &&
+          std::fabs(real) < 9.0e15) {
         return static_cast<int64_t>(real);
       }
       failToken("an integer", token);
@@ -307,9 +322,8 @@ void CheckCountsFit(const Header& header, std::string_view bytes, std::string_vi
     if (e.count > available / size || needed + e.count * size > available + 1) {
       FailAtLine(path, e.line,
                  "the header announces " + std::to_string(e.count) + " '" + e.name +
-                     "' elements of at least " + std::to_string(size) +
-                     " bytes each, but only " + std::to_string(available - needed) +
-                     " bytes of data are left for them");
+                     "' elements of at least " + std::to_string(size) + " bytes each, but only " +
+                     std::to_string(available - needed) + " bytes of data are left for them");
     }
     needed += e.count * size;
   }
@@ -372,27 +386,32 @@ LoadedMesh ReadPly(std::string_view bytes, std::string_view path) {
       for (size_t p = 0; p < e.properties.size(); ++p) {
         const Property& property = e.properties[p];
         if (!property.isList) {
-          const double value = in.number(property.type);
-          if (isVertex) {
-            for (int k = 0; k < 3; ++k) {
-              if (axis[k] == static_cast<int>(p)) point[k] = value;
-            }
+          int k = 0;
+          while (k < 3 && !(isVertex && axis[k] == static_cast<int>(p)))
+            ++k;
+          if (k < 3) {
+            point[k] = in.number(property.type);
+          } else {
+            in.skip(property.type);
           }
           continue;
         }
         const int64_t length = in.integer(property.countType);
         if (length < 0) in.fail("a list length is negative");
-        const uint64_t itemSize =
-            header.encoding == Encoding::kText ? 2 : SizeOf(property.type);
+        const uint64_t itemSize = header.encoding == Encoding::kText ? 2 : SizeOf(property.type);
         if (static_cast<uint64_t>(length) > in.remaining() / itemSize + 1) {
-          in.fail("a list of " + std::to_string(length) + " items is longer than the rest of "
+          in.fail("a list of " + std::to_string(length) +
+                  " items is longer than the rest of "
                   "the file");
         }
         const bool keep = static_cast<int>(p) == listIndex;
         list.clear();
         for (int64_t k = 0; k < length; ++k) {
+          if (!keep) {
+            in.skip(property.type);
+            continue;
+          }
           const int64_t index = in.integer(property.type);
-          if (!keep) continue;
           if (isStrip && index == -1) {
             list.push_back(-1);
             continue;

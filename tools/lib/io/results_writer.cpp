@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -67,8 +67,9 @@ std::string ResultsToVtp(const Results& results) {
          "\" NumberOfVerts=\"" + std::to_string(points.size()) + "\" NumberOfLines=\"" +
          std::to_string(edges) + "\" NumberOfStrips=\"0\" NumberOfPolys=\"" +
          std::to_string(mesh.faceCount()) + "\">\n";
-  out += "      <Points>\n        <DataArray type=\"Float64\" NumberOfComponents=\"3\" "
-         "format=\"ascii\">";
+  out +=
+      "      <Points>\n        <DataArray type=\"Float64\" NumberOfComponents=\"3\" "
+      "format=\"ascii\">";
   AppendValues(out, mesh.coords);
   out += "        </DataArray>\n      </Points>\n";
 
@@ -167,7 +168,8 @@ std::string ResultsToPly(const Results& results) {
   if (coloured != nullptr) out += "property uchar red\nproperty uchar green\nproperty uchar blue\n";
   const size_t edges = results.edgeNodes.size() / 2;
   if (!edgeFields.empty()) {
-    out += "element edge " + std::to_string(edges) + "\nproperty int vertex1\nproperty int vertex2\n";
+    out +=
+        "element edge " + std::to_string(edges) + "\nproperty int vertex1\nproperty int vertex2\n";
     for (const Field* f : edgeFields)
       out += "property double " + f->name + "\n";
   }
@@ -253,7 +255,8 @@ void WriteResultsFile(const Results& results, const std::string& path) {
   if (ext == "vtp") return WriteFileBytes(path, ResultsToVtp(results));
   if (ext == "ply") return WriteFileBytes(path, ResultsToPly(results));
   if (ext == "csv") return WriteFileBytes(path, ResultsToCsv(results));
-  throw std::runtime_error(path + ": cannot tell the format to write: use a .vtp, .ply or "
+  throw std::runtime_error(path +
+                           ": cannot tell the format to write: use a .vtp, .ply or "
                            ".csv file name");
 }
 

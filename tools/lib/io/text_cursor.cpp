@@ -8,8 +8,12 @@
 namespace vexmor::cli {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-bool IsSpace(char c) { return IsBlank(c) || c == '\n'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+bool IsSpace(char c) {
+  return IsBlank(c) || c == '\n';
+}
 
 }  // namespace
 
@@ -125,7 +129,9 @@ int64_t TextCursor::toInteger(std::string_view token, std::string_view what) con
 double TextCursor::number(std::string_view what, char comment) {
   return toNumber(word(comment), what);
 }
-double TextCursor::numberInLine(std::string_view what) { return toNumber(wordInLine(), what); }
+double TextCursor::numberInLine(std::string_view what) {
+  return toNumber(wordInLine(), what);
+}
 int64_t TextCursor::integer(std::string_view what, char comment) {
   return toInteger(word(comment), what);
 }
@@ -133,7 +139,9 @@ int64_t TextCursor::integerInLine(std::string_view what) {
   return toInteger(wordInLine(), what);
 }
 
-void TextCursor::fail(std::string_view what) const { FailAtLine(path_, line_, what); }
+void TextCursor::fail(std::string_view what) const {
+  FailAtLine(path_, line_, what);
+}
 
 void TextCursor::failFound(std::string_view expected, std::string_view found) const {
   if (found.empty()) {

@@ -18,10 +18,16 @@ class VertexWelder {
 
  private:
   void grow();
-  size_t slotOf(const double* p) const;
+  size_t slotOf(const double* p, uint32_t tag) const;
 
   Mesh& mesh_;
-  std::vector<int32_t> slots_;  // node number, or -1 for an empty slot
+  // A slot keeps part of the point's hash, so that most mismatches are told apart without
+  // reading the node's coordinates.
+  struct Slot {
+    int32_t node = -1;  // -1: empty
+    uint32_t tag = 0;
+  };
+  std::vector<Slot> slots_;
   size_t used_ = 0;
 };
 

@@ -25,8 +25,15 @@ class EdgeTable {
   size_t slotOf(uint64_t key) const;
   void grow();
 
-  std::vector<uint64_t> keys_;   // by edge number
-  std::vector<int64_t> slots_;   // edge number, or -1
+  // A slot holds its key, so that a lookup touches one cache line.
+  struct Slot {
+    uint64_t key = kEmpty;
+    uint32_t edge = 0;
+  };
+  static constexpr uint64_t kEmpty = ~uint64_t{0};
+
+  std::vector<uint64_t> keys_;  // by edge number
+  std::vector<Slot> slots_;
 };
 
 }  // namespace vexmor::cli

@@ -13,9 +13,9 @@ namespace vexmor::cli {
 using Vec3 = std::array<double, 3>;
 
 struct Mesh {
-  std::vector<double> coords;         // x y z per node
-  std::vector<int32_t> elem;          // each face: node count, then its node numbers
-  std::vector<size_t> faceStart;      // index in elem of each face's count entry
+  std::vector<double> coords;     // x y z per node
+  std::vector<int32_t> elem;      // each face: node count, then its node numbers
+  std::vector<size_t> faceStart;  // index in elem of each face's count entry
 
   size_t nodeCount() const { return coords.size() / 3; }
   size_t faceCount() const { return faceStart.size(); }

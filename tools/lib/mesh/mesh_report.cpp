@@ -98,13 +98,11 @@ std::vector<std::string> RejectionReasons(const MeshReport& r) {
   std::vector<std::string> reasons;
   if (r.faces == 0) reasons.push_back("it has no faces");
   if (r.boundaryEdges > 0) {
-    reasons.push_back("it is open: " +
-                      Plural(r.boundaryEdges, "edge belongs", "edges belong") +
+    reasons.push_back("it is open: " + Plural(r.boundaryEdges, "edge belongs", "edges belong") +
                       " to a single face");
   }
   if (r.nonManifoldEdges > 0) {
-    reasons.push_back("it is not manifold: " +
-                      Plural(r.nonManifoldEdges, "edge is", "edges are") +
+    reasons.push_back("it is not manifold: " + Plural(r.nonManifoldEdges, "edge is", "edges are") +
                       " shared by more than two faces");
   }
   if (r.polygons > 0) {

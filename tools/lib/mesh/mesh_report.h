@@ -12,18 +12,18 @@ namespace vexmor::cli {
 
 struct MeshReport {
   size_t nodes = 0;
-  size_t unusedNodes = 0;     // nodes that no face uses
+  size_t unusedNodes = 0;  // nodes that no face uses
   size_t faces = 0;
   size_t triangles = 0;
   size_t quadrilaterals = 0;
-  size_t polygons = 0;        // faces of five or more nodes
-  size_t degenerateFaces = 0; // a node repeated within the face, or zero area
+  size_t polygons = 0;         // faces of five or more nodes
+  size_t degenerateFaces = 0;  // a node repeated within the face, or zero area
   size_t edges = 0;
-  size_t boundaryEdges = 0;      // used by one face: the surface is open there
-  size_t nonManifoldEdges = 0;   // used by three faces or more
-  size_t misorientedEdges = 0;   // two faces running along it the same way
-  size_t shells = 0;             // groups of faces connected through edges
-  size_t closedShells = 0;       // shells without boundary or non-manifold edges
+  size_t boundaryEdges = 0;     // used by one face: the surface is open there
+  size_t nonManifoldEdges = 0;  // used by three faces or more
+  size_t misorientedEdges = 0;  // two faces running along it the same way
+  size_t shells = 0;            // groups of faces connected through edges
+  size_t closedShells = 0;      // shells without boundary or non-manifold edges
   double area = 0;
   Box box;
 

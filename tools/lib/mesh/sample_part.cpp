@@ -55,8 +55,8 @@ std::vector<double> GridLines(double length, std::vector<double> features) {
 class TrayBuilder {
  public:
   TrayBuilder()
-      : xs_(GridLines(kLength, {0, kWallThickness, kBoss.x0, kBoss.x1, kRib.x0, kRib.x1,
-                                kPocket.x0, kPocket.x1, kLength - kWallThickness, kLength})),
+      : xs_(GridLines(kLength, {0, kWallThickness, kBoss.x0, kBoss.x1, kRib.x0, kRib.x1, kPocket.x0,
+                                kPocket.x1, kLength - kWallThickness, kLength})),
         ys_(GridLines(kWidth, {0, kWallThickness, kBoss.y0, kBoss.y1, kPocket.y0, kPocket.y1,
                                kWidth - kWallThickness, kWidth})) {}
 
@@ -66,10 +66,8 @@ class TrayBuilder {
       for (int i = 0; i < nx; ++i) {
         const double h = cellHeight(i, j);
         const bool quads = isBossCell(i, j);
-        face({node(i, j, h), node(i + 1, j, h), node(i + 1, j + 1, h), node(i, j + 1, h)},
-             quads);
-        face({node(i, j, 0), node(i, j + 1, 0), node(i + 1, j + 1, 0), node(i + 1, j, 0)},
-             false);
+        face({node(i, j, h), node(i + 1, j, h), node(i + 1, j + 1, h), node(i, j + 1, h)}, quads);
+        face({node(i, j, 0), node(i, j + 1, 0), node(i + 1, j + 1, 0), node(i + 1, j, 0)}, false);
       }
     }
     // Walls across the x grid lines (between cells i-1 and i), then across the y lines.
@@ -165,7 +163,8 @@ class TrayBuilder {
     }
     size_t a = 0, b = 0;
     while (a + 1 < p.size() || b + 1 < q.size()) {
-      const bool advanceQ = a + 1 == p.size() || (b + 1 < q.size() && q[b + 1].first <= p[a + 1].first);
+      const bool advanceQ =
+          a + 1 == p.size() || (b + 1 < q.size() && q[b + 1].first <= p[a + 1].first);
       if (advanceQ) {
         mesh_.addFace({p[a].second, q[b].second, q[b + 1].second});
         ++b;
@@ -203,6 +202,8 @@ class TrayBuilder {
 
 }  // namespace
 
-Mesh SamplePart() { return TrayBuilder().build(); }
+Mesh SamplePart() {
+  return TrayBuilder().build();
+}
 
 }  // namespace vexmor::cli

@@ -164,8 +164,8 @@ nlohmann::json DistributionJson(const Distribution& d, const Limits& limits) {
     j["histogram_weight"] = d.weighted ? "area" : "count";
     auto bins = nlohmann::json::array();
     for (const auto& bin : d.histogram) {
-      bins.push_back({{"from", bin.from}, {"to", bin.to}, {"count", bin.count},
-                      {"share", bin.share}});
+      bins.push_back(
+          {{"from", bin.from}, {"to", bin.to}, {"count", bin.count}, {"share", bin.share}});
     }
     j["histogram"] = bins;
   }
