@@ -49,8 +49,8 @@ class CliEndToEnd : public ::testing::Test {
   // Runs the program in the test's directory, with standard error kept apart.
   RunResult vexmor(const std::string& arguments) const {
     const std::string errFile = path("stderr.txt");
-    const std::string command = "cd '" + dir_.string() + "' && '" VEXMOR_PROGRAM "' " +
-                                arguments + " 2>'" + errFile + "' </dev/null";
+    const std::string command = "cd '" + dir_.string() + "' && '" VEXMOR_PROGRAM "' " + arguments +
+                                " 2>'" + errFile + "' </dev/null";
     RunResult run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -236,9 +236,10 @@ TEST_F(CliEndToEnd, DamagedFilesExitTwoWithLocation) {
   run = vexmor("draft missing.obj");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("missing.obj:4: face refers to vertex 4"), std::string::npos) << run.err;
-  run = vexmor("check nowhere.stl");
+  run = vexmor("check nowhere.stl --json");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("nowhere.stl: cannot open"), std::string::npos) << run.err;
+  EXPECT_EQ(run.parsed()["exit_code"], 2);
   // A mesh whose nodes all coincide cannot be measured at all.
   write("point.off", "OFF\n3 1 0\n1 1 1\n1 1 1\n1 1 1\n3 0 1 2\n");
   run = vexmor("draft point.off");
@@ -324,8 +325,8 @@ TEST_F(CliEndToEnd, ThicknessSamplePart) {
   const std::string tray = samplePly();
   for (const std::string method : {"ray", "sphere", "contact"}) {
     SCOPED_TRACE(method);
-    const RunResult run = vexmor("thickness " + tray + " --method " + method +
-                           " --min 2 -o t.csv --json");
+    const RunResult run =
+        vexmor("thickness " + tray + " --method " + method + " --min 2 -o t.csv --json");
     ASSERT_EQ(run.status, 0) << run.err;
     const json thickness = run.parsed()["thickness"];
     EXPECT_EQ(thickness["method"], method);
@@ -352,8 +353,9 @@ TEST_F(CliEndToEnd, ThicknessDistanceOfPoints) {
   // Above the boss top (z = 16), below the bottom, and inside the perimeter wall 1 mm from
   // its outer face.
   write("points.txt", "# x y z\n18 22 20\n40,25,-5\n1 25 7\n");
-  const RunResult run = vexmor("thickness " + tray + " --method distance --points points.txt "
-                         "-o d.csv --json");
+  const RunResult run = vexmor("thickness " + tray +
+                               " --method distance --points points.txt "
+                               "-o d.csv --json");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.parsed()["thickness"]["values"]["count"], 3);
   const auto rows = ReadCsv(read("d.csv"));
@@ -402,8 +404,8 @@ TEST_F(CliEndToEnd, DihedralSamplePart) {
 TEST_F(CliEndToEnd, AnalyzeSamplePart) {
   const RunResult demo = vexmor("");
   ASSERT_EQ(demo.status, 0) << demo.err;
-  for (const char* title : {"Mesh check", "Thickness", "Thickness gradient", "Draft",
-                            "Dihedral angles"}) {
+  for (const char* title :
+       {"Mesh check", "Thickness", "Thickness gradient", "Draft", "Dihedral angles"}) {
     EXPECT_NE(demo.out.find(title), std::string::npos) << title;
   }
   const RunResult run = vexmor("analyze " + samplePly() + " --json");

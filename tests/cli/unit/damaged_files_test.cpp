@@ -79,8 +79,8 @@ TEST(DamagedFiles, Off) {
               {":2:", "1000000 vertices", "bytes"});
   ExpectError(MeshFormat::kOff, "OFF\n3 1 0\n0 0 0\n1 0 0\n", "short.off",
               {":2:", "3 vertices and 1 faces", "13 bytes"});
-  ExpectError(MeshFormat::kOff, "OFF\n3 1 0\n0 0 0\n1 0 0\n# padding padding padding\n",
-              "cut.off", {"x coordinate", "end of the file"});
+  ExpectError(MeshFormat::kOff, "OFF\n3 1 0\n0 0 0\n1 0 0\n# padding padding padding\n", "cut.off",
+              {"x coordinate", "end of the file"});
   ExpectError(MeshFormat::kOff, "4OFF\n", "four.off", {":1:", "not supported"});
   ExpectError(MeshFormat::kOff, "HELLO\n", "word.off", {":1:", "'OFF'"});
   ExpectError(MeshFormat::kOff, "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n", "two.off",
@@ -122,9 +122,11 @@ TEST(DamagedFiles, Ply) {
               "index.ply", {":13:", "vertex index 3"});
   ExpectError(MeshFormat::kPly, "ply\nformat ascii 1.0\nelement vertex 1\n", "noend.ply",
               {"end_header"});
-  ExpectError(MeshFormat::kPly, "ply\nformat ascii 1.0\nelement vertex 1\nproperty quad x\nend_header\n",
-              "type.ply", {":4:", "'quad'"});
-  ExpectError(MeshFormat::kPly, "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nend_header\n1\n",
+  ExpectError(MeshFormat::kPly,
+              "ply\nformat ascii 1.0\nelement vertex 1\nproperty quad x\nend_header\n", "type.ply",
+              {":4:", "'quad'"});
+  ExpectError(MeshFormat::kPly,
+              "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nend_header\n1\n",
               "noy.ply", {":3:", "'y'"});
   ExpectError(MeshFormat::kPly, "ply\nformat ebcdic 1.0\nend_header\n", "fmt.ply",
               {":2:", "'ebcdic'"});

@@ -101,13 +101,15 @@ TEST(ObjReader, VertexFormsNegativeIndicesAndPolygons) {
 }
 
 TEST(OffReader, VariantsCommentsAndColours) {
-  const std::string off = "OFF\n# comment\n4 4 6\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n"
-                          "3 0 2 1\n3 0 1 3 255 0 0\n3 1 2 3\n3 2 0 3\n";
+  const std::string off =
+      "OFF\n# comment\n4 4 6\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n"
+      "3 0 2 1\n3 0 1 3 255 0 0\n3 1 2 3\n3 2 0 3\n";
   auto loaded = ReadOff(off, "a.off");
   EXPECT_EQ(loaded.mesh.coords, kTetraCoords);
   EXPECT_EQ(Faces(loaded.mesh), kTetraFaces);
-  const std::string coff = "COFF 4 1 0\n0 0 0 1 1 1 1\n1 0 0 1 1 1 1\n0 1 0 1 1 1 1\n"
-                           "0 0 1 1 1 1 1\n4 0 1 2 3\n";
+  const std::string coff =
+      "COFF 4 1 0\n0 0 0 1 1 1 1\n1 0 0 1 1 1 1\n0 1 0 1 1 1 1\n"
+      "0 0 1 1 1 1 1\n4 0 1 2 3\n";
   loaded = ReadOff(coff, "c.off");
   EXPECT_EQ(loaded.mesh.coords, kTetraCoords);
   EXPECT_EQ(Faces(loaded.mesh), (FaceList{{0, 1, 2, 3}}));

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
 #include "commands/sections.h"
 #include "io/mesh_writer.h"
@@ -20,6 +21,14 @@ int Run(const std::string& command, const CommonOptions& common,
   try {
     session = std::make_unique<Session>(command, common);
   } catch (const CommandError& e) {
+    if (common.json) {
+      // Scripts reading --json get the failure in the same shape as any other summary.
+      const nlohmann::json failure = {{"command", command},
+                                      {"file", common.file},
+                                      {"exit_code", e.exitCode()},
+                                      {"errors", {e.what()}}};
+      std::cout << failure.dump(2) << std::endl;
+    }
     PrintError(e.what());
     return e.exitCode();
   }

@@ -105,6 +105,14 @@ LoadedMesh ReadBinaryStl(std::string_view bytes, std::string_view path) {
   return loaded;
 }
 
+// Kept out of line: the reading loop stays small, and the message is built only on failure.
+[[noreturn, gnu::noinline]] void FailExpectedKeyword(const TextCursor& in, std::string_view keyword,
+                                                     std::string_view found) {
+  std::string expected;
+  expected.append(1, '\'').append(keyword).append(1, '\'');
+  in.failFound(expected, found);
+}
+
 LoadedMesh ReadTextStl(std::string_view bytes, std::string_view path) {
   LoadedMesh loaded;
   loaded.format = "text STL";
@@ -117,7 +125,7 @@ LoadedMesh ReadTextStl(std::string_view bytes, std::string_view path) {
   TextCursor in(path, bytes);
   auto expect = [&](std::string_view keyword) {
     const std::string_view w = in.word();
-    if (!EqualsIgnoringCase(w, keyword)) in.failFound("'" + std::string(keyword) + "'", w);
+    if (!EqualsIgnoringCase(w, keyword)) FailExpectedKeyword(in, keyword, w);
   };
   size_t solids = 0;
   while (true) {
