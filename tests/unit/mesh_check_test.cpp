@@ -2,9 +2,12 @@
 // left as it came.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 
+#include "angles/edge_dihedral.h"
+#include "angles/node_dihedral.h"
 #include "mesh/smesh.h"
 #include "support/mesh_fixtures.h"
 #include "support/topology_fixtures.h"
@@ -139,6 +142,47 @@ TEST(MeshCheck, AcceptsAMeshWhoseVolumeCannotBeDefined) {
             (std::vector<std::string>{"Unable to define the volume(volume not closed or not "
                                       "manifold or initial orientation uncertain)",
                                       "S2V : "}));
+}
+
+TEST(MeshCheck, DegenerateClosedSurfacesPassWithoutHarm) {
+  // Each of these has every edge on exactly two triangles, so the check accepts it; none
+  // bounds a volume. The check and both angle analyses must come through them with every face
+  // keeping its nodes.
+  auto flat = [](std::vector<int32_t> elem) {
+    TestMesh m;
+    m.AddNode(0, 0, 0);
+    m.AddNode(1, 0, 0);
+    m.AddNode(0, 1, 0);
+    m.AddNode(0.3, 0.2, 0.5);
+    m.elem = std::move(elem);
+    return m;
+  };
+  const TestMesh cases[] = {
+      flat({3, 0, 1, 2, 3, 0, 2, 1}),  // two faces back to back
+      flat({3, 0, 1, 2, 3, 0, 1, 2}),  // the same face twice
+      flat({3, 0, 1, 0, 3, 0, 2, 0}),  // needles: each face uses one edge twice
+      Together(Tetrahedron(), flat({3, 0, 1, 2, 3, 0, 2, 1})),  // a body and a flat pillow
+  };
+  for (const TestMesh& m : cases) {
+    SMesh mesh(m.nbNodes(), m.szelem(), m.coords, m.elem, 1);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Checking_SMesh(mesh), 0);
+    std::vector<double> nodes(static_cast<size_t>(mesh.nbNodes));
+    NdMaxDiedralAngle(mesh, nodes);
+    std::vector<int32_t> edgeNodes(3 * static_cast<size_t>(mesh.nbFaces));
+    std::vector<double> edgeAngles(3 * static_cast<size_t>(mesh.nbFaces) / 2);
+    uint32_t count = 0;
+    EdgeDiedralAngle(mesh, count, edgeNodes, edgeAngles);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(count, edgeAngles.size());
+    for (size_t p = 0; p < m.elem.size(); p += 4) {
+      EXPECT_EQ(mesh.elem[p], 3);
+      EXPECT_EQ(mesh.elem[p + 1], m.elem[p + 1]);  // turning keeps the first node
+      std::multiset<int32_t> before(m.elem.begin() + p + 1, m.elem.begin() + p + 4);
+      std::multiset<int32_t> after(mesh.elem.begin() + p + 1, mesh.elem.begin() + p + 4);
+      EXPECT_EQ(before, after);
+    }
+  }
 }
 
 }  // namespace
