@@ -13,8 +13,8 @@ void ComputeBBox(SMesh& mesh, bool wide) {
   Trace("#ComputeBBox");
   double lo[3] = {kDblMax, kDblMax, kDblMax};
   double hi[3] = {-kDblMax, -kDblMax, -kDblMax};
-  const size_t nodes = std::min(static_cast<size_t>(std::max(mesh.nbNodes, 0)),
-                                mesh.coords.size() / 3);
+  const size_t nodes =
+      std::min(static_cast<size_t>(std::max(mesh.nbNodes, 0)), mesh.coords.size() / 3);
   for (size_t i = 0; i < nodes; ++i) {
     for (size_t k = 0; k < 3; ++k) {
       lo[k] = std::min(lo[k], mesh.coords[3 * i + k]);

@@ -100,10 +100,10 @@ TEST(ClosestPoint, EachVoronoiRegionOfTheTriangle) {
     double d2;
   };
   const Case cases[] = {
-      {"vertex A", {-1, -1, 0}, {0, 0, 0}, 2},   {"vertex B", {5, -1, 0}, {4, 0, 0}, 2},
-      {"edge AB", {2, -3, 0}, {2, 0, 0}, 9},     {"vertex C", {-1, 5, 0}, {0, 4, 0}, 2},
-      {"edge AC", {-3, 2, 1}, {0, 2, 0}, 10},    {"edge BC", {3, 3, 0}, {2, 2, 0}, 2},
-      {"interior", {1, 1, 7}, {1, 1, 0}, 49},    {"below vertex B", {4, 0, -2}, {4, 0, 0}, 4},
+      {"vertex A", {-1, -1, 0}, {0, 0, 0}, 2},       {"vertex B", {5, -1, 0}, {4, 0, 0}, 2},
+      {"edge AB", {2, -3, 0}, {2, 0, 0}, 9},         {"vertex C", {-1, 5, 0}, {0, 4, 0}, 2},
+      {"edge AC", {-3, 2, 1}, {0, 2, 0}, 10},        {"edge BC", {3, 3, 0}, {2, 2, 0}, 2},
+      {"interior", {1, 1, 7}, {1, 1, 0}, 49},        {"below vertex B", {4, 0, -2}, {4, 0, 0}, 4},
       {"beyond BC, above", {4, 4, 1}, {2, 2, 0}, 9},
   };
   for (const Case& c : cases) {
