@@ -153,9 +153,9 @@ class FacingDecider {
       records_[static_cast<size_t>(hv)].state = kVolumeDecidedOnTheWay;
     }
 
-    // The probe crossed only other volumes, all decided before: F itself is the next surface
-    // of the alternation, one step further in than the first face crossed. Deciding it here
-    // keeps the next round from repeating the same probe.
+    // The probe crossed no face of F's own volume (it left F's body at once and met only other
+    // bodies): F itself is the next surface of the alternation, one step further in than the
+    // first face crossed. Deciding it here keeps the next round from repeating this probe.
     if (IsUndecided(v)) {
       if (MustFlip(crossed_.size(), Dot(d, n0))) Flip(v);
       DecideByOwnProbe(v);
