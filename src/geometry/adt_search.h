@@ -1,6 +1,9 @@
 // Range search in the ADT: every node whose six-dimensional box point lies inside a range.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "geometry/adt.h"
@@ -19,7 +22,39 @@ using AdtResult = std::vector<AdtNode>;
 void AdtSearch(const AdtTree& tree, const double low[6], const double high[6], AdtResult& result);
 
 // The faces whose boxes meet the cube of half-width radius around c, into result (emptied
-// first). Computes bbox if needed; the ADT must be built.
+// first). Computes bbox if needed; the ADT must be built (without one the result is empty).
 void FacesNearPoint(SMesh& mesh, double radius, const double c[3], AdtResult& result);
+
+// A range as the search compares it: both bounds rounded to nearest single precision.
+struct AdtRangeF {
+  float low[6];
+  float high[6];
+};
+AdtRangeF RoundRange(const double low[6], const double high[6]);
+
+// A node found by a range search, with the single-precision bounds that any narrower range must
+// still allow for its own search to reach and accept the node: the search of a range R inside
+// the searched one lists the node exactly when AdtReaches(node, R). The search compares its
+// bounds with the midpoints of the regions on the node's path as well as with the node's box,
+// so filtering the wider result this way gives, in the same order, what a search of R gives.
+struct AdtReach {
+  int32_t faceIndex = 0;
+  int32_t facePos = 0;
+  float needLow[6];   // R.low[i] must not exceed these
+  float needHigh[6];  // R.high[i] must not be below these
+};
+using AdtReachResult = std::vector<AdtReach>;
+
+// AdtSearch with the reach of each node. Returns false, leaving result incomplete, as soon as
+// more than maxResults nodes match: callers then narrow their range instead.
+bool AdtSearchReach(const AdtTree& tree, const AdtRangeF& range, AdtReachResult& result,
+                    size_t maxResults = std::numeric_limits<size_t>::max());
+
+inline bool AdtReaches(const AdtReach& node, const AdtRangeF& range) {
+  for (int i = 0; i < 6; ++i) {
+    if (!(range.low[i] <= node.needLow[i] && range.high[i] >= node.needHigh[i])) return false;
+  }
+  return true;
+}
 
 }  // namespace vexmor

@@ -1,0 +1,202 @@
+#include "geometry/adt.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+#include "geometry/bbox.h"
+#include "geometry/tolerances.h"
+#include "mesh/smesh.h"
+#include "mesh/trace.h"
+
+namespace vexmor {
+namespace {
+
+// The part of the six-dimensional domain that a node splits, in double precision.
+struct Region {
+  double lo[6];
+  double hi[6];
+};
+
+Region DomainOf(const AdtTree& tree) {
+  Region region;
+  std::copy(tree.domainLow, tree.domainLow + 6, region.lo);
+  std::copy(tree.domainHigh, tree.domainHigh + 6, region.hi);
+  return region;
+}
+
+// Takes the next free slot for a face box, or nothing when every slot is used.
+AdtNode* TakeSlot(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t facePos) {
+  if (tree.count >= tree.capacity || static_cast<size_t>(tree.count) >= tree.nodes.size()) {
+    return nullptr;
+  }
+  AdtNode* node = &tree.nodes[static_cast<size_t>(tree.count++)];
+  for (int i = 0; i < 6; ++i)
+    node->box[i] = static_cast<float>(box[i]);
+  node->faceIndex = faceIndex;
+  node->facePos = facePos;
+  return node;
+}
+
+bool SameBox(const AdtNode& a, const AdtNode& b) {
+  return std::memcmp(a.box, b.box, sizeof a.box) == 0;
+}
+
+// Descends from cur, whose region is `region`, and attaches node below the last node of its
+// path. On return `region` is the region of the new node. Returns the new node's depth as a
+// full integer and counts in *sameBoxes the nodes of the path whose box is bitwise identical.
+int32_t Descend(AdtNode* cur, Region& region, AdtNode* node, int32_t* sameBoxes) {
+  for (;;) {
+    const uint8_t d = cur->depth;
+    const int k = d % 6;
+    const double mid = (region.lo[k] + region.hi[k]) * 0.5;
+    const double key = static_cast<double>(node->box[k]);
+    if (sameBoxes != nullptr && cur->box[k] == node->box[k] && SameBox(*cur, *node)) {
+      ++*sameBoxes;
+    }
+    // Ties go low; a key that is not a number goes high.
+    AdtNode** child = mid >= key ? &cur->low : &cur->high;
+    if (mid >= key) {
+      region.hi[k] = mid;
+    } else {
+      region.lo[k] = mid;
+    }
+    if (*child == nullptr) {
+      *child = node;
+      node->depth = static_cast<uint8_t>(d + 1);
+      return int32_t{d} + 1;
+    }
+    cur = *child;
+  }
+}
+
+// Faces with bitwise identical boxes follow the same path and form a chain, each one level
+// below the previous one. Remembering where the last one of a long chain was attached lets the
+// next one start there instead of walking the whole chain again; the tree is the same.
+class ChainShortcuts {
+ public:
+  struct Entry {
+    AdtNode* node;
+    Region region;
+  };
+
+  const Entry* Find(const AdtNode& node) const {
+    if (entries_.empty()) return nullptr;
+    auto it = entries_.find(KeyOf(node));
+    return it == entries_.end() ? nullptr : &it->second;
+  }
+  void Remember(AdtNode* node, const Region& region) {
+    entries_[KeyOf(*node)] = Entry{node, region};
+  }
+
+ private:
+  using Key = std::array<uint32_t, 6>;
+  struct KeyHash {
+    size_t operator()(const Key& key) const {
+      uint64_t h = 1469598103934665603ull;
+      for (uint32_t v : key)
+        h = (h ^ v) * 1099511628211ull;
+      return static_cast<size_t>(h);
+    }
+  };
+  static Key KeyOf(const AdtNode& node) {
+    Key key;
+    std::memcpy(key.data(), node.box, sizeof node.box);
+    return key;
+  }
+  std::unordered_map<Key, Entry, KeyHash> entries_;
+};
+
+// Identical boxes met on one path before the chain gets a shortcut: pairs and triples of
+// duplicate faces cost nothing extra.
+constexpr int32_t kChainShortcutLength = 8;
+
+// The box of the face whose count entry is at pos, over the node numbers that exist; the empty
+// box (DBL_MAX, -DBL_MAX) when it has none.
+void FaceBox(const SMesh& mesh, size_t pos, size_t size, double box[6]) {
+  for (int k = 0; k < 3; ++k) {
+    box[k] = kDblMax;
+    box[k + 3] = -kDblMax;
+  }
+  const int32_t n = mesh.elem[pos];
+  const size_t last = std::min(size - 1, pos + static_cast<size_t>(std::max(n, 0)));
+  for (size_t j = pos + 1; j <= last; ++j) {
+    const int32_t id = mesh.elem[j];
+    if (id < 0 || id >= mesh.nbNodes || static_cast<size_t>(id) >= mesh.coords.size() / 3) {
+      continue;
+    }
+    const double* p = mesh.Node(id);
+    for (int k = 0; k < 3; ++k) {
+      box[k] = std::min(box[k], p[k]);
+      box[k + 3] = std::max(box[k + 3], p[k]);
+    }
+  }
+}
+
+}  // namespace
+
+int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t facePos) {
+  AdtNode* node = TakeSlot(tree, box, faceIndex, facePos);
+  if (node == nullptr) return -1;
+  if (tree.root == nullptr) {
+    tree.root = node;
+    return 0;
+  }
+  Region region = DomainOf(tree);
+  return Descend(tree.root, region, node, nullptr);
+}
+
+int32_t AdtMaxDepth(AdtTree& tree, const AdtNode* node) {
+  // Iterative: a chain of identical boxes is as deep as it is long.
+  std::vector<const AdtNode*> pending;
+  if (node != nullptr) pending.push_back(node);
+  while (!pending.empty()) {
+    const AdtNode* cur = pending.back();
+    pending.pop_back();
+    tree.maxDepth = std::max<int32_t>(tree.maxDepth, cur->depth);
+    if (cur->high != nullptr) pending.push_back(cur->high);
+    if (cur->low != nullptr) pending.push_back(cur->low);
+  }
+  return tree.maxDepth;
+}
+
+void BuildAdtTree(SMesh& mesh) {
+  Trace("#BuildAdtTree");
+  if (mesh.adt) return;
+  if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
+
+  auto tree = std::make_unique<AdtTree>();
+  const int32_t slots = std::max(mesh.nbFaces, 0);
+  tree->nodes.resize(static_cast<size_t>(slots));
+  tree->capacity = slots;
+  for (int k = 0; k < 3; ++k) {
+    tree->domainLow[k] = tree->domainLow[k + 3] = mesh.bbox[k];
+    tree->domainHigh[k] = tree->domainHigh[k + 3] = mesh.bbox[k + 3];
+  }
+
+  ChainShortcuts chains;
+  const size_t size = std::min(mesh.elem.size(), static_cast<size_t>(std::max(mesh.szelem, 0)));
+  int32_t faceIndex = 0;
+  for (size_t pos = 0; pos < size && tree->count < tree->capacity; ++faceIndex) {
+    double box[6];
+    FaceBox(mesh, pos, size, box);
+    AdtNode* node = TakeSlot(*tree, box, faceIndex, static_cast<int32_t>(pos));
+    if (tree->root == nullptr) {
+      tree->root = node;
+    } else {
+      const ChainShortcuts::Entry* shortcut = chains.Find(*node);
+      Region region = shortcut != nullptr ? shortcut->region : DomainOf(*tree);
+      int32_t sameBoxes = 0;
+      Descend(shortcut != nullptr ? shortcut->node : tree->root, region, node, &sameBoxes);
+      if (shortcut != nullptr || sameBoxes >= kChainShortcutLength) chains.Remember(node, region);
+    }
+    const int32_t n = mesh.elem[pos];
+    pos += n > 0 ? static_cast<size_t>(n) + 1 : 1;
+  }
+  AdtMaxDepth(*tree, tree->root);
+  mesh.adt = std::move(tree);
+}
+
+}  // namespace vexmor
