@@ -18,10 +18,16 @@ struct BenchMesh {
   int32_t szelem() const { return static_cast<int32_t>(elem.size()); }
 };
 
+// Where the query nodes lie inside the tube.
+enum class Queries {
+  kSolid,        // uniformly over the solid tube, up to 0.98 of its radius
+  kNearSurface,  // within two face widths of the surface
+};
+
 // Torus of major radius 3 and minor radius 1 as a grid of nu x nv quads, each split into two
-// outward triangles, nu = 2 nv, so that 4 nv^2 is close to `triangles`. Query nodes are spread
-// uniformly over the solid tube (up to 0.98 of its radius).
-inline BenchMesh Torus(int triangles, uint32_t seed = 1) {
+// outward triangles, nu = 2 nv, so that 4 nv^2 is close to `triangles`, with as many query
+// nodes inside the tube as it has surface nodes.
+inline BenchMesh Torus(int triangles, Queries queries = Queries::kSolid, uint32_t seed = 1) {
   const int nv = std::max(3, static_cast<int>(std::lround(std::sqrt(triangles / 4.0))));
   const int nu = 2 * nv;
   constexpr double kMajor = 3.0, kMinor = 1.0, kTwoPi = 6.283185307179586;
@@ -45,8 +51,10 @@ inline BenchMesh Torus(int triangles, uint32_t seed = 1) {
   m.triangles = 2 * nu * nv;
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double faceWidth = kTwoPi * kMinor / nv;
   for (int q = 0; q < m.surfaceNodes; ++q) {
-    const double rho = 0.98 * kMinor * std::sqrt(unit(rng));
+    const double rho = queries == Queries::kSolid ? 0.98 * kMinor * std::sqrt(unit(rng))
+                                                  : kMinor - 2 * faceWidth * unit(rng);
     point(kTwoPi * unit(rng), kTwoPi * unit(rng), rho);
   }
   return m;

@@ -24,10 +24,11 @@ namespace vexmor::bench {
 namespace {
 
 // Meshes are built once per size and shared by the benchmarks.
-const BenchMesh& TorusOf(int triangles) {
-  static std::map<int, BenchMesh> meshes;
-  auto it = meshes.find(triangles);
-  if (it == meshes.end()) it = meshes.emplace(triangles, Torus(triangles)).first;
+const BenchMesh& TorusOf(int triangles, Queries queries = Queries::kSolid) {
+  static std::map<std::pair<int, Queries>, BenchMesh> meshes;
+  const auto key = std::make_pair(triangles, queries);
+  auto it = meshes.find(key);
+  if (it == meshes.end()) it = meshes.emplace(key, Torus(triangles, queries)).first;
   return it->second;
 }
 
@@ -89,17 +90,31 @@ void BM_AdtSearch(benchmark::State& state) {
   state.counters["us_per_search"] = MicrosecondsPer(kQueries);
 }
 
+// Per node, over the surface nodes and the query nodes together (range(1) = 1: query nodes
+// near the surface; otherwise spread over the solid). Range(2) = 1 times the query nodes only.
 void BM_Dist2Surf(benchmark::State& state) {
-  const BenchMesh& m = TorusOf(static_cast<int>(state.range(0)));
+  const BenchMesh& full = TorusOf(static_cast<int>(state.range(0)),
+                                  state.range(1) == 1 ? Queries::kNearSurface : Queries::kSolid);
+  BenchMesh m = full;
+  if (state.range(2) == 1) {  // query nodes first: Dist2Surf is timed over those alone
+    m.coords.assign(full.coords.begin() + 3 * full.surfaceNodes, full.coords.end());
+    m.coords.insert(m.coords.end(), full.coords.begin(),
+                    full.coords.begin() + 3 * full.surfaceNodes);
+    for (size_t p = 0; p < m.elem.size(); p += 4) {
+      for (size_t v = 1; v <= 3; ++v)
+        m.elem[p + v] += full.nbNodes() - full.surfaceNodes;
+    }
+  }
   auto mesh = MakeSMesh(m);
   BuildAdtTree(*mesh);
-  std::vector<double> values(static_cast<size_t>(m.nbNodes()));
+  const int32_t measured = state.range(2) == 1 ? m.nbNodes() - m.surfaceNodes : m.nbNodes();
+  std::vector<double> values(static_cast<size_t>(measured));
   for (auto _ : state) {
     Dist2Surf(*mesh, values);
     benchmark::DoNotOptimize(values.data());
   }
-  state.counters["nodes"] = m.nbNodes();
-  state.counters["us_per_node"] = MicrosecondsPer(m.nbNodes());
+  state.counters["nodes"] = measured;
+  state.counters["us_per_node"] = MicrosecondsPer(measured);
 }
 
 // From the incircle centre of sampled faces, into the material along the inward normal, with
@@ -179,9 +194,9 @@ void BM_IdenticalFaces(benchmark::State& state) {
 BENCHMARK(BM_BuildAdtTree)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AdtSearch)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Dist2Surf)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
+    ->ArgsProduct({{10000, 100000, 1000000}, {0}, {0}})
+    ->ArgsProduct({{10000, 100000, 1000000}, {0, 1}, {1}})
+    ->ArgNames({"faces", "near", "queries_only"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_RayFirstHit)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
