@@ -1,7 +1,7 @@
 // Exported function of the distance-to-surface thickness.
 #include "api/mesh_input.h"
 #include "mesh/smesh.h"
-#include "topology/mesh_check.h"
+#include "thickness/dist2surf.h"
 #include "vexmor.h"
 
 using vexmor::SMesh;
@@ -16,8 +16,10 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_DN2S(int32_t nbNodes, in
                                                              uint8_t outside) {
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || nodeThickness == nullptr) return VX_STATUS_INVALID_INPUT;
+  // No mesh check: the distance is defined for any faces, open or not, and for every node.
   SMesh mesh(outside, nbNodes, szelem, input->coordinates, input->connectivity, 2);
-  return VX_STATUS_ANALYSIS_FAILED;  // the analysis arrives with the spatial search
+  const int32_t status = vexmor::Dist2Surf(mesh, {nodeThickness, static_cast<size_t>(nbNodes)});
+  return status == 0 ? VX_STATUS_OK : VX_STATUS_ANALYSIS_FAILED;
 }
 
 }  // extern "C"

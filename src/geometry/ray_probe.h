@@ -30,6 +30,10 @@ double RayFirstHit(SMesh& mesh, int32_t excludedPos, const double p[3], const do
 // The result is emptied first. The ADT must be built.
 void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos);
 
+// Mean length of the edges of the edge list, the step of the seed probes. With `outside` set,
+// edges touching the last eight nodes (the enclosing box) are left out. 0 when no edge counts.
+double MeanEdgeLength(const SMesh& mesh);
+
 // A face on the outer hull of the mesh, found by probe rays from just outside the corners of
 // the bbox and turned if needed so that its normal points outwards; nothing when no probe
 // finds a face or the face cannot be turned. Builds the ADT, bbox and edge list if missing.

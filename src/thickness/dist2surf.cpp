@@ -1,0 +1,98 @@
+#include "thickness/dist2surf.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "geometry/adt.h"
+#include "geometry/adt_nearest.h"
+#include "geometry/adt_search.h"
+#include "geometry/bbox.h"
+#include "geometry/closest_point.h"
+#include "geometry/face_triangles.h"
+#include "geometry/tolerances.h"
+#include "mesh/smesh.h"
+#include "mesh/trace.h"
+
+namespace vexmor {
+namespace {
+
+// Searches after which a node that still meets no face is given up; the cube covers the bbox
+// long before unless the node's coordinates are not numbers.
+constexpr int32_t kMaxSearches = 2100;
+
+// Squared distance from one point to the nearest strip triangle of a face.
+class StripTriangleDistance final : public FaceDistance {
+ public:
+  explicit StripTriangleDistance(const SMesh& mesh) : mesh_(mesh) {}
+  void SetPoint(const double* p) { std::copy_n(p, 3, p_); }
+
+  double SquaredDistance(int32_t facePos) override {
+    double nearest = kDblMax;
+    ForEachSubTriangle(mesh_, facePos, [&](const double* tri) {
+      double q[3];
+      const double d2 = ClosestPointOnTriangle(p_, tri, q);
+      if (d2 < nearest) nearest = d2;
+      return false;
+    });
+    return nearest;
+  }
+
+ private:
+  const SMesh& mesh_;
+  double p_[3] = {0, 0, 0};
+};
+
+// The cube of half-width r around p contains the whole box: every face has been met.
+bool CubeCoversBox(const double p[3], double r, const double box[6]) {
+  for (int k = 0; k < 3; ++k) {
+    if (!(p[k] - r <= box[k] && p[k] + r >= box[k + 3])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
+  Trace("## Dist2Surf : ");
+  BuildAdtTree(mesh);
+  if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
+  const double* box = mesh.bbox;
+  const double r0 = 0.01 * std::max({box[3] - box[0], box[4] - box[1], box[5] - box[2]});
+  Trace("10");
+
+  const AdtTree& tree = *mesh.adt;
+  StripTriangleDistance measure(mesh);
+  const size_t nodes = std::min({static_cast<size_t>(std::max(mesh.nbNodes, 0)),
+                                 mesh.coords.size() / 3, nodeThickness.size()});
+  for (size_t i = 0; i < nodes; ++i) {
+    const double* p = mesh.Node(static_cast<int32_t>(i));
+    measure.SetPoint(p);
+    double best = kDblMax;
+    double lo = 0.0, hi = r0;
+    for (int32_t searches = 1;; ++searches) {
+      const double r = (lo + hi) * 0.5;
+      const double low[6] = {box[0], box[1], box[2], p[0] - r, p[1] - r, p[2] - r};
+      const double high[6] = {p[0] + r, p[1] + r, p[2] + r, box[3], box[4], box[5]};
+      best = AdtNearestInRange(tree, RoundRange(low, high), p, best, measure);
+      if (best == kDblMax) {
+        // Nothing met yet: double the upper bound, until the cube holds every face.
+        if (CubeCoversBox(p, r, box) || searches >= kMaxSearches) {
+          best = INFINITY;
+          break;
+        }
+        lo = r;
+        hi = 2 * hi;
+        continue;
+      }
+      const double d = std::sqrt(best);
+      if (d <= r || searches >= 5) break;
+      lo = r;
+      hi = 1.00001 * d;
+    }
+    nodeThickness[i] = std::sqrt(best);
+  }
+  Trace("##FIN");
+  return 0;
+}
+
+}  // namespace vexmor
