@@ -2,6 +2,8 @@
 #include <array>
 
 #include "angles/draft_angle.h"
+#include "angles/edge_dihedral.h"
+#include "angles/node_dihedral.h"
 #include "api/mesh_input.h"
 #include "mesh/smesh.h"
 #include "topology/mesh_check.h"
@@ -40,7 +42,15 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Edge_Diedral_Angle(int32_t nbNodes, int32_t sz
   }
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity, signedMode);
   if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
-  return VX_STATUS_ANALYSIS_FAILED;  // the analysis arrives with the edge list
+  // The check let through triangles only, every edge shared by exactly two of them: the mesh
+  // has 3 * nbFaces / 2 edges, the size of the caller's arrays.
+  const size_t edges = 3 * static_cast<size_t>(mesh.nbFaces) / 2;
+  uint32_t written = 0;
+  const int32_t status =
+      vexmor::EdgeDiedralAngle(mesh, written, std::span<int32_t>(edgeNodes, 2 * edges),
+                               std::span<double>(edgeAngles, edges));
+  *nbEdges = written;
+  return status;
 }
 
 VEXMOR_API int32_t VEXMOR_CALL VX_Diedral_Angle(int32_t nbNodes, int32_t szelem,
@@ -51,7 +61,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Diedral_Angle(int32_t nbNodes, int32_t szelem,
   if (!input || nodeAngles == nullptr) return VX_STATUS_INVALID_INPUT;
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity, signedMode);
   if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
-  return VX_STATUS_ANALYSIS_FAILED;  // the analysis arrives with the edge list
+  return vexmor::NdMaxDiedralAngle(mesh,
+                                   std::span<double>(nodeAngles, static_cast<size_t>(nbNodes)));
 }
 
 }  // extern "C"

@@ -95,7 +95,9 @@ void EdgeHash::Grow() {
   uint32_t count = bucketCount_ * 2;
   if (!hadBuckets) {
     count = 32768;
-    if (recordCount_ > 0) PrintLine("Oops. Inserting without existing hash table");
+    // Records without buckets cannot arise from the table's own operations; the buckets are
+    // rebuilt from the records all the same, after saying so.
+    if (recordCount_ > 0) PrintLine("Oops. Inserting without existing hash table\n");
   }
   try {
     buckets_.assign(count, 0u);

@@ -1,0 +1,97 @@
+#include "angles/edge_dihedral.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "angles/triangle_normal.h"
+#include "geometry/tolerances.h"
+#include "mesh/face_walk.h"
+#include "mesh/smesh.h"
+#include "mesh/trace.h"
+#include "topology/edge_list.h"
+
+namespace vexmor {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+bool IsFace(const SMesh& mesh, int32_t faceIndex) {
+  return faceIndex >= 0 && faceIndex < mesh.nbFaces;
+}
+
+// Whether the triangle at facePos (whose edge a-b this is) rises above the plane through a
+// with normal n by more than the tolerance, judged at its node off the edge.
+bool RisesAbove(const SMesh& mesh, int32_t facePos, int32_t a, int32_t b, Vec3 n) {
+  const std::span<const int32_t> elem = mesh.Elem();
+  if (facePos < 0 || static_cast<size_t>(facePos) + 3 >= elem.size() ||
+      elem[static_cast<size_t>(facePos)] != 3) {
+    return false;
+  }
+  for (int k = 1; k <= 3; ++k) {
+    const int32_t o = elem[static_cast<size_t>(facePos + k)];
+    if (o == a || o == b) continue;
+    const Vec3 rise = Vec3::Load(mesh.Node(o)) - Vec3::Load(mesh.Node(a));
+    return Dot(rise, n) > kSqrtEps;
+  }
+  return false;  // a triangle with no node off the edge has no side
+}
+
+}  // namespace
+
+std::vector<double> DihedralFaceNormals(const SMesh& mesh) {
+  std::vector<double> normals(3 * static_cast<size_t>(std::max(mesh.nbFaces, 0)), 0.0);
+  const std::span<const int32_t> elem = mesh.Elem();
+  int32_t face = 0;
+  for (int32_t p = 0; p < mesh.szelem && face < mesh.nbFaces; p = NextFacePos(elem, p), ++face) {
+    if (elem[static_cast<size_t>(p)] != 3 || p + 3 >= mesh.szelem) continue;
+    if (AngleTriangleNormal(mesh, p, normals.data() + 3 * static_cast<size_t>(face))) {
+      PrintLine("!!!! Undefined face normal (face %d)", face);
+    }
+  }
+  return normals;
+}
+
+EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Edge& e,
+                    bool withSide) {
+  EdgeFold fold;
+  const int32_t f0 = e.faceIndex[0], f1 = e.faceIndex[1];
+  if (!IsFace(mesh, f0) || !IsFace(mesh, f1)) return fold;
+  const Vec3 n0 = Vec3::Load(normals.data() + 3 * static_cast<size_t>(f0));
+  const Vec3 n1 = Vec3::Load(normals.data() + 3 * static_cast<size_t>(f1));
+  const double x = Dot(n0, n1);
+  // Parallel or opposite normals within the tolerance: no fold (acos would also be out of its
+  // domain just past +-1).
+  if (std::fabs(std::fabs(x) - 1.0) >= kSqrtEps) fold.angle = std::acos(x) * 180.0 / kPi;
+  if (withSide) fold.reEntrant = RisesAbove(mesh, e.facePos[0], e.node1, e.node2, n1);
+  return fold;
+}
+
+int32_t EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
+                         std::span<double> edgeAngles) {
+  Trace("## EdgeDiedralAngle : ");
+  BuildEdgeHash(mesh);
+  const EdgeHash& edges = mesh.edgeHash;
+  const int32_t count = edges.RecordCount();
+  Trace("## EdgeDiedralAngle 1 : %d", count);
+  Trace("## EdgeDiedralAngle nbedges : %d", count);
+  Trace("## EdgeDiedralAngle 2 : ");
+  const std::vector<double> normals = DihedralFaceNormals(mesh);
+  Trace("## EdgeDiedralAngle 10 : ");
+  const size_t room = std::min(edgeAngles.size(), edgeNodes.size() / 2);
+  const size_t written = std::min(static_cast<size_t>(count), room);
+  nbEdges = static_cast<uint32_t>(written);
+  Trace("## EdgeDiedralAngle 20 : ");
+  Trace("## EdgeDiedralAngle 30 : ");
+  const bool signedAngles = mesh.mode == 1;
+  for (size_t i = 0; i < written; ++i) {
+    const Edge& e = edges.Record(static_cast<int32_t>(i));
+    edgeNodes[2 * i] = e.node1;
+    edgeNodes[2 * i + 1] = e.node2;
+    const EdgeFold fold = FoldAtEdge(mesh, normals, e, signedAngles);
+    edgeAngles[i] = fold.reEntrant ? -fold.angle : fold.angle;
+  }
+  Trace("## EdgeDiedralAngle 40 : ");
+  return 0;
+}
+
+}  // namespace vexmor

@@ -1,0 +1,37 @@
+// Dihedral angle at every edge: the angle between the normals of its two faces, in degrees,
+// optionally signed negative at re-entrant (concave) edges.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "topology/edge.h"
+
+namespace vexmor {
+
+struct SMesh;
+
+// The unit triangle normal of every face index, 3 doubles each (0 for faces that are not
+// triangles). A degenerate triangle gets (1, 0, 0) and is reported on standard output.
+std::vector<double> DihedralFaceNormals(const SMesh& mesh);
+
+// How the surface folds at one edge.
+struct EdgeFold {
+  double angle = 0.0;      // degrees in [0, 180]; 0 for coplanar or folded-back faces
+  bool reEntrant = false;  // the first face rises above the plane of the second on its outer side
+};
+
+// The fold at edge e from the face normals. The side test is made only when withSide is set.
+// An edge without a second face does not fold.
+EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Edge& e,
+                    bool withSide);
+
+// Rebuilds the edge list and writes, per edge in list order, its two nodes and its dihedral
+// angle; with mesh.mode 1 the angle is negative at re-entrant edges. Writes no more edges than
+// the arrays hold (two nodes and one angle per edge) and stores the number written in nbEdges.
+// Expects a mesh accepted by the check (outward faces, two faces per edge). Returns 0.
+int32_t EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
+                         std::span<double> edgeAngles);
+
+}  // namespace vexmor

@@ -1,0 +1,67 @@
+#include "angles/node_dihedral.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "angles/edge_dihedral.h"
+#include "geometry/tolerances.h"
+#include "mesh/smesh.h"
+#include "mesh/trace.h"
+#include "topology/edge_list.h"
+
+namespace vexmor {
+namespace {
+
+// Marks a node that no edge has reached yet.
+constexpr double kUnreached = -kDblMax;
+
+// Raises the values of both end nodes of an edge to the angle; only a strictly larger angle
+// replaces a stored value.
+void RaiseEnds(std::span<double> values, const Edge& e, double angle) {
+  for (const int32_t node : {e.node1, e.node2}) {
+    if (node < 0 || static_cast<size_t>(node) >= values.size()) continue;
+    double& stored = values[static_cast<size_t>(node)];
+    if (angle > stored) stored = angle;
+  }
+}
+
+}  // namespace
+
+int32_t NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
+  Trace("## NdMaxDiedralAngle -10: ");
+  BuildEdgeHash(mesh);
+  Trace("## NdMaxDiedralAngle -1 : ");
+  Trace("## NdMaxDiedralAngle -2 : ");
+  const std::vector<double> normals = DihedralFaceNormals(mesh);
+  std::fill(nodeAngles.begin(), nodeAngles.end(), kUnreached);
+  Trace("## NdMaxDiedralAngle 1 : ");
+
+  const bool signedAngles = mesh.mode == 1;
+  // Signed mode keeps, per node, the largest re-entrant and the largest other edge angle.
+  std::vector<double> reEntrant, other;
+  if (signedAngles) {
+    reEntrant.assign(nodeAngles.size(), kUnreached);
+    other.assign(nodeAngles.size(), kUnreached);
+  }
+  Trace("## NdMaxDiedralAngle 2 : ");
+  const EdgeHash& edges = mesh.edgeHash;
+  for (int32_t i = 0; i < edges.RecordCount(); ++i) {
+    const Edge& e = edges.Record(i);
+    const EdgeFold fold = FoldAtEdge(mesh, normals, e, signedAngles);
+    if (!signedAngles) {
+      RaiseEnds(nodeAngles, e, fold.angle);
+    } else {
+      RaiseEnds(fold.reEntrant ? std::span<double>(reEntrant) : std::span<double>(other), e,
+                fold.angle);
+    }
+  }
+  Trace("## NdMaxDiedralAngle 4 : ");
+  if (signedAngles) {
+    for (size_t i = 0; i < nodeAngles.size(); ++i)
+      nodeAngles[i] = reEntrant[i] > other[i] ? reEntrant[i] : -other[i];
+  }
+  Trace("## NdMaxDiedralAngle 5 : ");
+  return 0;
+}
+
+}  // namespace vexmor
