@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "support/mesh_fixtures.h"
@@ -167,6 +168,82 @@ TEST(ThicknessApi, NeverReadsWhatTheOutputArrayHeld) {
         EXPECT_EQ(a[i], b[i]) << method.name << " face " << i;
     }
   }
+}
+
+TEST(ThicknessApi, DoesNotDependOnTheCallersWinding) {
+  // The check turns every closed volume outwards first: a part wound inwards, or with a few
+  // faces turned, measures like the part wound outwards.
+  const TestMesh wedge = Wedge(10, 4, 3, 6);
+  TestMesh mixed = wedge;
+  for (size_t face : {0u, 5u, 11u})
+    std::swap(mixed.elem[4 * face + 2], mixed.elem[4 * face + 3]);
+  for (const Method& method : {kLscp, kLsr, kRay}) {
+    const std::vector<double> reference = Measure(method, wedge);
+    for (const TestMesh& other : {Rewound(wedge), mixed}) {
+      const std::vector<double> values = Measure(method, other);
+      for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(values[i], reference[i]) << method.name << " face " << i;
+    }
+  }
+}
+
+// Meshes that the check refuses, with the reason.
+struct Refused {
+  const char* what;
+  TestMesh mesh;
+};
+
+std::vector<Refused> RefusedMeshes() {
+  TestMesh open = Box(2, 1, 1, 2);
+  open.elem.resize(open.elem.size() - 4);
+  TestMesh fin = Box(2, 1, 1, 1);  // a third face on one edge
+  fin.AddTriangle(fin.elem[1], fin.elem[2], fin.AddNode(5, 5, 5));
+  // A closed pentagonal prism: two pentagons and five quadrilaterals.
+  TestMesh prism;
+  for (int level = 0; level < 2; ++level) {
+    for (int i = 0; i < 5; ++i)
+      prism.AddNode(std::cos(2 * M_PI * i / 5), std::sin(2 * M_PI * i / 5), level);
+  }
+  prism.AddFace({0, 4, 3, 2, 1});
+  prism.AddFace({5, 6, 7, 8, 9});
+  for (int i = 0; i < 5; ++i)
+    prism.AddQuad(i, (i + 1) % 5, 5 + (i + 1) % 5, 5 + i);
+  return {{"open", open}, {"non-manifold", fin}, {"pentagonal prism", prism}};
+}
+
+TEST(ThicknessApi, RefusedMeshesGetStatusTwoAndNothingWritten) {
+  for (const Refused& refused : RefusedMeshes()) {
+    const TestMesh& m = refused.mesh;
+    for (const Method& method : {kLscp, kLsr, kRay}) {
+      for (uint8_t outside : {0, 1}) {
+        std::vector<double> out(static_cast<size_t>(m.nbFaces()) + 16, kUnwritten);
+        EXPECT_EQ(method.call(m.nbNodes(), m.szelem(), m.elem.data(), m.coords.data(), out.data(),
+                              outside),
+                  VX_STATUS_MESH_REJECTED)
+            << method.name << " on " << refused.what;
+        for (double v : out)
+          EXPECT_EQ(v, kUnwritten) << method.name << " on " << refused.what;
+      }
+    }
+    const std::vector<double> thickness(static_cast<size_t>(m.nbFaces()), 1.0);
+    std::vector<double> gradient(thickness.size() + 16, kUnwritten);
+    EXPECT_EQ(VX_Thickness_Gradient(m.nbNodes(), m.szelem(), m.elem.data(), m.coords.data(),
+                                    thickness.data(), gradient.data()),
+              VX_STATUS_MESH_REJECTED)
+        << "gradient on " << refused.what;
+    for (double v : gradient)
+      EXPECT_EQ(v, kUnwritten) << "gradient on " << refused.what;
+  }
+  // The radius does not split quadrilaterals; the other three accept them.
+  const TestMesh quads = Box(2, 1, 1, 2, /*quads=*/true);
+  std::vector<double> out(static_cast<size_t>(quads.nbFaces()), kUnwritten);
+  EXPECT_EQ(VX_Thickness_Computation_LSR(quads.nbNodes(), quads.szelem(), quads.elem.data(),
+                                         quads.coords.data(), out.data(), 0),
+            VX_STATUS_MESH_REJECTED);
+  for (double v : out)
+    EXPECT_EQ(v, kUnwritten);
+  for (const Method& method : {kLscp, kRay})
+    Measure(method, quads);
 }
 
 TEST(ThicknessApi, GradientOfAUniformThicknessIsZero) {
