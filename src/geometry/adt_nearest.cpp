@@ -80,11 +80,11 @@ double AdtNearestInRange(const AdtTree& tree, const AdtRangeF& range, const doub
     const int k = f.k;
     if (child == nullptr) return false;
     if (high ? !(range.high[k] >= f.searchMid) : !(f.searchMid >= range.low[k])) return false;
-    double* tree = high ? treeLo : treeHi;
-    const double savedTree = tree[k];
-    tree[k] = f.treeMid;
+    double* bound = high ? treeLo : treeHi;
+    const double savedTree = bound[k];
+    bound[k] = f.treeMid;
     if (!(HullDistanceSq(p, treeLo, treeHi) <= best)) {
-      tree[k] = savedTree;
+      bound[k] = savedTree;
       return false;
     }
     float* search = high ? searchLo : searchHi;
