@@ -164,7 +164,7 @@ class SphereWalk {
     if (!(R > smallest)) R = smallest;
     const double firstRadius = R;
 
-    double value = 0.0;
+    double radius = 0.0;
     bool identified = false;
     for (int32_t attempt = 0; attempt <= kMaxEnlargements; ++attempt) {
       RefineState state;
@@ -176,12 +176,13 @@ class SphereWalk {
       } while (state.level == kRefineMaxLevel);
       if (fmin != -1) {
         identified = true;
-        value = R;
+        radius = R;
         break;
       }
       R = std::max(kEnlargement * R, smallest);
       if (R > kLargestRadius * mesh_.halfDiag) break;
     }
+    double value = radius;
     if (identified && variant_ == kSphereContactDistance) {
       value = Length(Vec3::Load(ptmin) - Vec3::Load(frame.P));
     }
@@ -190,8 +191,11 @@ class SphereWalk {
     if (identified && mesh_.outside != 0 && fmin >= nbFaces_ - 12) reported = -value;
     out_[static_cast<size_t>(face.faceIndex)] = reported;
     processed_.push_back(face);
-    // A face that found no wall tells its neighbours nothing: they start where it started.
-    radius_.push_back(identified ? std::fabs(value) : firstRadius);
+    // Neighbours start from the radius of this face's settled sphere, whatever is reported: a
+    // contact distance is about twice the radius, and a sphere started that large reaches
+    // through the opposite wall. A face that found no wall tells them nothing: they start where
+    // it started.
+    radius_.push_back(identified ? radius : firstRadius);
     MarkMeasured(face);
   }
 

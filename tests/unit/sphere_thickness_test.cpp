@@ -91,6 +91,30 @@ TEST(SphereThickness, GivesDegenerateFacesADefinedValue) {
     EXPECT_TRUE(std::isfinite(v));
 }
 
+TEST(SphereThickness, GivesZeroWhenNoSphereEverMeetsAWall) {
+  // Two triangles facing the same way: neither ever faces a wall, however large its sphere.
+  TestMesh m;
+  for (double z : {0.0, 1.0}) {
+    const int32_t a = m.AddNode(0, 0, z), b = m.AddNode(10, 0, z), c = m.AddNode(0, 10, z);
+    m.AddTriangle(a, b, c);
+  }
+  for (uint32_t variant : {kSphereRadius, kSphereContactDistance}) {
+    for (double v : Measure(m, variant))
+      EXPECT_EQ(v, 0.0);
+  }
+}
+
+TEST(SphereThickness, WalksAroundNodesOfThousandsOfFaces) {
+  // 3000 faces around each apex of a double cone: every face is measured once, with a value.
+  const TestMesh cones = Bipyramid(3000);
+  const std::vector<double> values = Measure(cones, kSphereContactDistance, std::nan(""));
+  ASSERT_EQ(values.size(), 6000u);
+  for (double v : values) {
+    EXPECT_TRUE(std::isfinite(v));
+    EXPECT_GT(v, 0.0);
+  }
+}
+
 TEST(CoarseInitialThickness, ReachesTheOppositeWallAlongTheInwardNormal) {
   const TestMesh plate = Box(10, 10, 1, 5);
   SMesh mesh(plate.nbNodes(), plate.szelem(), plate.coords, plate.elem);
