@@ -172,9 +172,15 @@ void BM_Analysis(benchmark::State& state) {
   state.counters["us_per_face"] = MicrosecondsPer(m.triangles);
 }
 
-void Sizes(benchmark::internal::Benchmark* b, bool outsideToo) {
+// The rolling sphere inside a solid tube is nearly equidistant from a whole ring of faces, all
+// of which every sphere step must measure: on the torus its cost grows with the number of faces
+// around the tube, some 10 minutes for 1M triangles, so that size is left out.
+constexpr int kLargestTorusForSpheres = 100000;
+
+void Sizes(benchmark::internal::Benchmark* b, bool outsideToo, bool spheres) {
   for (int shape : {0, 1}) {
     for (int triangles : {10000, 100000, 1000000}) {
+      if (spheres && shape == 0 && triangles > kLargestTorusForSpheres) continue;
       b->Args({shape, triangles, 0});
       if (outsideToo && triangles <= 100000) b->Args({shape, triangles, 1});
     }
@@ -182,8 +188,8 @@ void Sizes(benchmark::internal::Benchmark* b, bool outsideToo) {
   b->ArgNames({"torus0_plate1", "triangles", "outside"})->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_LSCP)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, true); });
-BENCHMARK(BM_RayTracing)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, true); });
+BENCHMARK(BM_LSCP)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, true, true); });
+BENCHMARK(BM_RayTracing)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, true, false); });
 BENCHMARK(BM_Gradient)->Apply([](benchmark::internal::Benchmark* b) {
   for (int shape : {0, 1}) {
     for (int triangles : {10000, 100000, 1000000})
@@ -194,8 +200,10 @@ BENCHMARK(BM_Gradient)->Apply([](benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Analysis)->Apply([](benchmark::internal::Benchmark* b) {
   for (int analysis : {0, 1, 2}) {
     for (int shape : {0, 1}) {
-      for (int triangles : {10000, 100000, 1000000})
+      for (int triangles : {10000, 100000, 1000000}) {
+        if (analysis == 0 && shape == 0 && triangles > kLargestTorusForSpheres) continue;
         b->Args({shape, triangles, analysis});
+      }
     }
   }
   b->ArgNames({"torus0_plate1", "triangles", "lscp0_ray1_gradient2"})

@@ -102,11 +102,9 @@ bool FaceThickness(SMesh& mesh, WallSearch& walls, int32_t f, double searchRadiu
               ptmin[0], ptmin[1], ptmin[2], fmin, cA, db);
       }
     }
-    if (rmini == mesh.halfDiag) {
-      // Nothing nearer than the entry value: one more identical pass, then give up.
-      if (++pass >= 2) return false;
-      continue;
-    }
+    // Nothing nearer than the entry value: a second pass with the same sphere would meet the
+    // same faces, so the step fails at once.
+    if (rmini == mesh.halfDiag) return false;
     if (std::fabs(1 - cA) < kInversionCosineBand && sr > db && pass == 0) {
       // The sphere reaches through the wall below P: look again with a sphere that ends
       // halfway to it.

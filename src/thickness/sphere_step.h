@@ -35,9 +35,11 @@ inline constexpr int32_t kRefineMaxSteps = 10000;
 // rmini must hold mesh.halfDiag on entry (nothing found yet). When a wall nearer than the entry
 // value is found, fmin and ptmin receive the wall's face index and closest point. If that point
 // lies nearly straight below P and within the sphere, the sphere reaches through the wall: fmin
-// becomes -1 and a second pass with half that depth is made. Returns true with the proposed
-// radius in rmini; false, with rmini, fmin and ptmin untouched, when no wall is found in two
-// passes. Computes bbox when needed; the ADT must be built and indexed by walls.
+// becomes -1 and a second pass with a sphere reaching half as deep is made. Returns true with
+// the proposed radius in rmini; false, with rmini, fmin and ptmin untouched, when no wall is
+// found. The nearest wall is searched nearest first (WallSearch) but is the one that scanning
+// the whole cube in the range search's order would keep, ties included. Computes bbox when
+// needed; the ADT must be built and indexed by walls.
 bool FaceThickness(SMesh& mesh, WallSearch& walls, int32_t f, double searchRadius,
                    const double N[3], const double P[3], double ptmin[3], double& rmini,
                    int32_t& fmin);
