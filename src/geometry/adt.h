@@ -31,6 +31,8 @@ struct AdtTree {
 };
 
 // Builds mesh.adt over the boxes of all faces unless it exists; computes bbox first if needed.
+// One node per face, in connectivity order, never more than nbFaces; a face's box spans the
+// node numbers of it that exist (the empty box when none does).
 void BuildAdtTree(SMesh& mesh);
 
 // Inserts a face box (six doubles) into the tree; returns the depth at which it was attached,

@@ -12,7 +12,9 @@ namespace vexmor {
 
 struct SMesh;
 
-// Result of RayFirstHit when the step budget was used up without a hit.
+// Result of RayFirstHit when the step budget was used up without a hit; also when the steps
+// cannot progress (zero, not a number, or too short to cross the bbox within the march's step
+// limit, ray_march.h), so that every march ends.
 inline constexpr double kRayOutOfSteps = -1.0;
 // Result of RayFirstHit when a step left the bbox without a hit.
 inline constexpr double kRayLeftBox = -2.0;
@@ -20,14 +22,17 @@ inline constexpr double kRayLeftBox = -2.0;
 // Marches from p along -d in steps of h * d. Returns the distance from p to the nearest crossing
 // within the first step that has any (writing that face to hit), kRayOutOfSteps when limited
 // and maxSteps searches found nothing, or kRayLeftBox once a step lies wholly beyond a side of
-// the bbox. The face at excludedPos (when >= 0) is ignored. Computes the bbox if needed; the
-// ADT must be built.
+// the bbox. The face at excludedPos (when >= 0) is ignored. Every sub-triangle of a face is cut
+// with the whole step; a step lying along an edge of a triangle crosses it where the step
+// starts. Computes the bbox if needed, and builds the ADT if it is missing.
 double RayFirstHit(SMesh& mesh, int32_t excludedPos, const double p[3], const double d[3], double h,
                    FaceRef& hit, bool limited, int32_t maxSteps);
 
 // Every face crossed by the ray from the incentre of the face at sourcePos, against its normal,
 // until the ray leaves the bbox: in order of discovery, each face once, never the source face.
-// The result is emptied first. The ADT must be built.
+// The step is the unit normal times the inradius, both of the source's last sub-triangle. The
+// result is emptied first; a source without a sub-triangle gives an empty list, and steps that
+// cannot progress end the march with the faces found so far. Builds the ADT if it is missing.
 void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos);
 
 // Mean length of the edges of the edge list, the step of the seed probes. With `outside` set,

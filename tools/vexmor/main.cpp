@@ -1,26 +1,229 @@
-// vexmor: runs the library on a built-in part and prints the draft of each face.
+// vexmor: wall thickness, thickness gradient, draft and dihedral angles of a part's surface
+// mesh, from the command line. With no arguments it analyses its bundled sample part.
+#include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
-#include <vector>
+#include <string>
 
-#include "vexmor.h"
+#include "analysis/progress.h"
+#include "commands/commands.h"
+#include "io/text_cursor.h"
 
-int main() {
-  // A 40 x 20 x 10 block.
-  const std::vector<double> coords = {0, 0, 0,  40, 0, 0,  40, 20, 0,  0, 20, 0,
-                                      0, 0, 10, 40, 0, 10, 40, 20, 10, 0, 20, 10};
-  const std::vector<int32_t> elem = {3, 0, 2, 1, 3, 0, 3, 2, 3, 4, 5, 6, 3, 4, 6, 7,
-                                     3, 0, 1, 5, 3, 0, 5, 4, 3, 3, 7, 6, 3, 3, 6, 2,
-                                     3, 0, 4, 7, 3, 0, 7, 3, 3, 1, 2, 6, 3, 1, 6, 5};
-  const double pull[3] = {0, 0, 1};
-  std::vector<double> draft(12);
-  const int status = VX_Draft_Angle(8, static_cast<int32_t>(elem.size()), elem.data(),
-                                    coords.data(), draft.data(), pull);
-  if (status != VX_STATUS_OK) {
-    std::fprintf(stderr, "vexmor: draft analysis failed with status %d\n", status);
-    return 1;
+namespace {
+
+using namespace vexmor::cli;
+
+constexpr const char* kExitStatuses =
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  an analysis failed\n"
+    "  2  bad usage, a file that cannot be read or written, or a mesh the library cannot take\n"
+    "     (fewer than two nodes, all nodes at one point)\n"
+    "  3  the mesh is rejected: open (boundary edges), non-manifold edges, or faces of five\n"
+    "     or more nodes ('vexmor check' says which)\n"
+    "\n"
+    "Formats read: .stl (text and binary), .obj, .off, .ply (text and binary). Values are in\n"
+    "the file's length unit. Results: -o FILE.vtp (ParaView), FILE.ply (with face colours) or\n"
+    "FILE.csv; --json prints the summary as JSON.";
+
+// "X,Y,Z", or an axis: x, y, z, with an optional sign.
+bool ParsePull(const std::string& text, vexmor::cli::Vec3& pull) {
+  std::string t = text;
+  double sign = 1;
+  if (!t.empty() && (t[0] == '-' || t[0] == '+') && t.size() == 2) {
+    sign = t[0] == '-' ? -1 : 1;
+    t = t.substr(1);
   }
-  std::printf("Draft of the sample block against pull (0, 0, 1), cosine per face:\n");
-  for (size_t f = 0; f < draft.size(); ++f)
-    std::printf("  face %2zu  %+.6f\n", f, draft[f]);
-  return 0;
+  if (t == "x" || t == "X") return pull = {sign, 0, 0}, true;
+  if (t == "y" || t == "Y") return pull = {0, sign, 0}, true;
+  if (t == "z" || t == "Z") return pull = {0, 0, sign}, true;
+  size_t start = 0;
+  for (int k = 0; k < 3; ++k) {
+    const size_t comma = text.find(',', start);
+    if ((k < 2) != (comma != std::string::npos)) return false;
+    const std::string part = text.substr(start, comma == std::string::npos ? comma : comma - start);
+    if (!TextCursor::ParseNumber(part, pull[k])) return false;
+    start = comma + 1;
+  }
+  return std::sqrt(pull[0] * pull[0] + pull[1] * pull[1] + pull[2] * pull[2]) > 0;
+}
+
+ThicknessMethod MethodFromName(const std::string& name) {
+  if (name == "sphere") return ThicknessMethod::kSphere;
+  if (name == "contact") return ThicknessMethod::kContact;
+  if (name == "distance") return ThicknessMethod::kDistance;
+  return ThicknessMethod::kRay;
+}
+
+struct Arguments {
+  CommonOptions common;
+  bool quiet = false;
+  std::string method = "ray";
+  ThicknessOptions thickness;
+  GradientOptions gradient;
+  std::string pull = "0,0,1";
+  DraftOptions draft;
+  DihedralOptions dihedral;
+  std::string sampleOutput;
+  bool sampleText = false;
+};
+
+void AddCommonOptions(CLI::App* command, Arguments& a, bool fileRequired, bool writesValues) {
+  auto* file =
+      command->add_option("FILE", a.common.file,
+                          "Mesh file: .stl, .obj, .off or .ply" +
+                              std::string(fileRequired ? "" : " (default: the sample part)"));
+  if (fileRequired) file->required();
+  if (writesValues) {
+    command->add_option("-o,--output", a.common.output,
+                        "Write per-face/per-node values to a .vtp, .ply or .csv file");
+  }
+  command->add_flag("--json", a.common.json, "Print the summary as JSON on standard output");
+  command->add_option("--bins", a.common.bins, "Histogram bins (default 10)")
+      ->check(CLI::Range(1, 200));
+  command->add_flag("-v,--verbose", a.common.verbose,
+                    "Show the library's diagnostic lines (on standard error)");
+  command->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
+}
+
+CLI::Option* AddMethodOption(CLI::App* command, std::string& method, bool withDistance) {
+  std::vector<std::string> methods = {"ray", "sphere", "contact"};
+  if (withDistance) methods.push_back("distance");
+  return command
+      ->add_option("--method", method,
+                   "ray: ray cast inwards from each face; sphere: diameter of the largest "
+                   "sphere rolled at each face; contact: distance to where that sphere touches "
+                   "the opposite wall" +
+                       std::string(withDistance ? "; distance: distance from points to the "
+                                                  "surface (with --points)"
+                                                : "") +
+                       " (default ray)")
+      ->check(CLI::IsMember(methods));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "vexmor: wall thickness, thickness gradient, draft and dihedral angles of a part's "
+      "closed surface mesh.\nWith no arguments, runs 'analyze' on the bundled sample part.",
+      "vexmor"};
+  app.set_version_flag("--version", "vexmor 0.1.0");
+  app.footer(kExitStatuses);
+  app.require_subcommand(0, 1);
+  Arguments a;
+
+  auto* check = app.add_subcommand("check",
+                                   "Sizes, face types, edges, defects and shells; "
+                                   "whether and why the analyses would reject the mesh");
+  AddCommonOptions(check, a, true, false);
+
+  auto* thickness = app.add_subcommand(
+      "thickness", "Wall thickness per face (per point for --method distance), in file units");
+  AddCommonOptions(thickness, a, true, true);
+  AddMethodOption(thickness, a.method, true);
+  thickness->add_flag("--outside", a.thickness.outside,
+                      "Measure the space between the part and an enclosing box (ray, contact)");
+  thickness->add_option("--min", a.thickness.min, "Report the faces thinner than T")
+      ->type_name("T");
+  thickness->add_option("--max", a.thickness.max, "Report the faces thicker than T")
+      ->type_name("T");
+  thickness->add_option("--points", a.thickness.points,
+                        "Query points for --method distance: a file of 'x y z' lines");
+
+  auto* gradient = app.add_subcommand(
+      "gradient", "Thickness gradient per face: mean relative thickness change to its neighbours");
+  AddCommonOptions(gradient, a, true, true);
+  AddMethodOption(gradient, a.method, false);
+  gradient->add_flag("--outside", a.gradient.outside,
+                     "Take the thickness of the space around the part (ray, contact)");
+  gradient->add_option("--max", a.gradient.max, "Report the faces whose gradient exceeds G")
+      ->type_name("G");
+
+  auto* draft = app.add_subcommand(
+      "draft", "Draft angle per face against the mould's pull direction, in degrees");
+  AddCommonOptions(draft, a, true, true);
+  draft->add_option("--pull", a.pull,
+                    "Pull direction as X,Y,Z or an axis such as z or -y (default 0,0,1)");
+  draft
+      ->add_option("--min-draft", a.draft.minDraft,
+                   "Faces closer than this to the pull direction require draft (default 1)")
+      ->type_name("DEG")
+      ->check(CLI::Range(0.0, 90.0));
+
+  auto* dihedral = app.add_subcommand(
+      "dihedral", "Dihedral angle per edge (or largest per node), and sharp edge counts");
+  AddCommonOptions(dihedral, a, true, true);
+  dihedral->add_flag("--signed", a.dihedral.signedAngles,
+                     "Signed angles: convex positive, concave negative");
+  dihedral->add_flag("--per-node", a.dihedral.perNode, "The largest angle at each node");
+  dihedral
+      ->add_option("--sharp", a.dihedral.sharp,
+                   "Edges at this angle or more count as sharp (default 30)")
+      ->type_name("DEG")
+      ->check(CLI::Range(0.0, 180.0));
+
+  auto* analyze =
+      app.add_subcommand("analyze",
+                         "Check, ray thickness, gradient, draft along +z and dihedral angles, with "
+                         "their defaults, in one summary");
+  AddCommonOptions(analyze, a, false, true);
+
+  auto* sample = app.add_subcommand("sample",
+                                    "Write the bundled sample part (a moulded tray, "
+                                    "millimetres) as .stl, .obj, .off or .ply");
+  sample->add_option("-o,--output", a.sampleOutput, "The file to write")->required();
+  sample->add_flag("--text", a.sampleText, "Text instead of binary for .stl and .ply");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitBadInput;
+  }
+
+  Progress::SetEnabled(!a.quiet);
+  auto usage = [](const std::string& message) {
+    std::fprintf(stderr, "vexmor: error: %s\nRun with --help for more information.\n",
+                 message.c_str());
+    return static_cast<int>(kExitBadInput);
+  };
+  const ThicknessMethod method = MethodFromName(a.method);
+  if (*thickness) {
+    a.thickness.method = method;
+    if (a.thickness.outside &&
+        (method == ThicknessMethod::kSphere || method == ThicknessMethod::kDistance)) {
+      return usage("--outside works with --method ray or contact");
+    }
+    if (!a.thickness.points.empty() && method != ThicknessMethod::kDistance) {
+      return usage("--points goes with --method distance");
+    }
+    return RunThickness(a.common, a.thickness);
+  }
+  if (*gradient) {
+    a.gradient.method = method;
+    if (a.gradient.outside && method == ThicknessMethod::kSphere) {
+      return usage("--outside works with --method ray or contact");
+    }
+    return RunGradient(a.common, a.gradient);
+  }
+  if (*check) return RunCheck(a.common);
+  if (*draft) {
+    if (!ParsePull(a.pull, a.draft.pull)) {
+      return usage(
+          "--pull: expected a non-zero direction X,Y,Z (such as 0,0,1) or an axis "
+          "(x, y, z, -x, ...), got '" +
+          a.pull + "'");
+    }
+    return RunDraft(a.common, a.draft);
+  }
+  if (*dihedral) return RunDihedral(a.common, a.dihedral);
+  if (*sample) return RunSample(a.sampleOutput, a.sampleText);
+  return RunAnalyze(a.common);
 }

@@ -1,0 +1,420 @@
+// The built program, run as a person runs it: exit statuses, the key numbers of its
+// summaries (through --json), and the files it writes, read back.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "io/mesh_reader.h"
+#include "mesh/mesh_report.h"
+#include "mesh/sample_part.h"
+
+namespace vexmor::cli::test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+struct RunResult {
+  int status = -1;
+  std::string out, err;
+  json parsed() const {
+    try {
+      return json::parse(out);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "standard output is not JSON: " << e.what() << "\n" << out;
+      return json::object();
+    }
+  }
+};
+
+class CliEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::path(::testing::TempDir()) / (std::string("vexmor_cli_") + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // Runs the program in the test's directory, with standard error kept apart.
+  RunResult vexmor(const std::string& arguments) const {
+    const std::string errFile = path("stderr.txt");
+    const std::string command = "cd '" + dir_.string() + "' && '" VEXMOR_PROGRAM "' " + arguments +
+                                " 2>'" + errFile + "' </dev/null";
+    RunResult run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+      ADD_FAILURE() << "cannot run " << command;
+      return run;
+    }
+    char buffer[4096];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+      run.out.append(buffer, got);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errFile);
+    run.err.assign(std::istreambuf_iterator<char>(err), {});
+    return run;
+  }
+
+  void write(const std::string& name, const std::string& content) const {
+    std::ofstream(path(name), std::ios::binary) << content;
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  // The sample part as a PLY file, which keeps its quadrilaterals.
+  std::string samplePly() const {
+    const RunResult run = vexmor("sample -o tray.ply");
+    EXPECT_EQ(run.status, 0) << run.err;
+    return "tray.ply";
+  }
+
+  fs::path dir_;
+};
+
+// A CSV written by -o, as rows of named cells.
+std::vector<std::map<std::string, std::string>> ReadCsv(const std::string& text) {
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);
+  std::vector<std::string> header;
+  std::stringstream h(line);
+  for (std::string cell; std::getline(h, cell, ',');)
+    header.push_back(cell);
+  std::vector<std::map<std::string, std::string>> rows;
+  while (std::getline(in, line)) {
+    std::map<std::string, std::string> row;
+    std::stringstream cells(line);
+    std::string cell;
+    for (size_t i = 0; i < header.size(); ++i) {
+      std::getline(cells, cell, ',');
+      row[header[i]] = cell;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+double Number(const std::map<std::string, std::string>& row, const std::string& column) {
+  return std::stod(row.at(column));
+}
+
+TEST_F(CliEndToEnd, HelpDocumentsExitStatuses) {
+  const RunResult help = vexmor("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* part : {"Exit status", "0  success", "1  an analysis failed", "2  bad usage",
+                           "3  the mesh is rejected", "check", "thickness", "gradient", "draft",
+                           "dihedral", "analyze", "sample"}) {
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  }
+  const RunResult thickness = vexmor("thickness --help");
+  EXPECT_EQ(thickness.status, 0);
+  EXPECT_NE(thickness.out.find("--method"), std::string::npos);
+  EXPECT_NE(vexmor("--version").out.find("vexmor "), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, UsageErrorsExitTwo) {
+  const std::string tray = samplePly();
+  for (const std::string& arguments :
+       {std::string("draft"), "frobnicate " + tray, "thickness " + tray + " --method depth",
+        "draft " + tray + " --pull 0,0,0", "draft " + tray + " --pull 1,2",
+        "draft " + tray + " --pull up", "thickness " + tray + " --method sphere --outside",
+        "thickness " + tray + " --points p.txt", "gradient " + tray + " --method distance",
+        "dihedral " + tray + " --sharp 200", "check " + tray + " -o out.xyz"}) {
+    const RunResult run = vexmor(arguments);
+    EXPECT_EQ(run.status, 2) << arguments << "\n" << run.err;
+    EXPECT_FALSE(run.err.empty()) << arguments;
+  }
+}
+
+TEST_F(CliEndToEnd, SampleWritesEveryFormat) {
+  const Mesh part = SamplePart();
+  const Mesh triangles = Triangulate(part).mesh;
+  for (const std::string file : {"t.stl", "t.obj", "t.off", "t.ply"}) {
+    for (const std::string text : {"", " --text"}) {
+      const RunResult run = vexmor("sample -o " + file + text);
+      ASSERT_EQ(run.status, 0) << run.err;
+      const Mesh read = ReadMeshFile(path(file)).mesh;
+      const Mesh& expected = file == "t.stl" ? triangles : part;
+      EXPECT_EQ(read.coords, expected.coords) << file << text;
+      EXPECT_EQ(read.elem, expected.elem) << file << text;
+    }
+  }
+  EXPECT_EQ(vexmor("sample -o t.txt").status, 2);
+  EXPECT_EQ(vexmor("sample").status, 2);
+}
+
+TEST_F(CliEndToEnd, CheckSamplePart) {
+  const std::string tray = samplePly();
+  const MeshReport expected = InspectMesh(SamplePart());
+  const RunResult run = vexmor("check " + tray + " --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json check = run.parsed()["check"];
+  EXPECT_EQ(check["nodes"], expected.nodes);
+  EXPECT_EQ(check["faces"], expected.faces);
+  EXPECT_EQ(check["quadrilaterals"], expected.quadrilaterals);
+  EXPECT_EQ(check["edges"], expected.edges);
+  EXPECT_EQ(check["boundary_edges"], 0);
+  EXPECT_EQ(check["non_manifold_edges"], 0);
+  EXPECT_EQ(check["closed_volumes"], 1);
+  EXPECT_EQ(check["accepted"], true);
+  EXPECT_EQ(check["box"]["max"], json::array({80.0, 50.0, 16.0}));
+  const RunResult text = vexmor("check " + tray);
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find("ready for every analysis"), std::string::npos) << text.out;
+}
+
+TEST_F(CliEndToEnd, CheckExplainsRejection) {
+  // A cube without its top: four boundary edges.
+  write("open.obj",
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\n"
+        "f 1 4 3 2\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n");
+  RunResult run = vexmor("check open.obj");
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.out.find("it is open: 4 edges belong to a single face"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("rejected"), std::string::npos) << run.err;
+  run = vexmor("draft open.obj");
+  EXPECT_EQ(run.status, 3) << run.err;  // vexmor refuses what the library would
+  // A pentagonal prism: closed, but its caps have five nodes.
+  std::string prism;
+  for (int z = 0; z < 2; ++z) {
+    for (int i = 0; i < 5; ++i) {
+      prism += "v " + std::to_string(std::cos(i * 1.2566370614359172)) + " " +
+               std::to_string(std::sin(i * 1.2566370614359172)) + " " + std::to_string(z) + "\n";
+    }
+  }
+  prism += "f 5 4 3 2 1\nf 6 7 8 9 10\n";
+  for (int i = 0; i < 5; ++i) {
+    const int a = i + 1, b = (i + 1) % 5 + 1;
+    prism += "f " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(b + 5) +
+             " " + std::to_string(a + 5) + "\n";
+  }
+  write("prism.obj", prism);
+  run = vexmor("check prism.obj --json");
+  EXPECT_EQ(run.status, 3);
+  const json check = run.parsed()["check"];
+  EXPECT_EQ(check["boundary_edges"], 0);
+  EXPECT_EQ(check["polygons"], 2);
+  EXPECT_EQ(check["accepted"], false);
+  EXPECT_NE(check["reasons"][0].get<std::string>().find("five or more nodes"), std::string::npos);
+  // Two tetrahedra sharing one edge: that edge has four faces.
+  write("bowtie.off",
+        "OFF\n6 8 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0 -1 0\n0 0 -1\n"
+        "3 0 2 1\n3 0 1 3\n3 1 2 3\n3 2 0 3\n3 0 1 4\n3 0 5 1\n3 1 5 4\n3 5 0 4\n");
+  run = vexmor("check bowtie.off");
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.out.find("not manifold: 1 edge is shared by more than two faces"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(CliEndToEnd, DamagedFilesExitTwoWithLocation) {
+  std::string stl(80, 'x');
+  stl += std::string("\x05\x00\x00\x00", 4) + std::string(120, '\0');
+  write("cut.stl", stl);
+  RunResult run = vexmor("check cut.stl");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("vexmor: error: cut.stl: byte 184: truncated binary STL"),
+            std::string::npos)
+      << run.err;
+  write("missing.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n");
+  run = vexmor("draft missing.obj");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("missing.obj:4: face refers to vertex 4"), std::string::npos) << run.err;
+  run = vexmor("check nowhere.stl --json");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("nowhere.stl: cannot open"), std::string::npos) << run.err;
+  EXPECT_EQ(run.parsed()["exit_code"], 2);
+  // A mesh whose nodes all coincide cannot be measured at all.
+  write("point.off", "OFF\n3 1 0\n1 1 1\n1 1 1\n1 1 1\n3 0 1 2\n");
+  run = vexmor("draft point.off");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("one point"), std::string::npos) << run.err;
+}
+
+TEST_F(CliEndToEnd, DraftSamplePart) {
+  const std::string tray = samplePly();
+  const size_t faces = SamplePart().faceCount();
+  const RunResult up = vexmor("draft " + tray + " --json");
+  ASSERT_EQ(up.status, 0) << up.err;
+  const json draft = up.parsed()["draft"];
+  const size_t positive = draft["positive"]["faces"], negative = draft["negative"]["faces"];
+  const size_t vertical = draft["requires_draft"]["faces"];
+  EXPECT_EQ(positive + negative + vertical, faces);
+  EXPECT_GT(positive, 0u);
+  EXPECT_GT(negative, 0u);
+  EXPECT_GT(vertical, 0u);
+  EXPECT_NEAR(draft["values"]["min"].get<double>(), -90, 1e-9);
+  EXPECT_NEAR(draft["values"]["max"].get<double>(), 90, 1e-9);
+  EXPECT_EQ(draft["values"]["count"], faces);
+  // The flat bottom (80 x 50 mm) is a quarter of the area or more, all of it negative.
+  EXPECT_GT(draft["negative"]["area_share"].get<double>(), 0.25);
+  // Pulling the other way swaps the positive and negative faces.
+  const json down = vexmor("draft " + tray + " --json --pull=-z").parsed()["draft"];
+  EXPECT_EQ(down["positive"]["faces"], negative);
+  EXPECT_EQ(down["negative"]["faces"], positive);
+  EXPECT_EQ(down["requires_draft"]["faces"], vertical);
+  // The boss sides lean by atan(0.5 / 13) = 2.2 degrees: a 3 degree minimum makes them
+  // require draft too.
+  const json strict = vexmor("draft " + tray + " --json --min-draft 3").parsed()["draft"];
+  EXPECT_GT(strict["requires_draft"]["faces"].get<size_t>(), vertical);
+  const RunResult text = vexmor("draft " + tray + " --pull 0,0,2");
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find("requires draft"), std::string::npos);
+  EXPECT_NE(text.out.find("histogram (share of area)"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, DraftWritesParsableResults) {
+  const std::string tray = samplePly();
+  const Mesh part = SamplePart();
+  for (const std::string file : {"d.vtp", "d.ply", "d.csv"})
+    ASSERT_EQ(vexmor("draft " + tray + " -o " + file).status, 0) << file;
+  const Mesh ply = ReadMeshFile(path("d.ply")).mesh;
+  EXPECT_EQ(ply.coords, part.coords);
+  EXPECT_EQ(ply.elem, part.elem);
+  const auto rows = ReadCsv(read("d.csv"));
+  ASSERT_EQ(rows.size(), part.faceCount());
+  for (const auto& row : rows) {
+    const double degrees = Number(row, "draft_deg");
+    EXPECT_LE(std::fabs(degrees), 90.0);
+    // The bottom of the tray is the only face at z = 0 and looks straight down.
+    if (Number(row, "z") == 0) {
+      EXPECT_NEAR(degrees, -90, 1e-9);
+    }
+    EXPECT_EQ(Number(row, "draft_class"), degrees >= 1 ? 1 : degrees <= -1 ? -1 : 0);
+  }
+  const std::string vtp = read("d.vtp");
+  EXPECT_NE(vtp.find("NumberOfPolys=\"" + std::to_string(part.faceCount()) + "\""),
+            std::string::npos);
+  EXPECT_NE(vtp.find("Name=\"draft_deg\""), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, JsonStaysCleanWhenVerbose) {
+  const std::string tray = samplePly();
+  const RunResult run = vexmor("draft " + tray + " --json --verbose");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.parsed()["command"], "draft");
+}
+
+// Faces of the rib's long sides, away from its ends, and bottom faces under the open floor.
+bool OnRibSide(const std::map<std::string, std::string>& row) {
+  const double x = Number(row, "x"), y = Number(row, "y"), z = Number(row, "z");
+  return (x == 50 || x == 51.25) && z > 3 && z < 10 && y > 10 && y < 40;
+}
+bool UnderOpenFloor(const std::map<std::string, std::string>& row) {
+  const double x = Number(row, "x"), y = Number(row, "y"), z = Number(row, "z");
+  return z == 0 && x > 30 && x < 46 && y > 6 && y < 12;
+}
+
+TEST_F(CliEndToEnd, ThicknessSamplePart) {
+  const std::string tray = samplePly();
+  for (const std::string method : {"ray", "sphere", "contact"}) {
+    SCOPED_TRACE(method);
+    const RunResult run =
+        vexmor("thickness " + tray + " --method " + method + " --min 2 -o t.csv --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json thickness = run.parsed()["thickness"];
+    EXPECT_EQ(thickness["method"], method);
+    EXPECT_GT(thickness["values"]["below_min"]["count"].get<size_t>(), 0u);
+    size_t rib = 0, floor = 0;
+    for (const auto& row : ReadCsv(read("t.csv"))) {
+      const std::string column = "thickness_" + method;
+      if (OnRibSide(row)) {
+        EXPECT_NEAR(Number(row, column), 1.25, 1e-6);
+        ++rib;
+      }
+      if (UnderOpenFloor(row)) {
+        EXPECT_NEAR(Number(row, column), 3, 1e-6);
+        ++floor;
+      }
+    }
+    EXPECT_GT(rib, 0u);
+    EXPECT_GT(floor, 0u);
+  }
+}
+
+TEST_F(CliEndToEnd, ThicknessDistanceOfPoints) {
+  const std::string tray = samplePly();
+  // Above the boss top (z = 16), below the bottom, and inside the perimeter wall 1 mm from
+  // its outer face.
+  write("points.txt", "# x y z\n18 22 20\n40,25,-5\n1 25 7\n");
+  const RunResult run = vexmor("thickness " + tray +
+                               " --method distance --points points.txt "
+                               "-o d.csv --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.parsed()["thickness"]["values"]["count"], 3);
+  const auto rows = ReadCsv(read("d.csv"));
+  const size_t first = SamplePart().nodeCount();
+  ASSERT_EQ(rows.size(), first + 3);
+  EXPECT_NEAR(Number(rows[first], "distance"), 4, 1e-6);
+  EXPECT_NEAR(Number(rows[first + 1], "distance"), 5, 1e-6);
+  EXPECT_NEAR(Number(rows[first + 2], "distance"), 1, 1e-6);
+  EXPECT_EQ(vexmor("thickness " + tray + " --method distance").status, 2);
+}
+
+TEST_F(CliEndToEnd, GradientSamplePart) {
+  const std::string tray = samplePly();
+  const RunResult run = vexmor("gradient " + tray + " --json --max 0.5 -o g.csv");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json gradient = run.parsed()["gradient"];
+  EXPECT_EQ(gradient["values"]["count"], SamplePart().faceCount());
+  // Where the wall keeps its thickness all around, the gradient is 0.
+  for (const auto& row : ReadCsv(read("g.csv"))) {
+    if (UnderOpenFloor(row)) {
+      EXPECT_NEAR(Number(row, "thickness_gradient"), 0, 1e-9);
+    }
+  }
+}
+
+TEST_F(CliEndToEnd, DihedralSamplePart) {
+  const std::string tray = samplePly();
+  const MeshReport expected = InspectMesh(SamplePart());
+  RunResult run = vexmor("dihedral " + tray + " --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  json dihedral = run.parsed()["dihedral"];
+  EXPECT_EQ(dihedral["edges"], expected.edges);
+  EXPECT_GT(dihedral["sharp_convex"].get<size_t>(), 0u);
+  EXPECT_GT(dihedral["sharp_concave"].get<size_t>(), 0u);
+  // The sharpest fold is the pocket's overhanging rim: 90 degrees plus atan(0.5 / 2).
+  EXPECT_NEAR(dihedral["values"]["max"].get<double>(), 90 + std::atan(0.25) * 180 / M_PI, 1e-6);
+  EXPECT_NEAR(dihedral["values"]["min"].get<double>(), 0, 1e-9);
+  run = vexmor("dihedral " + tray + " --signed --per-node --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  dihedral = run.parsed()["dihedral"];
+  EXPECT_EQ(dihedral["values"]["count"], expected.nodes);
+  EXPECT_LT(dihedral["values"]["min"].get<double>(), -89);
+  EXPECT_GT(dihedral["values"]["max"].get<double>(), 89);
+}
+
+TEST_F(CliEndToEnd, AnalyzeSamplePart) {
+  const RunResult demo = vexmor("");
+  ASSERT_EQ(demo.status, 0) << demo.err;
+  for (const char* title :
+       {"Mesh check", "Thickness", "Thickness gradient", "Draft", "Dihedral angles"}) {
+    EXPECT_NE(demo.out.find(title), std::string::npos) << title;
+  }
+  const RunResult run = vexmor("analyze " + samplePly() + " --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json summary = run.parsed();
+  for (const char* key : {"check", "thickness", "gradient", "draft", "dihedral"})
+    EXPECT_TRUE(summary.contains(key)) << key;
+  EXPECT_EQ(summary["errors"].size(), 0u);
+}
+
+}  // namespace
+}  // namespace vexmor::cli::test

@@ -1,0 +1,58 @@
+// Order statistics, weighted histograms and limit counts on values whose answers are known.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "analysis/statistics.h"
+
+namespace vexmor::cli::test {
+namespace {
+
+TEST(Statistics, OrderStatisticsSkipValuesWithoutResult) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<double> values = {4, nan, 1, 3, INFINITY, 2, 5};
+  const Distribution d = Describe(values, {}, 4);
+  EXPECT_EQ(d.count, 5u);
+  EXPECT_EQ(d.missing, 2u);
+  EXPECT_EQ(d.min, 1);
+  EXPECT_EQ(d.max, 5);
+  EXPECT_EQ(d.mean, 3);
+  EXPECT_EQ(d.median, 3);
+  EXPECT_DOUBLE_EQ(d.p5, 1.2);
+  EXPECT_DOUBLE_EQ(d.p95, 4.8);
+  EXPECT_FALSE(d.weighted);
+  ASSERT_EQ(d.histogram.size(), 4u);
+  size_t counted = 0;
+  for (const auto& bin : d.histogram)
+    counted += bin.count;
+  EXPECT_EQ(counted, 5u);
+  EXPECT_EQ(d.histogram.back().count, 2u);  // 4 and the maximum 5
+}
+
+TEST(Statistics, AreaWeightsAndLimits) {
+  const std::vector<double> values = {1, 1, 10};
+  const std::vector<double> areas = {1, 1, 8};
+  const Distribution d = Describe(values, areas, 2, {2.0, 9.0});
+  EXPECT_TRUE(d.weighted);
+  EXPECT_DOUBLE_EQ(d.weightedMean, (1 + 1 + 80) / 10.0);
+  EXPECT_DOUBLE_EQ(d.histogram[0].share, 0.2);
+  EXPECT_DOUBLE_EQ(d.histogram[1].share, 0.8);
+  EXPECT_EQ(d.below, 2u);
+  EXPECT_DOUBLE_EQ(d.belowShare, 0.2);
+  EXPECT_EQ(d.above, 1u);
+  EXPECT_DOUBLE_EQ(d.aboveShare, 0.8);
+}
+
+TEST(Statistics, EqualValuesAndNoValues) {
+  const Distribution same = Describe(std::vector<double>{2, 2, 2}, {}, 10);
+  ASSERT_EQ(same.histogram.size(), 1u);
+  EXPECT_EQ(same.histogram[0].count, 3u);
+  EXPECT_DOUBLE_EQ(same.histogram[0].share, 1.0);
+  const Distribution none = Describe(std::vector<double>{NAN}, {}, 10);
+  EXPECT_EQ(none.count, 0u);
+  EXPECT_TRUE(none.histogram.empty());
+}
+
+}  // namespace
+}  // namespace vexmor::cli::test

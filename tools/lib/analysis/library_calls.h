@@ -1,0 +1,88 @@
+// The program's side of the eight library functions: each call gets the mesh in the form the
+// function takes, keeps the library's diagnostics off standard output, shows progress, turns
+// a status into a clear error and returns values in the file's units.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_report.h"
+
+namespace vexmor::cli {
+
+// Exit statuses of the program, documented in its --help.
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitAnalysisFailed = 1,
+  kExitBadInput = 2,  // unreadable file, bad usage, or input the library cannot take
+  kExitRejected = 3,  // the mesh is open, non-manifold or has faces of five or more nodes
+};
+
+// An error that ends the program (or, in `analyze`, one analysis) with the given exit code.
+class CommandError : public std::runtime_error {
+ public:
+  CommandError(int exitCode, const std::string& message)
+      : std::runtime_error(message), exitCode_(exitCode) {}
+  int exitCode() const { return exitCode_; }
+
+ private:
+  int exitCode_;
+};
+
+enum class ThicknessMethod { kRay, kSphere, kContact, kDistance };
+const char* MethodName(ThicknessMethod method);         // "ray", ...
+const char* MethodDescription(ThicknessMethod method);  // "ray tracing", ...
+
+struct EdgeAngles {
+  std::vector<int32_t> nodes;   // two per edge
+  std::vector<double> degrees;  // signed: convex edges positive, concave negative
+  size_t count() const { return degrees.size(); }
+};
+
+class Library {
+ public:
+  // `mesh` and `report` (InspectMesh of it) must outlive the object.
+  Library(const Mesh& mesh, const MeshReport& report, bool diagnosticsToStderr);
+
+  // Cosine between each face's outward normal and the pull direction.
+  std::vector<double> draftCosines(const Vec3& pull) const;
+  // Thickness per face in file units by a face method (ray, sphere diameter, contact).
+  std::vector<double> faceThickness(ThicknessMethod method, bool outside) const;
+  // Distance to the surface of every node of `withPoints` (this mesh with query points
+  // appended as nodes), in file units.
+  std::vector<double> nodeDistances(const Mesh& withPoints) const;
+  std::vector<double> gradient(const std::vector<double>& faceThickness) const;
+  EdgeAngles edgeDihedral() const;
+  // Largest dihedral angle at each node; signed: positive where convex edges dominate. NaN
+  // for nodes that no face uses.
+  std::vector<double> nodeDihedral(bool signedAngles) const;
+
+  // The library's verdict on the mesh exactly as given (no splitting): the status of a draft
+  // call, which runs the mesh check and nothing costly. -1 when the mesh cannot be passed.
+  int statusAsGiven() const;
+
+  // True when the program splits quadrilaterals itself for the functions taking triangles.
+  bool splitsQuadrilaterals() const { return split_; }
+
+ private:
+  // The mesh handed to the functions that take triangles only.
+  const Mesh& triangleMesh() const { return split_ ? triangulation_.mesh : mesh_; }
+  void check(int status, const std::string& analysis) const;
+  // The library would reject a mesh that is open, non-manifold or has faces of five or more
+  // nodes: the program says so before calling it (and, on a large mesh, before waiting).
+  void refuseRejected(const std::string& analysis) const;
+
+  const Mesh& mesh_;
+  const MeshReport& report_;
+  bool toStderr_;
+  bool split_ = false;
+  Triangulation triangulation_;
+};
+
+// Fails with a clear message when the library could not take the mesh at all (it would
+// answer "invalid input"): fewer than two nodes or all of them at one point.
+void CheckLibraryCanTake(const Mesh& mesh, const std::string& what);
+
+}  // namespace vexmor::cli

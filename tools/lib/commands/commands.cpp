@@ -1,0 +1,105 @@
+#include "commands/commands.h"
+
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "commands/sections.h"
+#include "io/mesh_writer.h"
+#include "mesh/mesh_report.h"
+#include "mesh/sample_part.h"
+
+namespace vexmor::cli {
+namespace {
+
+// Opens the session and runs the analyses; a failing analysis is reported and, unless it is
+// the only one, the others still run.
+int Run(const std::string& command, const CommonOptions& common,
+        const std::vector<std::function<void(Session&)>>& analyses) {
+  std::unique_ptr<Session> session;
+  try {
+    session = std::make_unique<Session>(command, common);
+  } catch (const CommandError& e) {
+    if (common.json) {
+      // Scripts reading --json get the failure in the same shape as any other summary.
+      const nlohmann::json failure = {{"command", command},
+                                      {"file", common.file},
+                                      {"exit_code", e.exitCode()},
+                                      {"errors", {e.what()}}};
+      std::cout << failure.dump(2) << std::endl;
+    }
+    PrintError(e.what());
+    return e.exitCode();
+  }
+  for (const auto& analysis : analyses) {
+    try {
+      analysis(*session);
+    } catch (const CommandError& e) {
+      session->fail(e);
+    }
+  }
+  return session->finish();
+}
+
+}  // namespace
+
+int RunCheck(const CommonOptions& common) {
+  return Run("check", common, {[](Session& s) {
+               if (!AddCheckSection(s)) {
+                 throw CommandError(kExitRejected, "the mesh would be rejected: " +
+                                                       RejectionReasons(s.meshReport()).front());
+               }
+             }});
+}
+
+int RunThickness(const CommonOptions& common, const ThicknessOptions& options) {
+  return Run("thickness", common, {[&](Session& s) { AddThicknessSection(s, options); }});
+}
+
+int RunGradient(const CommonOptions& common, const GradientOptions& options) {
+  return Run("gradient", common, {[&](Session& s) { AddGradientSection(s, options); }});
+}
+
+int RunDraft(const CommonOptions& common, const DraftOptions& options) {
+  return Run("draft", common, {[&](Session& s) { AddDraftSection(s, options); }});
+}
+
+int RunDihedral(const CommonOptions& common, const DihedralOptions& options) {
+  return Run("dihedral", common, {[&](Session& s) { AddDihedralSection(s, options); }});
+}
+
+int RunAnalyze(const CommonOptions& common) {
+  // Every analysis with its defaults; the gradient reuses the thickness.
+  auto thickness = std::make_shared<std::vector<double>>();
+  const ThicknessOptions thicknessOptions;
+  GradientOptions gradientOptions;
+  gradientOptions.method = thicknessOptions.method;
+  return Run("analyze", common,
+             {[](Session& s) { AddCheckSection(s); },
+              [&](Session& s) { *thickness = AddThicknessSection(s, thicknessOptions); },
+              [&](Session& s) {
+                if (thickness->empty()) return;  // the thickness failed and said why
+                AddGradientSection(s, gradientOptions, thickness.get());
+              },
+              [](Session& s) { AddDraftSection(s, DraftOptions{}); },
+              [](Session& s) { AddDihedralSection(s, DihedralOptions{}); }});
+}
+
+int RunSample(const std::string& output, bool text) {
+  const Mesh part = SamplePart();
+  MeshWriteOptions options;
+  options.text = text;
+  options.name = "vexmor sample tray";
+  try {
+    WriteMeshFile(part, output, options);
+  } catch (const std::exception& e) {
+    PrintError(e.what());
+    return kExitBadInput;
+  }
+  std::printf("wrote %s: the sample tray (millimetres), %zu nodes, %zu faces\n", output.c_str(),
+              part.nodeCount(), part.faceCount());
+  return kExitOk;
+}
+
+}  // namespace vexmor::cli

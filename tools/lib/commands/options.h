@@ -1,0 +1,44 @@
+// The options of the subcommands, as the argument parser fills them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "analysis/library_calls.h"
+#include "mesh/mesh.h"
+
+namespace vexmor::cli {
+
+struct CommonOptions {
+  std::string file;      // empty: the bundled sample part
+  std::string output;    // -o: .vtp, .ply or .csv
+  bool json = false;     // the summary as JSON on standard output
+  bool verbose = false;  // the library's diagnostic lines on standard error
+  int bins = 10;         // histogram bins
+};
+
+struct ThicknessOptions {
+  ThicknessMethod method = ThicknessMethod::kRay;
+  bool outside = false;
+  std::optional<double> min, max;
+  std::string points;  // query points for the distance method
+};
+
+struct GradientOptions {
+  ThicknessMethod method = ThicknessMethod::kRay;
+  bool outside = false;
+  std::optional<double> max;  // faces whose gradient exceeds it are counted
+};
+
+struct DraftOptions {
+  Vec3 pull{0, 0, 1};
+  double minDraft = 1.0;  // degrees
+};
+
+struct DihedralOptions {
+  bool signedAngles = false;
+  bool perNode = false;
+  double sharp = 30.0;  // degrees
+};
+
+}  // namespace vexmor::cli

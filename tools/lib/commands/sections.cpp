@@ -1,0 +1,356 @@
+#include "commands/sections.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "io/read_error.h"
+#include "io/text_cursor.h"
+#include "vexmor.h"
+
+namespace vexmor::cli {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kDegrees = 180 / 3.141592653589793;
+
+std::string Row(const std::string& name, const std::string& value) {
+  std::string padded = name;
+  padded.resize(std::max<size_t>(name.size() + 2, 16), ' ');
+  return padded + value;
+}
+
+void AddDistribution(Section& section, const Session& session, const Distribution& d,
+                     const std::string& unit, const std::string& items, const Limits& limits) {
+  const auto lines = DistributionLines(d, unit, items, limits, session.style());
+  section.lines.insert(section.lines.end(), lines.begin(), lines.end());
+  section.json["values"] = DistributionJson(d, limits);
+}
+
+void NoteSplitting(Section& section, const Session& session) {
+  if (!session.library().splitsQuadrilaterals()) return;
+  section.lines.push_back("(quadrilaterals split into two triangles for this analysis)");
+  section.json["quadrilaterals_split"] = true;
+}
+
+std::vector<Vec3> ReadPoints(const std::string& path) {
+  std::string text = ReadFileBytes(path);
+  std::replace(text.begin(), text.end(), ',', ' ');
+  TextCursor in(path, text);
+  std::vector<Vec3> points;
+  while (true) {
+    in.skipSpace('#');
+    if (in.atEnd()) break;
+    Vec3 p;
+    p[0] = in.numberInLine("an x coordinate");
+    p[1] = in.numberInLine("a y coordinate");
+    p[2] = in.numberInLine("a z coordinate");
+    if (!in.atLineEnd()) in.failFound("the end of the line after x y z", in.wordInLine());
+    points.push_back(p);
+    in.skipLine();
+  }
+  if (points.empty()) FailInFile(path, "no points: expected lines of x y z");
+  return points;
+}
+
+}  // namespace
+
+bool AddCheckSection(Session& session) {
+  const MeshReport& r = session.meshReport();
+  Section s;
+  s.key = "check";
+  s.title = "Mesh check";
+  s.lines.push_back(
+      Row("nodes",
+          FormatCount(r.nodes) +
+              (r.unusedNodes ? "  (" + FormatCount(r.unusedNodes) + " used by no face)" : "")));
+  s.lines.push_back(Row("faces", FormatCount(r.faces) + "  (" + FormatCount(r.triangles) +
+                                     " triangles, " + FormatCount(r.quadrilaterals) +
+                                     " quadrilaterals, " + FormatCount(r.polygons) +
+                                     " of five or more nodes)"));
+  s.lines.push_back(Row("edges", FormatCount(r.edges) + "  (" + FormatCount(r.boundaryEdges) +
+                                     " boundary, " + FormatCount(r.nonManifoldEdges) +
+                                     " non-manifold)"));
+  if (r.misorientedEdges > 0) {
+    s.lines.push_back(Row("winding", FormatCount(r.misorientedEdges) +
+                                         " edges between faces wound against each other (the "
+                                         "library turns faces outwards itself)"));
+  }
+  s.lines.push_back(Row("shells", FormatCount(r.shells) + "  (" + FormatCount(r.closedShells) +
+                                      " closed " + (r.closedShells == 1 ? "volume" : "volumes") +
+                                      ")"));
+  if (r.degenerateFaces > 0) {
+    s.lines.push_back(Row(
+        "degenerate", FormatCount(r.degenerateFaces) + " faces with a repeated node or no area"));
+  }
+  s.lines.push_back(Row("surface area", FormatValue(r.area)));
+  s.lines.push_back(Row(
+      "bounding box", "x " + FormatValue(r.box.lo[0]) + " .. " + FormatValue(r.box.hi[0]) +
+                          "   y " + FormatValue(r.box.lo[1]) + " .. " + FormatValue(r.box.hi[1]) +
+                          "   z " + FormatValue(r.box.lo[2]) + " .. " + FormatValue(r.box.hi[2])));
+  const auto reasons = RejectionReasons(r);
+  const int status = session.library().statusAsGiven();
+  std::string library;
+  switch (status) {
+    case VX_STATUS_OK:
+      library = "accepts the mesh as given";
+      break;
+    case VX_STATUS_MESH_REJECTED:
+      library = r.polygons == 0 && r.quadrilaterals > 0 && reasons.empty()
+                    ? "accepts triangles only for draft, dihedral and sphere; vexmor splits "
+                      "the quadrilaterals for those"
+                    : "rejects the mesh as given";
+      break;
+    case VX_STATUS_ANALYSIS_FAILED:
+      library = "accepts the mesh, but a trial analysis failed";
+      break;
+    default:
+      library = "cannot take the mesh (fewer than two nodes, or all at one point)";
+      break;
+  }
+  s.lines.push_back(Row("library check", library));
+  s.json = {{"nodes", r.nodes},
+            {"unused_nodes", r.unusedNodes},
+            {"faces", r.faces},
+            {"triangles", r.triangles},
+            {"quadrilaterals", r.quadrilaterals},
+            {"polygons", r.polygons},
+            {"degenerate_faces", r.degenerateFaces},
+            {"edges", r.edges},
+            {"boundary_edges", r.boundaryEdges},
+            {"non_manifold_edges", r.nonManifoldEdges},
+            {"misoriented_edges", r.misorientedEdges},
+            {"shells", r.shells},
+            {"closed_volumes", r.closedShells},
+            {"area", r.area},
+            {"box", {{"min", r.box.lo}, {"max", r.box.hi}}},
+            {"library_status", status},
+            {"accepted", reasons.empty()},
+            {"reasons", reasons}};
+  if (reasons.empty()) {
+    s.lines.push_back(Row("verdict", "ready for every analysis"));
+  } else {
+    s.lines.push_back(Row("verdict", "the analyses would reject it:"));
+    for (const auto& reason : reasons)
+      s.lines.push_back("  - " + reason);
+    s.lines.push_back("  (the distance method runs on any faces)");
+  }
+  if (r.quadrilaterals > 0) {
+    s.lines.push_back(
+        "quadrilaterals: the contact, ray and gradient analyses split them along "
+        "their first-to-third diagonal;");
+    s.lines.push_back("  vexmor splits them the same way before draft, dihedral and sphere");
+  }
+  session.report().sections.push_back(std::move(s));
+  return reasons.empty();
+}
+
+std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options) {
+  Section s;
+  s.key = "thickness";
+  s.title = std::string("Thickness: ") + MethodDescription(options.method) +
+            (options.outside ? ", of the space around the part" : "") + " (file units)";
+  s.json["method"] = MethodName(options.method);
+  s.json["outside"] = options.outside;
+  const Limits limits{options.min, options.max};
+  Results& results = session.report().results;
+
+  if (options.method == ThicknessMethod::kDistance) {
+    // Nodes on the surface read 0: the method measures query points and loose nodes.
+    Mesh& withPoints = session.extraMesh();
+    withPoints = session.mesh();
+    size_t queries = 0;
+    if (!options.points.empty()) {
+      std::vector<Vec3> points;
+      try {
+        points = ReadPoints(options.points);
+      } catch (const ReadError& e) {
+        throw CommandError(kExitBadInput, e.what());
+      }
+      for (const Vec3& p : points)
+        withPoints.addNode(p[0], p[1], p[2]);
+      queries = points.size();
+    }
+    std::vector<bool> used(withPoints.nodeCount(), false);
+    for (size_t f = 0; f < withPoints.faceCount(); ++f) {
+      for (int32_t n : withPoints.face(f))
+        used[static_cast<size_t>(n)] = true;
+    }
+    const size_t loose = session.meshReport().unusedNodes;
+    if (queries == 0 && loose == 0) {
+      throw CommandError(kExitBadInput,
+                         "the distance method measures points off the surface (every node of "
+                         "the file lies on it and reads 0): give them with --points FILE, one "
+                         "'x y z' per line");
+    }
+    const auto distances = session.library().nodeDistances(withPoints);
+    std::vector<double> measured, field(distances.size(), kNaN);
+    for (size_t n = 0; n < distances.size(); ++n) {
+      if (used[n]) continue;
+      measured.push_back(distances[n]);
+      field[n] = distances[n];
+    }
+    const Distribution d = Describe(measured, {}, session.options().bins, limits);
+    s.lines.push_back(FormatCount(queries) + " query points, " + FormatCount(loose) +
+                      " nodes of the file that no face uses");
+    AddDistribution(s, session, d, "", "points", limits);
+    s.json["query_points"] = queries;
+    s.json["loose_nodes"] = loose;
+    results.mesh = &withPoints;
+    results.fields.push_back({"distance", Location::kNode, field});
+    session.report().sections.push_back(std::move(s));
+    return {};
+  }
+
+  std::vector<double> values = session.library().faceThickness(options.method, options.outside);
+  std::vector<double> shown = values;
+  size_t noWall = 0, boxWall = 0;
+  for (double& v : shown) {
+    // A ray that leaves without crossing a wall reads 0: no thickness was found there.
+    if (options.method == ThicknessMethod::kRay && v == 0) {
+      v = kNaN;
+      ++noWall;
+    }
+    if (v < 0) ++boxWall;
+  }
+  if (options.method == ThicknessMethod::kSphere) NoteSplitting(s, session);
+  const Distribution d = Describe(shown, session.areas(), session.options().bins, limits);
+  AddDistribution(s, session, d, "", "faces", limits);
+  if (noWall > 0) {
+    s.lines.push_back(FormatCount(noWall) + " faces whose ray found no opposite wall");
+  }
+  if (options.outside && boxWall > 0) {
+    s.lines.push_back(FormatCount(boxWall) +
+                      " faces face the enclosing box rather than the part (negative values)");
+  }
+  s.json["no_wall_faces"] = noWall;
+  const std::string name =
+      std::string("thickness_") + MethodName(options.method) + (options.outside ? "_outside" : "");
+  results.fields.push_back({name, Location::kFace, shown});
+  if (results.colourField.empty()) results.colourField = name;
+  session.report().sections.push_back(std::move(s));
+  return values;
+}
+
+void AddGradientSection(Session& session, const GradientOptions& options,
+                        const std::vector<double>* thickness) {
+  std::vector<double> own;
+  if (thickness == nullptr) {
+    if (options.method == ThicknessMethod::kDistance) {
+      throw CommandError(kExitBadInput,
+                         "the gradient needs a thickness per face: use --method ray, sphere or "
+                         "contact");
+    }
+    ThicknessOptions t;
+    t.method = options.method;
+    t.outside = options.outside;
+    own = AddThicknessSection(session, t);
+    thickness = &own;
+  }
+  Section s;
+  s.key = "gradient";
+  s.title = std::string("Thickness gradient, from the ") + MethodDescription(options.method) +
+            " (relative change to the neighbouring faces)";
+  s.json["method"] = MethodName(options.method);
+  const auto values = session.library().gradient(*thickness);
+  const Limits limits{std::nullopt, options.max};
+  const Distribution d = Describe(values, session.areas(), session.options().bins, limits);
+  AddDistribution(s, session, d, "", "faces", limits);
+  session.report().results.fields.push_back({"thickness_gradient", Location::kFace, values});
+  session.report().sections.push_back(std::move(s));
+}
+
+void AddDraftSection(Session& session, const DraftOptions& options) {
+  const double length =
+      std::sqrt(options.pull[0] * options.pull[0] + options.pull[1] * options.pull[1] +
+                options.pull[2] * options.pull[2]);
+  const Vec3 pull{options.pull[0] / length, options.pull[1] / length, options.pull[2] / length};
+  Section s;
+  s.key = "draft";
+  s.title = "Draft against the pull direction (" + FormatValue(pull[0]) + ", " +
+            FormatValue(pull[1]) + ", " + FormatValue(pull[2]) + "), degrees; minimum draft " +
+            FormatValue(options.minDraft);
+  const auto cosines = session.library().draftCosines(pull);
+  std::vector<double> degrees(cosines.size()), classes(cosines.size());
+  const auto& areas = session.areas();
+  size_t count[3] = {0, 0, 0};  // positive, needs draft, negative
+  double area[3] = {0, 0, 0}, total = 0;
+  for (size_t f = 0; f < cosines.size(); ++f) {
+    // The draft is the angle between the face and the pull: 90 degrees minus the angle
+    // between its normal and the pull.
+    degrees[f] = std::asin(std::clamp(cosines[f], -1.0, 1.0)) * kDegrees;
+    const int c = degrees[f] >= options.minDraft ? 0 : degrees[f] <= -options.minDraft ? 2 : 1;
+    classes[f] = c == 0 ? 1 : c == 2 ? -1 : 0;
+    ++count[c];
+    area[c] += areas[f];
+    total += areas[f];
+  }
+  NoteSplitting(s, session);
+  const char* names[3] = {"positive draft", "requires draft", "negative draft"};
+  const char* keys[3] = {"positive", "requires_draft", "negative"};
+  const char* meaning[3] = {"releases along the pull", "steeper than the minimum draft",
+                            "faces against the pull: the other mould half, or an undercut"};
+  for (int c = 0; c < 3; ++c) {
+    const double share = total > 0 ? area[c] / total : 0;
+    std::string countText = FormatCount(count[c]) + " faces";
+    countText.resize(std::max<size_t>(countText.size() + 1, 13), ' ');
+    s.lines.push_back(
+        Row(names[c], countText + FormatPercent(share) + " of the area  (" + meaning[c] + ")"));
+    s.json[keys[c]] = {{"faces", count[c]}, {"area_share", share}};
+  }
+  s.json["pull"] = pull;
+  s.json["min_draft_deg"] = options.minDraft;
+  const Distribution d = Describe(degrees, areas, session.options().bins);
+  AddDistribution(s, session, d, "deg", "faces", {});
+  Results& results = session.report().results;
+  results.fields.push_back({"draft_deg", Location::kFace, degrees});
+  results.fields.push_back({"draft_class", Location::kFace, classes});
+  if (results.colourField.empty()) results.colourField = "draft_deg";
+  session.report().sections.push_back(std::move(s));
+}
+
+void AddDihedralSection(Session& session, const DihedralOptions& options) {
+  Section s;
+  s.key = "dihedral";
+  s.title = std::string("Dihedral angles ") + (options.perNode ? "per node" : "per edge") +
+            (options.signedAngles ? ", signed (convex positive, concave negative)" : "") +
+            ", degrees";
+  const EdgeAngles edges = session.library().edgeDihedral();
+  size_t convex = 0, concave = 0;
+  for (double a : edges.degrees) {
+    if (std::fabs(a) >= options.sharp) ++(a > 0 ? convex : concave);
+  }
+  NoteSplitting(s, session);
+  s.lines.push_back(Row(
+      "sharp edges", FormatCount(convex + concave) + " of " + FormatCount(edges.count()) + " at " +
+                         FormatValue(options.sharp) + " degrees or more: " + FormatCount(convex) +
+                         " convex, " + FormatCount(concave) + " concave"));
+  s.json["edges"] = edges.count();
+  s.json["sharp_deg"] = options.sharp;
+  s.json["sharp_convex"] = convex;
+  s.json["sharp_concave"] = concave;
+  s.json["signed"] = options.signedAngles;
+  s.json["per_node"] = options.perNode;
+  Results& results = session.report().results;
+  if (options.perNode) {
+    const auto values = session.library().nodeDihedral(options.signedAngles);
+    const Distribution d = Describe(values, {}, session.options().bins);
+    AddDistribution(s, session, d, "deg", "nodes", {});
+    results.fields.push_back({options.signedAngles ? "dihedral_max_signed_deg" : "dihedral_max_deg",
+                              Location::kNode, values});
+  } else {
+    std::vector<double> values = edges.degrees;
+    if (!options.signedAngles) {
+      for (double& v : values)
+        v = std::fabs(v);
+    }
+    const Distribution d = Describe(values, {}, session.options().bins);
+    AddDistribution(s, session, d, "deg", "edges", {});
+    results.edgeNodes = edges.nodes;
+    results.fields.push_back(
+        {options.signedAngles ? "dihedral_signed_deg" : "dihedral_deg", Location::kEdge, values});
+  }
+  session.report().sections.push_back(std::move(s));
+}
+
+}  // namespace vexmor::cli

@@ -1,0 +1,22 @@
+// One builder per analysis: each runs its library call(s) through the session, adds its
+// section to the report and its values to the results. They throw CommandError when the
+// analysis cannot run; `analyze` catches that and goes on with the next one.
+#pragma once
+
+#include <vector>
+
+#include "commands/options.h"
+#include "commands/session.h"
+
+namespace vexmor::cli {
+
+// Returns true when the mesh would be accepted by every analysis.
+bool AddCheckSection(Session& session);
+// Returns the per-face thickness (face methods) for the gradient to reuse.
+std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options);
+void AddGradientSection(Session& session, const GradientOptions& options,
+                        const std::vector<double>* thickness = nullptr);
+void AddDraftSection(Session& session, const DraftOptions& options);
+void AddDihedralSection(Session& session, const DihedralOptions& options);
+
+}  // namespace vexmor::cli

@@ -1,0 +1,55 @@
+// What every subcommand shares: loading the mesh (or the sample part), the report it fills,
+// and finishing: writing the results file, printing the summary, choosing the exit status.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/library_calls.h"
+#include "commands/options.h"
+#include "io/mesh_reader.h"
+#include "mesh/mesh_report.h"
+#include "report/report.h"
+
+namespace vexmor::cli {
+
+class Session {
+ public:
+  // Throws CommandError (exit 2) when the file cannot be read.
+  Session(const std::string& command, const CommonOptions& options);
+
+  const Mesh& mesh() const { return loaded_.mesh; }
+  const MeshReport& meshReport() const { return meshReport_; }
+  const Library& library() const { return *library_; }
+  const CommonOptions& options() const { return options_; }
+  const TextStyle& style() const { return style_; }
+  Report& report() { return report_; }
+  // Face areas of the mesh, computed once.
+  const std::vector<double>& areas();
+  // A mesh that lives as long as the session, for results on a mesh other than the file's
+  // (the mesh with query points appended).
+  Mesh& extraMesh() { return extraMesh_; }
+
+  // Records an error that ends one analysis; the worst exit status wins.
+  void fail(const CommandError& error);
+  // Writes -o, prints the summary and errors; returns the exit status.
+  int finish();
+
+ private:
+  CommonOptions options_;
+  LoadedMesh loaded_;
+  MeshReport meshReport_;
+  std::unique_ptr<Library> library_;
+  TextStyle style_;
+  Report report_;
+  std::vector<double> areas_;
+  Mesh extraMesh_;
+  std::vector<std::string> errors_;
+  int exitCode_ = kExitOk;
+};
+
+// Prints "vexmor: error: ..." on standard error.
+void PrintError(const std::string& message);
+
+}  // namespace vexmor::cli

@@ -1,0 +1,263 @@
+#include "io/results_writer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+#include "io/text_output.h"
+#include "report/colour_map.h"
+
+namespace vexmor::cli {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string LowercaseExtension(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+std::vector<bool> NodesUsedByFaces(const Mesh& mesh) {
+  std::vector<bool> used(mesh.nodeCount(), false);
+  for (size_t f = 0; f < mesh.faceCount(); ++f) {
+    for (int32_t n : mesh.face(f))
+      used[static_cast<size_t>(n)] = true;
+  }
+  return used;
+}
+
+void AppendValues(std::string& out, const std::vector<double>& values) {
+  for (size_t i = 0; i < values.size(); ++i) {
+    out += (i % 8 == 0) ? "\n          " : " ";
+    AppendNumber(out, values[i]);
+  }
+  out += '\n';
+}
+
+template <typename T>
+void AppendBinary(std::string& out, T value) {
+  char raw[sizeof(T)];
+  std::memcpy(raw, &value, sizeof(T));
+  if constexpr (std::endian::native == std::endian::big) std::reverse(raw, raw + sizeof(T));
+  out.append(raw, sizeof(T));
+}
+
+}  // namespace
+
+std::string ResultsToVtp(const Results& results) {
+  const Mesh& mesh = *results.mesh;
+  const std::vector<bool> used = NodesUsedByFaces(mesh);
+  std::vector<int64_t> points;  // nodes drawn as vertices
+  for (size_t n = 0; n < used.size(); ++n) {
+    if (!used[n]) points.push_back(static_cast<int64_t>(n));
+  }
+  const size_t edges = results.edgeNodes.size() / 2;
+  std::string out;
+  out.reserve(mesh.nodeCount() * 60 + mesh.elem.size() * 12);
+  out += "<?xml version=\"1.0\"?>\n";
+  out += "<VTKFile type=\"PolyData\" version=\"1.0\" byte_order=\"LittleEndian\">\n";
+  out += "  <PolyData>\n    <Piece NumberOfPoints=\"" + std::to_string(mesh.nodeCount()) +
+         "\" NumberOfVerts=\"" + std::to_string(points.size()) + "\" NumberOfLines=\"" +
+         std::to_string(edges) + "\" NumberOfStrips=\"0\" NumberOfPolys=\"" +
+         std::to_string(mesh.faceCount()) + "\">\n";
+  out +=
+      "      <Points>\n        <DataArray type=\"Float64\" NumberOfComponents=\"3\" "
+      "format=\"ascii\">";
+  AppendValues(out, mesh.coords);
+  out += "        </DataArray>\n      </Points>\n";
+
+  auto cells = [&](const char* tag, size_t count, auto nodesOf) {
+    out += std::string("      <") + tag + ">\n";
+    out += "        <DataArray type=\"Int64\" Name=\"connectivity\" format=\"ascii\">\n";
+    std::string offsets;
+    int64_t offset = 0;
+    for (size_t c = 0; c < count; ++c) {
+      out += "         ";
+      for (int64_t n : nodesOf(c)) {
+        out += ' ';
+        AppendInteger(out, n);
+        ++offset;
+      }
+      out += '\n';
+      offsets += (c % 10 == 0) ? "\n          " : " ";
+      AppendInteger(offsets, offset);
+    }
+    out += "        </DataArray>\n";
+    out += "        <DataArray type=\"Int64\" Name=\"offsets\" format=\"ascii\">" + offsets +
+           "\n        </DataArray>\n";
+    out += std::string("      </") + tag + ">\n";
+  };
+  cells("Verts", points.size(), [&](size_t c) { return std::vector<int64_t>{points[c]}; });
+  cells("Lines", edges, [&](size_t c) {
+    return std::vector<int64_t>{results.edgeNodes[2 * c], results.edgeNodes[2 * c + 1]};
+  });
+  cells("Polys", mesh.faceCount(), [&](size_t c) {
+    const auto nodes = mesh.face(c);
+    return std::vector<int64_t>(nodes.begin(), nodes.end());
+  });
+
+  // Point data: node fields. Cell data runs over verts, then lines, then polys.
+  out += "      <PointData>\n";
+  for (const Field& field : results.fields) {
+    if (field.location != Location::kNode) continue;
+    out += "        <DataArray type=\"Float64\" Name=\"" + field.name + "\" format=\"ascii\">";
+    AppendValues(out, field.values);
+    out += "        </DataArray>\n";
+  }
+  out += "      </PointData>\n      <CellData>\n";
+  for (const Field& field : results.fields) {
+    if (field.location == Location::kNode) continue;
+    std::vector<double> values(points.size() + edges + mesh.faceCount(), kNaN);
+    const size_t first = points.size() + (field.location == Location::kFace ? edges : 0);
+    std::copy(field.values.begin(), field.values.end(),
+              values.begin() + static_cast<std::ptrdiff_t>(first));
+    out += "        <DataArray type=\"Float64\" Name=\"" + field.name + "\" format=\"ascii\">";
+    AppendValues(out, values);
+    out += "        </DataArray>\n";
+  }
+  out += "      </CellData>\n    </Piece>\n  </PolyData>\n</VTKFile>\n";
+  return out;
+}
+
+std::string ResultsToPly(const Results& results) {
+  const Mesh& mesh = *results.mesh;
+  std::vector<const Field*> nodeFields, faceFields, edgeFields;
+  for (const Field& f : results.fields) {
+    (f.location == Location::kNode   ? nodeFields
+     : f.location == Location::kFace ? faceFields
+                                     : edgeFields)
+        .push_back(&f);
+  }
+  // Colours span the finite range of the coloured field.
+  const Field* coloured = nullptr;
+  for (const Field* f : faceFields) {
+    if (f->name == results.colourField) coloured = f;
+  }
+  double lo = INFINITY, hi = -INFINITY;
+  if (coloured != nullptr) {
+    for (double v : coloured->values) {
+      if (std::isfinite(v)) {
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+      }
+    }
+  }
+  std::string out = "ply\nformat binary_little_endian 1.0\ncomment written by vexmor\n";
+  if (coloured != nullptr) {
+    out += "comment face colours show " + coloured->name + " from ";
+    AppendNumber(out, std::isfinite(lo) ? lo : 0);
+    out += " (violet) to ";
+    AppendNumber(out, std::isfinite(hi) ? hi : 0);
+    out += " (yellow); grey: no value\n";
+  }
+  out += "element vertex " + std::to_string(mesh.nodeCount()) +
+         "\nproperty double x\nproperty double y\nproperty double z\n";
+  for (const Field* f : nodeFields)
+    out += "property double " + f->name + "\n";
+  out += "element face " + std::to_string(mesh.faceCount()) +
+         "\nproperty list uint int vertex_indices\n";
+  for (const Field* f : faceFields)
+    out += "property double " + f->name + "\n";
+  if (coloured != nullptr) out += "property uchar red\nproperty uchar green\nproperty uchar blue\n";
+  const size_t edges = results.edgeNodes.size() / 2;
+  if (!edgeFields.empty()) {
+    out +=
+        "element edge " + std::to_string(edges) + "\nproperty int vertex1\nproperty int vertex2\n";
+    for (const Field* f : edgeFields)
+      out += "property double " + f->name + "\n";
+  }
+  out += "end_header\n";
+  for (size_t n = 0; n < mesh.nodeCount(); ++n) {
+    for (int k = 0; k < 3; ++k)
+      AppendBinary(out, mesh.coords[3 * n + k]);
+    for (const Field* f : nodeFields)
+      AppendBinary(out, f->values[n]);
+  }
+  for (size_t face = 0; face < mesh.faceCount(); ++face) {
+    const auto nodes = mesh.face(face);
+    AppendBinary(out, static_cast<uint32_t>(nodes.size()));
+    for (int32_t n : nodes)
+      AppendBinary(out, n);
+    for (const Field* f : faceFields)
+      AppendBinary(out, f->values[face]);
+    if (coloured != nullptr) {
+      const double v = coloured->values[face];
+      Rgb c = {160, 160, 160};
+      if (std::isfinite(v)) c = ColourAt(hi > lo ? (v - lo) / (hi - lo) : 0.5);
+      out.append(reinterpret_cast<const char*>(c.data()), 3);
+    }
+  }
+  if (!edgeFields.empty()) {
+    for (size_t e = 0; e < edges; ++e) {
+      AppendBinary(out, results.edgeNodes[2 * e]);
+      AppendBinary(out, results.edgeNodes[2 * e + 1]);
+      for (const Field* f : edgeFields)
+        AppendBinary(out, f->values[e]);
+    }
+  }
+  return out;
+}
+
+std::string ResultsToCsv(const Results& results) {
+  const Mesh& mesh = *results.mesh;
+  std::string out = "kind,index,x,y,z,area";
+  for (const Field& f : results.fields)
+    out += "," + f.name;
+  out += '\n';
+  auto row = [&](const char* kind, size_t index, const Vec3& p, double area, Location where) {
+    out += kind;
+    out += ',';
+    AppendInteger(out, static_cast<int64_t>(index));
+    for (double c : p) {
+      out += ',';
+      AppendNumber(out, c);
+    }
+    out += ',';
+    if (!std::isnan(area)) AppendNumber(out, area);
+    for (const Field& f : results.fields) {
+      out += ',';
+      if (f.location == where && !std::isnan(f.values[index])) AppendNumber(out, f.values[index]);
+    }
+    out += '\n';
+  };
+  auto has = [&](Location where) {
+    return std::any_of(results.fields.begin(), results.fields.end(),
+                       [&](const Field& f) { return f.location == where; });
+  };
+  if (has(Location::kFace)) {
+    for (size_t f = 0; f < mesh.faceCount(); ++f)
+      row("face", f, FaceCentroid(mesh, f), FaceArea(mesh, f), Location::kFace);
+  }
+  if (has(Location::kNode)) {
+    for (size_t n = 0; n < mesh.nodeCount(); ++n)
+      row("node", n, mesh.node(n), kNaN, Location::kNode);
+  }
+  if (has(Location::kEdge)) {
+    for (size_t e = 0; e < results.edgeNodes.size() / 2; ++e) {
+      const Vec3 a = mesh.node(static_cast<size_t>(results.edgeNodes[2 * e]));
+      const Vec3 b = mesh.node(static_cast<size_t>(results.edgeNodes[2 * e + 1]));
+      row("edge", e, {(a[0] + b[0]) / 2, (a[1] + b[1]) / 2, (a[2] + b[2]) / 2}, kNaN,
+          Location::kEdge);
+    }
+  }
+  return out;
+}
+
+void WriteResultsFile(const Results& results, const std::string& path) {
+  const std::string ext = LowercaseExtension(path);
+  if (ext == "vtp") return WriteFileBytes(path, ResultsToVtp(results));
+  if (ext == "ply") return WriteFileBytes(path, ResultsToPly(results));
+  if (ext == "csv") return WriteFileBytes(path, ResultsToCsv(results));
+  throw std::runtime_error(path +
+                           ": cannot tell the format to write: use a .vtp, .ply or "
+                           ".csv file name");
+}
+
+}  // namespace vexmor::cli

@@ -1,0 +1,72 @@
+#include "mesh/mesh.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vexmor::cli {
+
+double FaceArea(const Mesh& mesh, size_t face) {
+  const auto nodes = mesh.face(face);
+  double ax = 0, ay = 0, az = 0;
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    const Vec3 p = mesh.node(static_cast<size_t>(nodes[i]));
+    const Vec3 q = mesh.node(static_cast<size_t>(nodes[(i + 1) % nodes.size()]));
+    ax += (p[1] - q[1]) * (p[2] + q[2]);
+    ay += (p[2] - q[2]) * (p[0] + q[0]);
+    az += (p[0] - q[0]) * (p[1] + q[1]);
+  }
+  return 0.5 * std::sqrt(ax * ax + ay * ay + az * az);
+}
+
+std::vector<double> FaceAreas(const Mesh& mesh) {
+  std::vector<double> areas(mesh.faceCount());
+  for (size_t f = 0; f < areas.size(); ++f)
+    areas[f] = FaceArea(mesh, f);
+  return areas;
+}
+
+Vec3 FaceCentroid(const Mesh& mesh, size_t face) {
+  const auto nodes = mesh.face(face);
+  Vec3 c{0, 0, 0};
+  for (int32_t n : nodes) {
+    const Vec3 p = mesh.node(static_cast<size_t>(n));
+    for (int k = 0; k < 3; ++k)
+      c[k] += p[k];
+  }
+  for (double& v : c)
+    v /= static_cast<double>(std::max<size_t>(nodes.size(), 1));
+  return c;
+}
+
+double Box::largestExtent() const {
+  return std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+}
+
+Box NodeBox(const Mesh& mesh) {
+  Box box;
+  if (mesh.nodeCount() == 0) return box;
+  box.lo = box.hi = mesh.node(0);
+  for (size_t n = 1; n < mesh.nodeCount(); ++n) {
+    for (int k = 0; k < 3; ++k) {
+      box.lo[k] = std::min(box.lo[k], mesh.coords[3 * n + k]);
+      box.hi[k] = std::max(box.hi[k], mesh.coords[3 * n + k]);
+    }
+  }
+  return box;
+}
+
+Triangulation Triangulate(const Mesh& mesh) {
+  Triangulation t;
+  t.mesh.coords = mesh.coords;
+  t.mesh.elem.reserve(mesh.elem.size() * 2);
+  for (size_t f = 0; f < mesh.faceCount(); ++f) {
+    const auto nodes = mesh.face(f);
+    for (size_t k = 1; k + 1 < nodes.size(); ++k) {
+      t.mesh.addFace({nodes[0], nodes[k], nodes[k + 1]});
+      t.triangleFace.push_back(f);
+    }
+  }
+  return t;
+}
+
+}  // namespace vexmor::cli
