@@ -19,7 +19,8 @@ TestMesh RandomSoup(std::mt19937& rng) {
   TestMesh m;
   const int nodes = std::uniform_int_distribution<int>(2, 12)(rng);
   std::uniform_int_distribution<int> coord(0, 3);
-  for (int i = 0; i < nodes; ++i) m.AddNode(coord(rng), coord(rng), coord(rng));
+  for (int i = 0; i < nodes; ++i)
+    m.AddNode(coord(rng), coord(rng), coord(rng));
   m.coords[0] = 0;
   m.coords[3] = 3;  // never all coincident
   const int faces = std::uniform_int_distribution<int>(0, 16)(rng);
@@ -27,7 +28,8 @@ TestMesh RandomSoup(std::mt19937& rng) {
   for (int f = 0; f < faces; ++f) {
     const int n = size(rng);
     m.elem.push_back(n);
-    for (int k = 0; k < n; ++k) m.elem.push_back(node(rng));
+    for (int k = 0; k < n; ++k)
+      m.elem.push_back(node(rng));
   }
   return m;
 }
@@ -41,7 +43,8 @@ TestMesh DamagedBox(std::mt19937& rng) {
   const size_t p = 4 * static_cast<size_t>(f);
   switch (std::uniform_int_distribution<int>(0, 5)(rng)) {
     case 0:
-      m.elem.erase(m.elem.begin() + static_cast<long>(p), m.elem.begin() + static_cast<long>(p + 4));
+      m.elem.erase(m.elem.begin() + static_cast<long>(p),
+                   m.elem.begin() + static_cast<long>(p + 4));
       break;
     case 1:
       m.elem.insert(m.elem.end(), m.elem.begin() + static_cast<long>(p),
@@ -55,7 +58,8 @@ TestMesh DamagedBox(std::mt19937& rng) {
       break;
     case 4: {
       const int32_t a = m.elem[p + 1], b = m.elem[p + 2];
-      for (int k = 0; k < 3; ++k) m.coords[3 * a + k] = m.coords[3 * b + k];
+      for (int k = 0; k < 3; ++k)
+        m.coords[3 * a + k] = m.coords[3 * b + k];
       break;
     }
     default: {
@@ -70,7 +74,8 @@ TestMesh DamagedBox(std::mt19937& rng) {
 // A closed surface with no volume: the box squashed flat onto z = 0.
 TestMesh FlattenedBox() {
   TestMesh m = Box(3, 2, 1, 2);
-  for (size_t i = 2; i < m.coords.size(); i += 3) m.coords[i] = 0.0;
+  for (size_t i = 2; i < m.coords.size(); i += 3)
+    m.coords[i] = 0.0;
   return m;
 }
 
@@ -101,12 +106,14 @@ void ExpectSane(const TestMesh& mesh, const std::string& what) {
 
 TEST(Robustness, RandomSoupsGetAStatus) {
   std::mt19937 rng(20261205);
-  for (int i = 0; i < 150; ++i) ExpectSane(RandomSoup(rng), "soup " + std::to_string(i));
+  for (int i = 0; i < 150; ++i)
+    ExpectSane(RandomSoup(rng), "soup " + std::to_string(i));
 }
 
 TEST(Robustness, DamagedClosedMeshesGetAStatus) {
   std::mt19937 rng(7);
-  for (int i = 0; i < 60; ++i) ExpectSane(DamagedBox(rng), "damaged box " + std::to_string(i));
+  for (int i = 0; i < 60; ++i)
+    ExpectSane(DamagedBox(rng), "damaged box " + std::to_string(i));
 }
 
 TEST(Robustness, DegenerateSolidsGetAStatus) {
