@@ -159,9 +159,11 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_DN2S(int32_t nbNodes, in
  *   faceThickness  out, one double per caller face; must not be NULL when there are faces.
  *                  Its incoming contents are never read.
  *   outside        non-zero: measure the space between the part and an enclosing box instead
- *                  of the part; faces whose nearest wall is the box get negative values.
+ *                  of the part (a box twice the size of the part's node box, about the same
+ *                  centre); faces whose nearest wall is the box get negative values.
  * Accepts closed meshes of triangles and quadrilaterals (a quadrilateral gets the smaller value
- * of its two triangles). Status 0, 1, 2 or 3.
+ * of its two triangles). A face whose sphere finds no opposite wall at all (for instance a
+ * degenerate face with no normal) gets 0. Status 0, 1, 2 or 3.
  */
 VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSCP(int32_t nbNodes, int32_t szelem,
                                                              const int32_t* connectivity,
@@ -176,6 +178,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSCP(int32_t nbNodes, in
  *   faceThickness  out, one double per caller face; must not be NULL when there are faces.
  *                  Written directly, so on status 1 it may hold partial values.
  *   outside        stored, has no effect on this method.
+ * The sphere is refined until a step improves on its radius by no more than 0.1 %, so radii
+ * are exact to about that much. A face whose sphere finds no opposite wall at all gets 0.
  * Accepts closed triangle meshes only. Status 0, 1, 2 or 3.
  */
 VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSR(int32_t nbNodes, int32_t szelem,
@@ -191,8 +195,14 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSR(int32_t nbNodes, int
  *   faceGradient   out, one double per caller face; must not be NULL when there are faces.
  *                  Written directly when the mesh has no quadrilateral, so on status 1 it may
  *                  hold partial values.
- * Accepts closed meshes of triangles and quadrilaterals (a quadrilateral gets the mean of its
- * two triangles). Status 0, 1, 2 or 3.
+ * Each neighbour counts once, however many nodes it shares. A face whose own thickness is
+ * below FLT_EPSILON (1.1920928955078125e-7; zero, negative and NaN included, such as the
+ * negative values of an outside analysis) is compared with nothing and gets 0.0; its
+ * neighbours still compare with it. Around a node with more than 999 faces, a face is compared
+ * with the first 999 faces met turning around that node from it.
+ * Accepts closed meshes of triangles and quadrilaterals (each quadrilateral is split into two
+ * triangles that both take its thickness, and gets the mean of their gradients).
+ * Status 0, 1, 2 or 3.
  */
 VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Gradient(int32_t nbNodes, int32_t szelem,
                                                      const int32_t* connectivity,
@@ -207,7 +217,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Gradient(int32_t nbNodes, int32_t sz
  *   faceThickness  out, one double per caller face; must not be NULL when there are faces.
  *                  Its incoming contents are never read.
  *   outside        non-zero: measure the space between the part and an enclosing box instead
- *                  of the part; faces whose ray ends on the box get negative values.
+ *                  of the part (a box twice the size of the part's node box, about the same
+ *                  centre); faces whose ray ends on the box get negative values.
  * Accepts closed meshes of triangles and quadrilaterals (a quadrilateral gets the smaller value
  * of its two triangles). Status 0, 1, 2 or 3.
  */

@@ -1,6 +1,11 @@
 // Exported function of the thickness gradient.
+#include <span>
+#include <vector>
+
 #include "api/mesh_input.h"
 #include "mesh/smesh.h"
+#include "mesh/triangle_split.h"
+#include "thickness/thickness_gradient.h"
 #include "topology/mesh_check.h"
 #include "vexmor.h"
 
@@ -19,7 +24,31 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Gradient(int32_t nbNodes, int32_t sz
     return VX_STATUS_INVALID_INPUT;
   }
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity);
-  return VX_STATUS_ANALYSIS_FAILED;  // the analysis arrives with the face neighbourhood
+  vexmor::SetFullTrias(mesh);
+  if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
+
+  const size_t nbCallerFaces = static_cast<size_t>(input->nbFaces);
+  const std::span<const double> thickness(faceThickness, nbCallerFaces);
+  if (mesh.quadsSplit == 0) {
+    // One triangle per caller face: the gradient goes straight into the caller's array.
+    const std::span<double> gradient(faceGradient, nbCallerFaces);
+    if (vexmor::FThickGrad(mesh, thickness, gradient) != 0) return VX_STATUS_ANALYSIS_FAILED;
+    return VX_STATUS_OK;
+  }
+  // Each triangle takes its caller face's thickness; each caller face gets the mean gradient of
+  // its triangles.
+  std::vector<double> triangleThickness(mesh.triFace.size());
+  for (size_t t = 0; t < mesh.triFace.size(); ++t)
+    triangleThickness[t] = thickness[static_cast<size_t>(mesh.triFace[t])];
+  std::vector<double> triangleGradient(static_cast<size_t>(mesh.nbFaces), 0.0);
+  if (vexmor::FThickGrad(mesh, triangleThickness, triangleGradient) != 0) {
+    return VX_STATUS_ANALYSIS_FAILED;
+  }
+  const std::vector<double> gradient =
+      vexmor::MapTriangleResults(mesh, triangleGradient, vexmor::TriangleFold::kMean);
+  for (size_t i = 0; i < nbCallerFaces && i < gradient.size(); ++i)
+    faceGradient[i] = gradient[i];
+  return VX_STATUS_OK;
 }
 
 }  // extern "C"

@@ -1,11 +1,17 @@
 // Exported function of the ray-tracing thickness.
 #include "api/mesh_input.h"
-#include "mesh/smesh.h"
-#include "topology/mesh_check.h"
+#include "api/triangle_thickness_call.h"
+#include "thickness/ray_thickness.h"
 #include "vexmor.h"
 
-using vexmor::SMesh;
 using vexmor::api::ValidateMesh;
+
+namespace {
+
+// Variant of the mesh for ray tracing.
+constexpr uint32_t kRayMode = 0;
+
+}  // namespace
 
 extern "C" {
 
@@ -15,8 +21,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_RayTracing(int32_t nbNodes, int32_t 
                                                        double* faceThickness, uint8_t outside) {
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || (faceThickness == nullptr && input->nbFaces > 0)) return VX_STATUS_INVALID_INPUT;
-  SMesh mesh(outside, nbNodes, szelem, input->coordinates, input->connectivity, 0);
-  return VX_STATUS_ANALYSIS_FAILED;  // the analysis arrives with the ray probes
+  return vexmor::api::MeasureTriangles(*input, outside, kRayMode, vexmor::RayThickness,
+                                       faceThickness);
 }
 
 }  // extern "C"

@@ -1,11 +1,23 @@
 // Exported functions of the rolling-sphere thickness: contact distance and radius.
+#include <span>
+
 #include "api/mesh_input.h"
+#include "api/triangle_thickness_call.h"
 #include "mesh/smesh.h"
+#include "thickness/sphere_thickness.h"
 #include "topology/mesh_check.h"
 #include "vexmor.h"
 
 using vexmor::SMesh;
 using vexmor::api::ValidateMesh;
+
+namespace {
+
+int32_t ContactDistance(SMesh& mesh, std::span<double> values) {
+  return vexmor::SphereThickness(mesh, values, vexmor::kSphereContactDistance);
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -16,8 +28,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSCP(int32_t nbNodes, in
                                                              uint8_t outside) {
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || (faceThickness == nullptr && input->nbFaces > 0)) return VX_STATUS_INVALID_INPUT;
-  SMesh mesh(outside, nbNodes, szelem, input->coordinates, input->connectivity, 1);
-  return VX_STATUS_ANALYSIS_FAILED;  // the analysis arrives with the rolling sphere
+  return vexmor::api::MeasureTriangles(*input, outside, vexmor::kSphereContactDistance,
+                                       ContactDistance, faceThickness);
 }
 
 VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSR(int32_t nbNodes, int32_t szelem,
@@ -27,9 +39,15 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSR(int32_t nbNodes, int
                                                             uint8_t outside) {
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || (faceThickness == nullptr && input->nbFaces > 0)) return VX_STATUS_INVALID_INPUT;
-  SMesh mesh(outside, nbNodes, szelem, input->coordinates, input->connectivity, 0);
+  // The outside flag is stored but neither turns the part nor boxes it for this method.
+  SMesh mesh(outside, nbNodes, szelem, input->coordinates, input->connectivity,
+             vexmor::kSphereRadius);
   if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
-  return VX_STATUS_ANALYSIS_FAILED;  // the analysis arrives with the rolling sphere
+  const std::span<double> radii(faceThickness, static_cast<size_t>(mesh.nbFaces));
+  if (vexmor::SphereThickness(mesh, radii, vexmor::kSphereRadius) != 0) {
+    return VX_STATUS_ANALYSIS_FAILED;
+  }
+  return VX_STATUS_OK;
 }
 
 }  // extern "C"

@@ -1,0 +1,162 @@
+#include "thickness/wall_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace vexmor {
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// Face boxes are widened by this fraction of their extent, and at least kWideningFloor, then by
+// one single-precision step: the box then holds the double-precision face that was rounded to
+// it, the closest points computed on it, and every point that the segment-triangle intersection
+// accepts as on the triangle (it tolerates a relative 1e-6 of the triangle's partial areas).
+constexpr double kWideningFraction = 1e-5;
+constexpr double kWideningFloor = 1e-6;
+
+float Below(double v) {
+  const float f = static_cast<float>(v);
+  return std::isfinite(f) ? std::nextafter(f, -kInf) : f;
+}
+float Above(double v) {
+  const float f = static_cast<float>(v);
+  return std::isfinite(f) ? std::nextafter(f, kInf) : f;
+}
+
+// A slot on the way down, with the region that the range search has narrowed it to.
+struct PendingSlot {
+  int32_t slot;
+  float lo[6];
+  float hi[6];
+};
+
+}  // namespace
+
+AdtRangeF CubeRange(const double bbox[6], const double c[3], double r) {
+  const double low[6] = {bbox[0], bbox[1], bbox[2], c[0] - r, c[1] - r, c[2] - r};
+  const double high[6] = {c[0] + r, c[1] + r, c[2] + r, bbox[3], bbox[4], bbox[5]};
+  return RoundRange(low, high);
+}
+
+WallSearch::WallSearch(const AdtTree& tree) : tree_(tree) {
+  const size_t slots = tree.nodes.size();
+  rank_.assign(slots, -1);
+  low_.assign(slots, -1);
+  high_.assign(slots, -1);
+  midpoint_.assign(slots, 0.0f);
+  boxes_.assign(12 * slots, 0.0f);
+  if (tree.root == nullptr || slots == 0) return;
+
+  const AdtNode* base = tree.nodes.data();
+  auto slotOf = [base](const AdtNode* node) { return static_cast<int32_t>(node - base); };
+  root_ = slotOf(tree.root);
+
+  // Pre-order (node, low subtree, high subtree), the range search's listing order, with the
+  // single-precision regions it halves on the way down.
+  std::vector<int32_t> order;
+  order.reserve(slots);
+  std::vector<PendingSlot> pending;
+  PendingSlot first{root_, {}, {}};
+  for (int i = 0; i < 6; ++i) {
+    first.lo[i] = static_cast<float>(tree.domainLow[i]);
+    first.hi[i] = static_cast<float>(tree.domainHigh[i]);
+  }
+  pending.push_back(first);
+  while (!pending.empty()) {
+    const PendingSlot cur = pending.back();
+    pending.pop_back();
+    const size_t i = static_cast<size_t>(cur.slot);
+    if (rank_[i] >= 0) continue;  // a damaged tree must not loop
+    rank_[i] = static_cast<int32_t>(order.size());
+    order.push_back(cur.slot);
+    const AdtNode& node = tree.nodes[i];
+    const int k = node.depth % 6;
+    const float mid = static_cast<float>(static_cast<double>(cur.lo[k] + cur.hi[k]) * 0.5);
+    midpoint_[i] = mid;
+    if (node.high != nullptr) {
+      high_[i] = slotOf(node.high);
+      PendingSlot next = cur;
+      next.slot = high_[i];
+      next.lo[k] = mid;
+      pending.push_back(next);
+    }
+    if (node.low != nullptr) {
+      low_[i] = slotOf(node.low);
+      PendingSlot next = cur;
+      next.slot = low_[i];
+      next.hi[k] = mid;
+      pending.push_back(next);
+    }
+  }
+  // Children follow their parent in pre-order, so the reverse order sees them first.
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    const size_t i = static_cast<size_t>(*it);
+    const float* box = tree.nodes[i].box;
+    float* own = &boxes_[12 * i + 6];
+    for (int k = 0; k < 3; ++k) {
+      const double lo = box[k], hi = box[k + 3];
+      if (!(lo <= hi)) {  // the empty box of a face without nodes
+        own[k] = kInf;
+        own[k + 3] = -kInf;
+        continue;
+      }
+      const double margin = kWideningFloor + kWideningFraction * (hi - lo);
+      own[k] = Below(lo - margin);
+      own[k + 3] = Above(hi + margin);
+    }
+    float* sub = &boxes_[12 * i];
+    std::copy(own, own + 6, sub);
+    for (const int32_t child : {low_[i], high_[i]}) {
+      if (child < 0 || rank_[static_cast<size_t>(child)] <= rank_[i]) continue;
+      const float* childBox = SubtreeBox(child);
+      for (int k = 0; k < 3; ++k) {
+        sub[k] = std::min(sub[k], childBox[k]);
+        sub[k + 3] = std::max(sub[k + 3], childBox[k + 3]);
+      }
+    }
+  }
+}
+
+double WallSearch::BoxDistance2(const float* box, const double s[3]) {
+  double d2 = 0.0;
+  for (int k = 0; k < 3; ++k) {
+    const double below = static_cast<double>(box[k]) - s[k];
+    const double above = s[k] - static_cast<double>(box[k + 3]);
+    const double gap = std::max({0.0, below, above});
+    d2 += gap * gap;
+  }
+  return d2;
+}
+
+bool WallSearch::SubtreeMeetsRange(int32_t i, const AdtRangeF& range) const {
+  // A face box meets the cube when its minimum corner is at most the cube's maximum and its
+  // maximum corner at least the cube's minimum; the subtree's box bounds both corners.
+  const float* sub = SubtreeBox(i);
+  for (int k = 0; k < 3; ++k) {
+    if (sub[k] > range.high[k] || sub[k + 3] < range.low[k + 3]) return false;
+  }
+  return true;
+}
+
+double WallSearch::BoxEntry(const float* box, const double origin[3], const double step[3],
+                            double length) {
+  double enter = 0.0, leave = length;
+  for (int k = 0; k < 3; ++k) {
+    const double lo = box[k], hi = box[k + 3];
+    if (step[k] == 0.0) {
+      if (origin[k] < lo || origin[k] > hi) return INFINITY;
+      continue;
+    }
+    double t1 = (lo - origin[k]) / step[k], t2 = (hi - origin[k]) / step[k];
+    if (t1 > t2) std::swap(t1, t2);
+    enter = std::max(enter, t1);
+    leave = std::min(leave, t2);
+    if (!(enter <= leave)) return INFINITY;
+  }
+  return enter;
+}
+
+}  // namespace vexmor
