@@ -191,11 +191,9 @@ class SphereWalk {
     if (identified && mesh_.outside != 0 && fmin >= nbFaces_ - 12) reported = -value;
     out_[static_cast<size_t>(face.faceIndex)] = reported;
     processed_.push_back(face);
-    // Neighbours start from the radius of this face's settled sphere, whatever is reported: a
-    // contact distance is about twice the radius, and a sphere started that large reaches
-    // through the opposite wall. A face that found no wall tells them nothing: they start where
-    // it started.
-    radius_.push_back(identified ? radius : firstRadius);
+    // Neighbours start from this face's reported value (the radius, or the contact distance),
+    // unsigned. A face that found no wall tells them nothing: they start where it started.
+    radius_.push_back(identified ? std::fabs(value) : firstRadius);
     MarkMeasured(face);
   }
 
@@ -216,7 +214,7 @@ class SphereWalk {
   std::vector<uint8_t> visited_;
   std::vector<int32_t> remaining_;  // per node, faces around it not measured yet
   std::vector<FaceRef> processed_;  // in measuring order
-  std::vector<double> radius_;      // per processed face, the radius its neighbours start from
+  std::vector<double> radius_;      // per processed face, where its neighbours start from
   std::vector<FaceRef> candidates_;
   std::vector<int32_t> walkIndices_;
   std::vector<int32_t> walkPositions_;

@@ -22,8 +22,8 @@ inline constexpr uint32_t kSphereContactDistance = 1;  // tangent point to oppos
 // wall (t on a plate of thickness t), otherwise the sphere's radius (t / 2).
 //
 // The surface is walked region by region: the faces around the nodes of each measured face
-// start from the radius of its settled sphere (in both variants, so that the contact distance
-// and the radius describe the same sphere), and only a region's seed starts from a ray probe. A
+// start from its reported value (the radius, or the contact distance), and only a region's
+// seed starts from a ray probe. A
 // face whose sphere never identifies a wall gets 0.0. With mesh.outside set, a face whose nearest
 // wall is one of the last 12 faces (the enclosing box) gets its value negated. Faces of fewer than
 // three nodes get 0.0. Builds the ADT, bbox and edge list when missing. Returns 0.
