@@ -177,7 +177,10 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSCP(int32_t nbNodes, in
  * thickness t reads t / 2 (times scale).
  *   faceThickness  out, one double per caller face; must not be NULL when there are faces.
  *                  Written directly, so on status 1 it may hold partial values.
- *   outside        stored, has no effect on this method.
+ *   outside        the part is neither turned nor boxed for this method, but the flag still
+ *                  marks the last 12 faces of the mesh as walls of an enclosing box: a face
+ *                  whose nearest wall is one of them gets its radius negated. Pass 0 to get
+ *                  plain radii.
  * The sphere is refined until a step improves on its radius by no more than 0.1 %, so radii
  * are exact to about that much. A face whose sphere finds no opposite wall at all gets 0.
  * Accepts closed triangle meshes only. Status 0, 1, 2 or 3.
