@@ -20,11 +20,8 @@
  * diagonal from their first to their third node). The check turns the faces of each closed
  * volume outwards, so results do not depend on the caller's winding, with one exception: when
  * the check cannot find an outer face to start from, it prints "Unable to define the volume
- * (...)" on standard output and the mesh is analysed with the caller's winding. With the
- * outside flag set (LSCP, LSR, ray tracing), that search sizes its steps by the edges that do
- * not touch the last eight nodes of the part (the rule that leaves out an enclosing box's edges,
- * although the box is added only after the check): a part of eight nodes or fewer, such as a
- * plain cube or a tetrahedron, is then never turned and must be wound outwards by the caller.
+ * (...)" on standard output and the mesh is analysed with the caller's winding (this needs
+ * a surface that no probe from outside its box can reach, such as a flat, volume-less one).
  *
  * Normalised frame: internally the mesh is shifted so that its node box starts at the origin
  * and scaled by  scale = 10000 / (largest extent of the node box). Some results are returned

@@ -145,10 +145,10 @@ TEST(MeshCheck, AcceptsAMeshWhoseVolumeCannotBeDefined) {
                                       "S2V : "}));
 }
 
-TEST(MeshCheck, WithOutsideSetAPartOfEightNodesIsNotTurned) {
-  // With the outside flag the seed search leaves out every edge touching the last eight nodes,
-  // which are all the nodes of a plain cube: no volume is defined and the inward winding stays.
-  // A finer cube keeps edges to size its probes and is turned outwards as usual.
+TEST(MeshCheck, WithOutsideSetEvenAPartOfEightNodesIsTurnedOutwards) {
+  // With the outside flag the seed search sizes its probes without the edges touching the last
+  // eight nodes (the enclosing box's, once added). The check runs before the box exists, so on a
+  // plain cube no edge would remain: its own edges size the probes, and it is turned as usual.
   const auto checkOutside = [](const TestMesh& m) {
     SMesh mesh(/*outside=*/1, m.nbNodes(), m.szelem(), m.coords, m.elem, 1);
     testing::internal::CaptureStdout();
@@ -157,7 +157,8 @@ TEST(MeshCheck, WithOutsideSetAPartOfEightNodesIsNotTurned) {
     return std::make_pair(mesh.elem, out.rfind("Unable to define the volume", 0) == 0);
   };
   const TestMesh cube = Cube();
-  EXPECT_EQ(checkOutside(Rewound(cube)), std::make_pair(Rewound(cube).elem, true));
+  EXPECT_EQ(checkOutside(Rewound(cube)), std::make_pair(cube.elem, false));
+  EXPECT_EQ(checkOutside(Rewound(Tetrahedron())), std::make_pair(Tetrahedron().elem, false));
   const TestMesh finer = Box(1, 1, 1, 2);
   EXPECT_EQ(checkOutside(Rewound(finer)), std::make_pair(finer.elem, false));
 }
