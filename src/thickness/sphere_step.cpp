@@ -34,8 +34,9 @@ Wall NearestWall(SMesh& mesh, WallSearch& walls, int32_t f, double R, double sr,
   double bound = std::fmin(nearerThan, R + 2 * kWallDistanceTolerance);
   const Vec3 n0 = Vec3::Load(N), p = Vec3::Load(P);
   int32_t measured = 0;
-  walls.IndexFaces(mesh);
-  walls.SearchWalls(S, CubeRange(mesh.bbox, S, sr), bound, [&](const WallFace& face, int32_t rank) {
+  const AdtRangeF range = CubeRange(mesh.bbox, S, sr);
+  walls.Walls(mesh).Search(S, N, kFacingCosine, range, bound, [&](const WallFace& face) {
+    const int32_t rank = face.rank;
     if (face.faceIndex == f) return;
     ++measured;
     if (face.degenerate) Trace("## Compute_FaceNormal : DIVIDE by 0");

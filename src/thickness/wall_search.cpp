@@ -5,10 +5,6 @@
 #include <limits>
 #include <utility>
 
-#include "geometry/normalize.h"
-#include "geometry/vec3.h"
-#include "thickness/face_frame.h"
-
 namespace vexmor {
 namespace {
 
@@ -121,23 +117,6 @@ WallSearch::WallSearch(const AdtTree& tree) : tree_(tree) {
         sub[k + 3] = std::max(sub[k + 3], childBox[k + 3]);
       }
     }
-  }
-}
-
-void WallSearch::IndexFaces(const SMesh& mesh) {
-  if (indexed_) return;
-  indexed_ = true;
-  faces_.assign(tree_.nodes.size(), WallFace{});
-  for (size_t i = 0; i < faces_.size(); ++i) {
-    const AdtNode& node = tree_.nodes[i];
-    WallFace& face = faces_[i];
-    face.faceIndex = node.faceIndex;
-    face.hasTriangle = LoadFaceTriangle(mesh, node.facePos, 0, face.tri);
-    if (!face.hasTriangle) continue;
-    // Compute_FaceNormal's arithmetic; its trace line is the visitor's, at each visit.
-    const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3), c = Vec3::Load(face.tri + 6);
-    Cross(b - a, c - a).Store(face.normal);
-    face.degenerate = Normalize(face.normal);
   }
 }
 

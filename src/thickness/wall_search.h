@@ -19,24 +19,16 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "thickness/wall_tree.h"
 
 namespace vexmor {
 
 struct SMesh;
-
-// A face as the sphere step measures it, read once per analysis instead of once per visit: its
-// strip triangle 0 and its normal, with the arithmetic of Compute_FaceNormal (the same bits).
-struct WallFace {
-  double tri[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-  double normal[3] = {0, 0, 0};
-  int32_t faceIndex = -1;
-  bool hasTriangle = false;  // faces without one are never visited as walls
-  bool degenerate = false;   // normal shorter than DBL_MIN: the raw cross product is kept
-};
 
 // The range that asks for the faces whose boxes meet the cube of half-width r around c, within
 // the search box bbox (min x, y, z, max x, y, z), rounded as the range search rounds it.
@@ -65,15 +57,11 @@ class WallSearch {
   void AlongRay(const double origin[3], const double direction[3], double length,
                 const double& bound, Visit&& visit);
 
-  // Reads every face of `mesh`, whose ADT the tree must be, for SearchWalls. Does nothing when
-  // done before.
-  void IndexFaces(const SMesh& mesh);
-  bool FacesIndexed() const { return indexed_; }
-
-  // Search with the faces read by IndexFaces: calls visit(face, rank) for the faces with a
-  // triangle that Search would visit.
-  template <typename Visit>
-  void SearchWalls(const double s[3], const AdtRangeF& range, const double& bound, Visit&& visit);
+  // The walls of `mesh`, whose ADT the tree must be, for the sphere step; built on first use.
+  WallTree& Walls(const SMesh& mesh) {
+    if (!walls_) walls_ = std::make_unique<WallTree>(tree_, mesh);
+    return *walls_;
+  }
 
   int32_t NodeCount() const { return static_cast<int32_t>(midpoint_.size()); }
 
@@ -106,18 +94,8 @@ class WallSearch {
   // both widened (see the constructor).
   std::vector<float> boxes_;
   std::vector<Pending> pending_;  // reused by the traversals
-  bool indexed_ = false;
-  std::vector<WallFace> faces_;  // per slot, after IndexFaces
+  std::unique_ptr<WallTree> walls_;
 };
-
-template <typename Visit>
-void WallSearch::SearchWalls(const double s[3], const AdtRangeF& range, const double& bound,
-                             Visit&& visit) {
-  Search(s, range, bound, [&](const AdtNode& node, int32_t rank) {
-    const WallFace& face = faces_[static_cast<size_t>(&node - tree_.nodes.data())];
-    if (face.hasTriangle) visit(face, rank);
-  });
-}
 
 template <typename Visit>
 void WallSearch::Search(const double s[3], const AdtRangeF& range, const double& bound,

@@ -1,0 +1,180 @@
+#include "thickness/wall_tree.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "geometry/normalize.h"
+#include "geometry/vec3.h"
+#include "thickness/face_frame.h"
+
+namespace vexmor {
+namespace {
+
+// One over the smallest altitude of a triangle, (longest edge) / (twice its area): infinite for
+// a degenerate one.
+double Sliver(const double tri[9]) {
+  const Vec3 a = Vec3::Load(tri), b = Vec3::Load(tri + 3), c = Vec3::Load(tri + 6);
+  const double twiceArea = Length(Cross(b - a, c - a));
+  const double longest = std::max({Length(b - a), Length(c - a), Length(c - b)});
+  const double sliver = longest / twiceArea;
+  return sliver >= 0.0 && sliver < INFINITY ? sliver : INFINITY;
+}
+
+// The midpoint of the box of a triangle's nodes along axis k.
+double Middle(const double tri[9], int k) {
+  const double lo = std::min({tri[k], tri[3 + k], tri[6 + k]});
+  const double hi = std::max({tri[k], tri[3 + k], tri[6 + k]});
+  return 0.5 * (lo + hi);
+}
+
+}  // namespace
+
+WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
+  // Listing every node once, in the listing order, with what any cube search needs to list it.
+  AdtRangeF everything;
+  for (int i = 0; i < 6; ++i) {
+    everything.low[i] = -std::numeric_limits<float>::infinity();
+    everything.high[i] = std::numeric_limits<float>::infinity();
+  }
+  AdtReachResult listed;
+  AdtSearchReach(tree, everything, listed);
+
+  faces_.reserve(listed.size());
+  reach_.reserve(listed.size());
+  cylinders_.reserve(listed.size());
+  cross_.reserve(3 * listed.size());
+  double magnitude = 0.0;
+  for (size_t r = 0; r < listed.size(); ++r) {
+    WallFace face;
+    face.faceIndex = listed[r].faceIndex;
+    face.rank = static_cast<int32_t>(r);
+    if (!LoadFaceTriangle(mesh, listed[r].facePos, 0, face.tri)) continue;
+    // Compute_FaceNormal's arithmetic; its trace line is the visitor's, at each visit.
+    const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3),
+               c = Vec3::Load(face.tri + 6);
+    const Vec3 cross = Cross(b - a, c - a);
+    cross.Store(face.normal);
+    face.degenerate = Normalize(face.normal);
+    for (const double v : face.tri) {
+      if (!(std::fabs(v) <= magnitude)) magnitude = std::fabs(v);
+    }
+    const double centre[3] = {Middle(face.tri, 0), Middle(face.tri, 1), Middle(face.tri, 2)};
+    CylinderFit fit(centre, face.normal);
+    fit.AddTriangle(face.tri, face.degenerate ? INFINITY : Sliver(face.tri));
+    faces_.push_back(face);
+    reach_.push_back(listed[r]);
+    cylinders_.push_back(fit.Result());
+    cross_.insert(cross_.end(), {cross.x, cross.y, cross.z});
+  }
+  magnitude_ = magnitude;
+  if (faces_.empty()) return;
+
+  order_.resize(faces_.size());
+  for (size_t i = 0; i < order_.size(); ++i)
+    order_[i] = static_cast<int32_t>(i);
+  nodes_.reserve(2 * faces_.size() / kLeafFaces + 1);
+  Build(0, static_cast<int32_t>(faces_.size()));
+
+  // The faces in tree order, so that a group's faces lie together.
+  std::vector<WallFace> faces(faces_.size());
+  std::vector<AdtReach> reach(faces_.size());
+  std::vector<WallCylinder> cylinders(faces_.size());
+  for (size_t i = 0; i < order_.size(); ++i) {
+    const size_t from = static_cast<size_t>(order_[i]);
+    faces[i] = faces_[from];
+    reach[i] = reach_[from];
+    cylinders[i] = cylinders_[from];
+  }
+  faces_ = std::move(faces);
+  reach_ = std::move(reach);
+  cylinders_ = std::move(cylinders);
+  order_.clear();
+  order_.shrink_to_fit();
+  cross_.clear();
+  cross_.shrink_to_fit();
+}
+
+int32_t WallTree::Build(int32_t first, int32_t count) {
+  const int32_t index = static_cast<int32_t>(nodes_.size());
+  nodes_.emplace_back();
+  Node node;
+  node.first = first;
+  node.count = count;
+  auto faceAt = [&](int32_t i) -> const WallFace& {
+    return faces_[static_cast<size_t>(order_[static_cast<size_t>(i)])];
+  };
+
+  double axis[3] = {0.0, 0.0, 0.0};
+  for (int k = 0; k < 3; ++k) {
+    node.box[k] = INFINITY;
+    node.box[k + 3] = -INFINITY;
+    node.normals.low[k] = INFINITY;
+    node.normals.high[k] = -INFINITY;
+  }
+  for (int32_t i = first; i < first + count; ++i) {
+    const WallFace& face = faceAt(i);
+    for (int v = 0; v < 9; ++v) {
+      const int k = v % 3;
+      if (!(face.tri[v] >= node.box[k])) node.box[k] = face.tri[v];
+      if (!(face.tri[v] <= node.box[k + 3])) node.box[k + 3] = face.tri[v];
+    }
+    for (int k = 0; k < 3; ++k) {
+      // Comparisons written so that a value that is not a number reaches the bounds.
+      if (!(face.normal[k] >= node.normals.low[k])) node.normals.low[k] = face.normal[k];
+      if (!(face.normal[k] <= node.normals.high[k])) node.normals.high[k] = face.normal[k];
+      axis[k] += cross_[3 * static_cast<size_t>(order_[static_cast<size_t>(i)]) + k];
+    }
+  }
+  for (int k = 0; k < 3; ++k) {
+    if (std::isnan(node.normals.low[k]) || std::isnan(node.normals.high[k])) {
+      node.normals.low[k] = -INFINITY;
+      node.normals.high[k] = INFINITY;
+    }
+    if (!(node.box[k] <= node.box[k + 3])) {  // no finite box: no bound
+      for (int j = 0; j < 3; ++j) {
+        node.box[j] = -INFINITY;
+        node.box[j + 3] = INFINITY;
+      }
+    }
+  }
+  double centre[3];
+  for (int k = 0; k < 3; ++k)
+    centre[k] = 0.5 * (node.box[k] + node.box[k + 3]);
+  NormalizeOrDefault(axis);
+  CylinderFit fit(centre, axis);
+  for (int32_t i = first; i < first + count; ++i) {
+    const size_t j = static_cast<size_t>(order_[static_cast<size_t>(i)]);
+    fit.AddTriangle(faces_[j].tri, cylinders_[j].sliver);
+  }
+  node.cylinder = fit.Result();
+
+  if (count > kLeafFaces) {
+    // Halve the group across the longest extent of its faces' midpoints.
+    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (int32_t i = first; i < first + count; ++i) {
+      for (int k = 0; k < 3; ++k) {
+        const double m = Middle(faceAt(i).tri, k);
+        lo[k] = std::min(lo[k], m);
+        hi[k] = std::max(hi[k], m);
+      }
+    }
+    int split = 0;
+    for (int k = 1; k < 3; ++k) {
+      if (hi[k] - lo[k] > hi[split] - lo[split]) split = k;
+    }
+    auto key = [&](int32_t face) {
+      const double m = Middle(faces_[static_cast<size_t>(face)].tri, split);
+      return std::isnan(m) ? -INFINITY : m;  // a strict order, whatever the coordinates
+    };
+    auto begin = order_.begin() + first;
+    std::nth_element(begin, begin + count / 2, begin + count,
+                     [&](int32_t a, int32_t b) { return key(a) < key(b); });
+    Build(first, count / 2);
+    node.high = Build(first + count / 2, count - count / 2);
+  }
+  nodes_[static_cast<size_t>(index)] = node;
+  return index;
+}
+
+}  // namespace vexmor
