@@ -51,8 +51,7 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
     face.rank = static_cast<int32_t>(r);
     if (!LoadFaceTriangle(mesh, listed[r].facePos, 0, face.tri)) continue;
     // Compute_FaceNormal's arithmetic; its trace line is the visitor's, at each visit.
-    const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3),
-               c = Vec3::Load(face.tri + 6);
+    const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3), c = Vec3::Load(face.tri + 6);
     const Vec3 cross = Cross(b - a, c - a);
     cross.Store(face.normal);
     face.degenerate = Normalize(face.normal);

@@ -74,8 +74,8 @@ class WallTree {
   // While building: raw cross products (for the groups' axes) and the faces' tree order.
   std::vector<double> cross_;
   std::vector<int32_t> order_;
-  std::vector<Node> nodes_;    // root first
-  double magnitude_ = 0.0;     // largest absolute coordinate of any face
+  std::vector<Node> nodes_;  // root first
+  double magnitude_ = 0.0;   // largest absolute coordinate of any face
   std::vector<Pending> pending_;
 };
 
