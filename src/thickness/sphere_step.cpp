@@ -35,7 +35,9 @@ Wall NearestWall(SMesh& mesh, WallSearch& walls, int32_t f, double R, double sr,
   const Vec3 n0 = Vec3::Load(N), p = Vec3::Load(P);
   int32_t measured = 0;
   const AdtRangeF range = CubeRange(mesh.bbox, S, sr);
-  walls.Walls(mesh).Search(S, N, kFacingCosine, range, bound, [&](const WallFace& face) {
+  WallTree& tree = walls.Walls(mesh);
+  const WallFace* bestFace = nullptr;
+  auto measure = [&](const WallFace& face) {
     const int32_t rank = face.rank;
     if (face.faceIndex == f) return;
     ++measured;
@@ -58,8 +60,14 @@ Wall NearestWall(SMesh& mesh, WallSearch& walls, int32_t f, double R, double sr,
     // A wall through P itself (e = 0) has no angle; it is taken as lying beside P.
     best.cosA = denominator != 0.0 ? (e * e + sr * sr - d * d) / denominator : 0.0;
     Q.Store(best.q);
+    bestFace = &face;
     bound = d;
-  });
+  };
+  // The last search's wall, measured first, usually bounds this search near its answer from
+  // the start; measuring it again in the search changes nothing.
+  if (const WallFace* kept = tree.Kept(range)) measure(*kept);
+  tree.Search(S, N, kFacingCosine, range, bound, measure);
+  if (bestFace != nullptr) tree.Keep(*bestFace);
   Trace("\t__sr = %f", sr);
   Trace("\t__nb faces : %d", measured);
   return best;

@@ -40,38 +40,6 @@ inline double RoundingMargin(double magnitude, double sliver) {
   return magnitude * (1e-9 + 1e-12 * magnitude * sliver);
 }
 
-// The distance from s to the cylinder, up to rounding; 0 when s lies in it.
-inline double CylinderDistance(const WallCylinder& c, const double s[3]) {
-  const Vec3 u = Vec3::Load(s) - Vec3::Load(c.centre);
-  const Vec3 axis = Vec3::Load(c.axis);
-  const double along = Dot(u, axis);
-  const double across = Length(u - along * axis);
-  const double axial = std::max({0.0, c.low - along, along - c.high});
-  const double radial = std::max(0.0, across - c.radius);
-  return std::sqrt(axial * axial + radial * radial);
-}
-
-// The distance from s to a box (min x, y, z, max x, y, z), up to rounding.
-inline double BoxDistance(const double box[6], const double s[3]) {
-  double d2 = 0.0;
-  for (int k = 0; k < 3; ++k) {
-    const double gap = std::max({0.0, box[k] - s[k], s[k] - box[k + 3]});
-    d2 += gap * gap;
-  }
-  return std::sqrt(d2);
-}
-
-// A lower bound of the distance that ClosestPointOnTriangle computes from s to any face held
-// by the cylinder, or by the cylinder and the box when one is given; 0 when nothing can be
-// said (a value that is not a number included).
-inline double WallDistanceBound(const WallCylinder& c, const double* box, const double s[3],
-                                double magnitude) {
-  double d = CylinderDistance(c, s);
-  if (box != nullptr) d = std::max(d, BoxDistance(box, s));
-  const double bound = d - RoundingMargin(magnitude, c.sliver);
-  return bound > 0.0 ? bound : 0.0;
-}
-
 // Grows a cylinder around a given centre and unit axis over the nodes of faces.
 class CylinderFit {
  public:
@@ -115,20 +83,5 @@ class CylinderFit {
  private:
   WallCylinder cylinder_;
 };
-
-// The range of each component of the unit normals of a set of faces; by default every value.
-struct NormalRange {
-  double low[3] = {-INFINITY, -INFINITY, -INFINITY};
-  double high[3] = {INFINITY, INFINITY, INFINITY};
-};
-
-// True when every normal of the range has a dot product with d above `cosine` as Dot computes
-// it, with room for its rounding: the faces all face like d.
-inline bool AllFaceLike(const NormalRange& range, const double d[3], double cosine) {
-  double lowest = 0.0;
-  for (int k = 0; k < 3; ++k)
-    lowest += d[k] >= 0.0 ? d[k] * range.low[k] : d[k] * range.high[k];
-  return lowest > cosine + 1e-12;  // not a number: false
-}
 
 }  // namespace vexmor

@@ -28,6 +28,18 @@ double Middle(const double tri[9], int k) {
   return 0.5 * (lo + hi);
 }
 
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// Single-precision values no larger, and no smaller, than v.
+float Below(double v) {
+  const float f = static_cast<float>(v);
+  return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
+}
+float Above(double v) {
+  const float f = static_cast<float>(v);
+  return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
+}
+
 }  // namespace
 
 WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
@@ -73,80 +85,111 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
   for (size_t i = 0; i < order_.size(); ++i)
     order_[i] = static_cast<int32_t>(i);
   nodes_.reserve(2 * faces_.size() / kLeafFaces + 1);
-  Build(0, static_cast<int32_t>(faces_.size()));
+  parent_.reserve(nodes_.capacity());
+  leafOf_.assign(faces_.size(), 0);
+  Build(0, static_cast<int32_t>(faces_.size()), -1);
 
   // The faces in tree order, so that a group's faces lie together.
   std::vector<WallFace> faces(faces_.size());
   std::vector<AdtReach> reach(faces_.size());
-  std::vector<WallCylinder> cylinders(faces_.size());
+  bounds_.resize(faces_.size());
   for (size_t i = 0; i < order_.size(); ++i) {
     const size_t from = static_cast<size_t>(order_[i]);
     faces[i] = faces_[from];
     reach[i] = reach_[from];
-    cylinders[i] = cylinders_[from];
+    const WallCylinder& c = cylinders_[from];
+    FaceBound& b = bounds_[i];
+    for (int k = 0; k < 3; ++k) {
+      b.centre[k] = c.centre[k];
+      b.axis[k] = c.axis[k];
+    }
+    b.radius = Above(c.radius);
+    b.low = Below(c.low);
+    b.high = Above(c.high);
+    b.sliver = Above(c.sliver);
   }
   faces_ = std::move(faces);
   reach_ = std::move(reach);
-  cylinders_ = std::move(cylinders);
+  for (auto* v : {&cylinders_}) {
+    v->clear();
+    v->shrink_to_fit();
+  }
   order_.clear();
   order_.shrink_to_fit();
   cross_.clear();
   cross_.shrink_to_fit();
 }
 
-int32_t WallTree::Build(int32_t first, int32_t count) {
+int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
   const int32_t index = static_cast<int32_t>(nodes_.size());
   nodes_.emplace_back();
-  Node node;
-  node.first = first;
-  node.count = count;
+  parent_.push_back(parent);
   auto faceAt = [&](int32_t i) -> const WallFace& {
     return faces_[static_cast<size_t>(order_[static_cast<size_t>(i)])];
   };
 
-  double axis[3] = {0.0, 0.0, 0.0};
+  double box[6], normalLow[3], normalHigh[3], axis[3] = {0.0, 0.0, 0.0};
   for (int k = 0; k < 3; ++k) {
-    node.box[k] = INFINITY;
-    node.box[k + 3] = -INFINITY;
-    node.normals.low[k] = INFINITY;
-    node.normals.high[k] = -INFINITY;
+    box[k] = INFINITY;
+    box[k + 3] = -INFINITY;
+    normalLow[k] = INFINITY;
+    normalHigh[k] = -INFINITY;
   }
   for (int32_t i = first; i < first + count; ++i) {
     const WallFace& face = faceAt(i);
+    // Comparisons written so that a value that is not a number reaches the bounds.
     for (int v = 0; v < 9; ++v) {
       const int k = v % 3;
-      if (!(face.tri[v] >= node.box[k])) node.box[k] = face.tri[v];
-      if (!(face.tri[v] <= node.box[k + 3])) node.box[k + 3] = face.tri[v];
+      if (!(face.tri[v] >= box[k])) box[k] = face.tri[v];
+      if (!(face.tri[v] <= box[k + 3])) box[k + 3] = face.tri[v];
     }
     for (int k = 0; k < 3; ++k) {
-      // Comparisons written so that a value that is not a number reaches the bounds.
-      if (!(face.normal[k] >= node.normals.low[k])) node.normals.low[k] = face.normal[k];
-      if (!(face.normal[k] <= node.normals.high[k])) node.normals.high[k] = face.normal[k];
+      if (!(face.normal[k] >= normalLow[k])) normalLow[k] = face.normal[k];
+      if (!(face.normal[k] <= normalHigh[k])) normalHigh[k] = face.normal[k];
       axis[k] += cross_[3 * static_cast<size_t>(order_[static_cast<size_t>(i)]) + k];
     }
   }
+  bool finiteBox = true;
   for (int k = 0; k < 3; ++k) {
-    if (std::isnan(node.normals.low[k]) || std::isnan(node.normals.high[k])) {
-      node.normals.low[k] = -INFINITY;
-      node.normals.high[k] = INFINITY;
+    if (std::isnan(normalLow[k]) || std::isnan(normalHigh[k])) {
+      normalLow[k] = -INFINITY;
+      normalHigh[k] = INFINITY;
     }
-    if (!(node.box[k] <= node.box[k + 3])) {  // no finite box: no bound
-      for (int j = 0; j < 3; ++j) {
-        node.box[j] = -INFINITY;
-        node.box[j + 3] = INFINITY;
-      }
+    finiteBox =
+        finiteBox && box[k] <= box[k + 3] && std::isfinite(box[k]) && std::isfinite(box[k + 3]);
+  }
+  if (!finiteBox) {  // no bound
+    for (int k = 0; k < 3; ++k) {
+      box[k] = -INFINITY;
+      box[k + 3] = INFINITY;
     }
   }
   double centre[3];
   for (int k = 0; k < 3; ++k)
-    centre[k] = 0.5 * (node.box[k] + node.box[k + 3]);
+    centre[k] = finiteBox ? 0.5 * (box[k] + box[k + 3]) : 0.0;
   NormalizeOrDefault(axis);
   CylinderFit fit(centre, axis);
   for (int32_t i = first; i < first + count; ++i) {
     const size_t j = static_cast<size_t>(order_[static_cast<size_t>(i)]);
     fit.AddTriangle(faces_[j].tri, cylinders_[j].sliver);
   }
-  node.cylinder = fit.Result();
+  const WallCylinder cylinder = fit.Result();
+
+  Node node;
+  for (int k = 0; k < 3; ++k) {
+    node.centre[k] = cylinder.centre[k];
+    node.axis[k] = cylinder.axis[k];
+    node.box[k] = Below(box[k]);
+    node.box[k + 3] = Above(box[k + 3]);
+    node.normalLow[k] = Below(normalLow[k]);
+    node.normalHigh[k] = Above(normalHigh[k]);
+  }
+  node.radius = Above(cylinder.radius);
+  node.low = Below(cylinder.low);
+  node.high = Above(cylinder.high);
+  node.sliver = Above(cylinder.sliver);
+  node.first = first;
+  node.count = count;
 
   if (count > kLeafFaces) {
     // Halve the group across the longest extent of its faces' midpoints.
@@ -169,8 +212,11 @@ int32_t WallTree::Build(int32_t first, int32_t count) {
     auto begin = order_.begin() + first;
     std::nth_element(begin, begin + count / 2, begin + count,
                      [&](int32_t a, int32_t b) { return key(a) < key(b); });
-    Build(first, count / 2);
-    node.high = Build(first + count / 2, count - count / 2);
+    Build(first, count / 2, index);
+    node.second = Build(first + count / 2, count - count / 2, index);
+  } else {
+    for (int32_t i = first; i < first + count; ++i)
+      leafOf_[static_cast<size_t>(i)] = index;
   }
   nodes_[static_cast<size_t>(index)] = node;
   return index;

@@ -46,16 +46,38 @@ class WallTree {
   void Search(const double s[3], const double facing[3], double facingCosine,
               const AdtRangeF& range, const double& bound, Visit&& visit);
 
+  // A face to remember between searches (one of this tree's faces), and the face remembered if
+  // the ADT lists it for range: the walls of successive spheres at one triangle, or at
+  // neighbouring ones, are mostly the same, and a wall measured first bounds a search tightly.
+  void Keep(const WallFace& face) { kept_ = static_cast<int32_t>(&face - faces_.data()); }
+  const WallFace* Kept(const AdtRangeF& range) const {
+    if (kept_ < 0) return nullptr;
+    const size_t j = static_cast<size_t>(kept_);
+    return AdtReaches(reach_[j], range) ? &faces_[j] : nullptr;
+  }
+
   int32_t FaceCount() const { return static_cast<int32_t>(faces_.size()); }
 
  private:
+  // A group of faces. Bounds are rounded outwards to single precision, except the cylinder's
+  // centre and axis, which the fit used as they are.
   struct Node {
-    double box[6];          // the box of the group's nodes
-    WallCylinder cylinder;  // a cylinder around them, with the group's sliver measure
-    NormalRange normals;
+    double centre[3];  // a cylinder around the group's nodes
+    double axis[3];
+    float radius, low, high;
+    float sliver;  // the group's largest sliver measure
+    float box[6];  // the box of the group's nodes
+    float normalLow[3], normalHigh[3];
     int32_t first = 0;  // the group's faces: first .. first + count - 1
     int32_t count = 0;
-    int32_t high = -1;  // second child; the first follows its parent; -1 for a leaf
+    int32_t second = -1;  // second child; the first follows its parent; -1 for a leaf
+  };
+  // A face's own cylinder: around its normal, through `centre`.
+  struct FaceBound {
+    double centre[3];
+    double axis[3];
+    float radius, low, high;
+    float sliver;
   };
   struct Pending {
     int32_t node;
@@ -63,26 +85,63 @@ class WallTree {
   };
   static constexpr int32_t kLeafFaces = 4;
 
-  int32_t Build(int32_t first, int32_t count);
+  int32_t Build(int32_t first, int32_t count, int32_t parent);
+  // A lower bound of the distance from s to the group's walls as the sphere step measures them,
+  // or infinity when it exceeds `bound` or the group's faces all face like `facing`.
   double LowerBound(const Node& node, const double s[3], const double facing[3],
-                    double facingCosine, double magnitude) const;
+                    double facingCosine, double magnitude, double bound) const;
 
   // Per face, in tree order.
   std::vector<WallFace> faces_;
   std::vector<AdtReach> reach_;
+  std::vector<FaceBound> bounds_;
+  // While building: the faces' cylinders and raw cross products (for the groups' axes), and
+  // the faces' tree order.
   std::vector<WallCylinder> cylinders_;
-  // While building: raw cross products (for the groups' axes) and the faces' tree order.
   std::vector<double> cross_;
   std::vector<int32_t> order_;
-  std::vector<Node> nodes_;  // root first
-  double magnitude_ = 0.0;   // largest absolute coordinate of any face
+  std::vector<Node> nodes_;      // root first
+  std::vector<int32_t> parent_;  // per node; -1 for the root
+  std::vector<int32_t> leafOf_;  // per face
+  double magnitude_ = 0.0;       // largest absolute coordinate of any face
   std::vector<Pending> pending_;
+  int32_t kept_ = -1;
 };
 
+// The squared distance from s to a cylinder, up to rounding, given as its centre, unit axis,
+// radius and extent [low, high] along the axis.
+inline double CylinderDistance2(const double centre[3], const double axis[3], double radius,
+                                double low, double high, const double s[3]) {
+  const double u[3] = {s[0] - centre[0], s[1] - centre[1], s[2] - centre[2]};
+  const double along = u[0] * axis[0] + u[1] * axis[1] + u[2] * axis[2];
+  const double w[3] = {u[0] - along * axis[0], u[1] - along * axis[1], u[2] - along * axis[2]};
+  const double across = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+  const double axial = std::max({0.0, low - along, along - high});
+  const double radial = std::max(0.0, across - radius);
+  return axial * axial + radial * radial;
+}
+
 inline double WallTree::LowerBound(const Node& node, const double s[3], const double facing[3],
-                                   double facingCosine, double magnitude) const {
-  if (AllFaceLike(node.normals, facing, facingCosine)) return INFINITY;
-  return WallDistanceBound(node.cylinder, node.box, s, magnitude);
+                                   double facingCosine, double magnitude, double bound) const {
+  double lowest = 0.0;
+  for (int k = 0; k < 3; ++k)
+    lowest += facing[k] >= 0.0 ? facing[k] * node.normalLow[k] : facing[k] * node.normalHigh[k];
+  // Room for the rounding of Dot; not a number: not all alike.
+  if (lowest > facingCosine + 1e-12) return INFINITY;
+  const double margin = RoundingMargin(magnitude, node.sliver);
+  const double reach = bound + margin;
+  const double reach2 = reach * reach;
+  double box2 = 0.0;
+  for (int k = 0; k < 3; ++k) {
+    const double gap = std::max({0.0, node.box[k] - s[k], s[k] - node.box[k + 3]});
+    box2 += gap * gap;
+  }
+  if (box2 > reach2) return INFINITY;
+  const double cylinder2 =
+      CylinderDistance2(node.centre, node.axis, node.radius, node.low, node.high, s);
+  if (cylinder2 > reach2) return INFINITY;
+  const double lower = std::sqrt(std::max(box2, cylinder2)) - margin;
+  return lower > 0.0 ? lower : 0.0;  // not a number: no bound
 }
 
 template <typename Visit>
@@ -91,35 +150,53 @@ void WallTree::Search(const double s[3], const double facing[3], double facingCo
   if (nodes_.empty()) return;
   const double magnitude =
       magnitude_ + std::max({std::fabs(s[0]), std::fabs(s[1]), std::fabs(s[2])});
-  pending_.clear();
-  pending_.push_back({0, LowerBound(nodes_[0], s, facing, facingCosine, magnitude)});
-  while (!pending_.empty()) {
-    const Pending next = pending_.back();
-    pending_.pop_back();
-    if (!(next.bound <= bound)) continue;
-    const Node& node = nodes_[static_cast<size_t>(next.node)];
-    if (node.high < 0) {
-      for (int32_t i = node.first; i < node.first + node.count; ++i) {
-        const size_t j = static_cast<size_t>(i);
-        if (!AdtReaches(reach_[j], range)) continue;
-        if (!(WallDistanceBound(cylinders_[j], nullptr, s, magnitude) <= bound)) continue;
-        visit(faces_[j]);
+  // Every face of the tree is in exactly one of the subtrees searched: from the kept face's leaf
+  // up, each node's sibling, then the rest. The kept face's neighbourhood comes first; far
+  // siblings high up cost one bound each.
+  const int32_t from = kept_ >= 0 ? leafOf_[static_cast<size_t>(kept_)] : 0;
+  auto searchFrom = [&](int32_t top) {
+    pending_.clear();
+    pending_.push_back({top, LowerBound(nodes_[static_cast<size_t>(top)], s, facing, facingCosine,
+                                        magnitude, bound)});
+    while (!pending_.empty()) {
+      const Pending next = pending_.back();
+      pending_.pop_back();
+      if (!(next.bound <= bound)) continue;
+      const Node& node = nodes_[static_cast<size_t>(next.node)];
+      if (node.second < 0) {
+        for (int32_t i = node.first; i < node.first + node.count; ++i) {
+          const size_t j = static_cast<size_t>(i);
+          if (!AdtReaches(reach_[j], range)) continue;
+          const FaceBound& b = bounds_[j];
+          const double reach = bound + RoundingMargin(magnitude, b.sliver);
+          // Written so that a value that is not a number visits the face.
+          if (CylinderDistance2(b.centre, b.axis, b.radius, b.low, b.high, s) > reach * reach) {
+            continue;
+          }
+          visit(faces_[j]);
+        }
+        continue;
       }
-      continue;
+      const int32_t lo = next.node + 1, hi = node.second;
+      const double dLo =
+          LowerBound(nodes_[static_cast<size_t>(lo)], s, facing, facingCosine, magnitude, bound);
+      const double dHi =
+          LowerBound(nodes_[static_cast<size_t>(hi)], s, facing, facingCosine, magnitude, bound);
+      // The nearer child is searched first: it lowers the bound for the farther one.
+      if (dLo <= dHi) {
+        if (dHi <= bound) pending_.push_back({hi, dHi});
+        if (dLo <= bound) pending_.push_back({lo, dLo});
+      } else {
+        if (dLo <= bound) pending_.push_back({lo, dLo});
+        if (dHi <= bound) pending_.push_back({hi, dHi});
+      }
     }
-    const int32_t lo = next.node + 1, hi = node.high;
-    const double dLo =
-        LowerBound(nodes_[static_cast<size_t>(lo)], s, facing, facingCosine, magnitude);
-    const double dHi =
-        LowerBound(nodes_[static_cast<size_t>(hi)], s, facing, facingCosine, magnitude);
-    // The nearer child is searched first: it lowers the bound for the farther one.
-    if (dLo <= dHi) {
-      if (dHi <= bound) pending_.push_back({hi, dHi});
-      if (dLo <= bound) pending_.push_back({lo, dLo});
-    } else {
-      if (dLo <= bound) pending_.push_back({lo, dLo});
-      if (dHi <= bound) pending_.push_back({hi, dHi});
-    }
+  };
+  searchFrom(from);
+  for (int32_t node = from; node != 0;) {
+    const int32_t parent = parent_[static_cast<size_t>(node)];
+    searchFrom(node == parent + 1 ? nodes_[static_cast<size_t>(parent)].second : parent + 1);
+    node = parent;
   }
 }
 
