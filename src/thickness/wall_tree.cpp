@@ -128,12 +128,10 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
     return faces_[static_cast<size_t>(order_[static_cast<size_t>(i)])];
   };
 
-  double box[6], normalLow[3], normalHigh[3], axis[3] = {0.0, 0.0, 0.0};
+  double box[6], axis[3] = {0.0, 0.0, 0.0};
   for (int k = 0; k < 3; ++k) {
     box[k] = INFINITY;
     box[k + 3] = -INFINITY;
-    normalLow[k] = INFINITY;
-    normalHigh[k] = -INFINITY;
   }
   for (int32_t i = first; i < first + count; ++i) {
     const WallFace& face = faceAt(i);
@@ -144,17 +142,11 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
       if (!(face.tri[v] <= box[k + 3])) box[k + 3] = face.tri[v];
     }
     for (int k = 0; k < 3; ++k) {
-      if (!(face.normal[k] >= normalLow[k])) normalLow[k] = face.normal[k];
-      if (!(face.normal[k] <= normalHigh[k])) normalHigh[k] = face.normal[k];
       axis[k] += cross_[3 * static_cast<size_t>(order_[static_cast<size_t>(i)]) + k];
     }
   }
   bool finiteBox = true;
   for (int k = 0; k < 3; ++k) {
-    if (std::isnan(normalLow[k]) || std::isnan(normalHigh[k])) {
-      normalLow[k] = -INFINITY;
-      normalHigh[k] = INFINITY;
-    }
     finiteBox =
         finiteBox && box[k] <= box[k + 3] && std::isfinite(box[k]) && std::isfinite(box[k + 3]);
   }
@@ -169,10 +161,15 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
     centre[k] = finiteBox ? 0.5 * (box[k] + box[k + 3]) : 0.0;
   NormalizeOrDefault(axis);
   CylinderFit fit(centre, axis);
+  double coneCosine = 1.0;
   for (int32_t i = first; i < first + count; ++i) {
     const size_t j = static_cast<size_t>(order_[static_cast<size_t>(i)]);
     fit.AddTriangle(faces_[j].tri, cylinders_[j].sliver);
+    const double* n = faces_[j].normal;
+    const double cosine = axis[0] * n[0] + axis[1] * n[1] + axis[2] * n[2];
+    if (!(cosine >= coneCosine)) coneCosine = cosine;  // not a number: no cone
   }
+  if (std::isnan(coneCosine)) coneCosine = -1.0;
   const WallCylinder cylinder = fit.Result();
 
   Node node;
@@ -181,13 +178,12 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
     node.axis[k] = cylinder.axis[k];
     node.box[k] = Below(box[k]);
     node.box[k + 3] = Above(box[k + 3]);
-    node.normalLow[k] = Below(normalLow[k]);
-    node.normalHigh[k] = Above(normalHigh[k]);
   }
   node.radius = Above(cylinder.radius);
   node.low = Below(cylinder.low);
   node.high = Above(cylinder.high);
   node.sliver = Above(cylinder.sliver);
+  node.coneCosine = Below(coneCosine);
   node.first = first;
   node.count = count;
 

@@ -67,7 +67,9 @@ class WallTree {
     float radius, low, high;
     float sliver;  // the group's largest sliver measure
     float box[6];  // the box of the group's nodes
-    float normalLow[3], normalHigh[3];
+    // The smallest cosine between the axis and a face normal: every normal lies within the
+    // cone of that angle around the axis.
+    float coneCosine;
     int32_t first = 0;  // the group's faces: first .. first + count - 1
     int32_t count = 0;
     int32_t second = -1;  // second child; the first follows its parent; -1 for a leaf
@@ -123,11 +125,17 @@ inline double CylinderDistance2(const double centre[3], const double axis[3], do
 
 inline double WallTree::LowerBound(const Node& node, const double s[3], const double facing[3],
                                    double facingCosine, double magnitude, double bound) const {
-  double lowest = 0.0;
-  for (int k = 0; k < 3; ++k)
-    lowest += facing[k] >= 0.0 ? facing[k] * node.normalLow[k] : facing[k] * node.normalHigh[k];
-  // Room for the rounding of Dot; not a number: not all alike.
-  if (lowest > facingCosine + 1e-12) return INFINITY;
+  // Every normal lies within the cone's angle of the axis, so within the axis' angle to
+  // `facing` plus the cone's; with both below 90 degrees, cos(sum) bounds every cosine. The
+  // margin covers the rounding of the cosines and square roots.
+  const double axial =
+      node.axis[0] * facing[0] + node.axis[1] * facing[1] + node.axis[2] * facing[2];
+  const double cone = node.coneCosine;
+  if (axial > 0.0 && cone > 0.0) {
+    const double lowest = axial * cone - std::sqrt(std::max(0.0, 1.0 - axial * axial)) *
+                                             std::sqrt(std::max(0.0, 1.0 - cone * cone));
+    if (lowest > facingCosine + 1e-6) return INFINITY;
+  }
   const double margin = RoundingMargin(magnitude, node.sliver);
   const double reach = bound + margin;
   const double reach2 = reach * reach;
