@@ -1,5 +1,5 @@
-// Lower bounds of the distance from a point to a face or to a group of faces, for the nearest
-// wall search of the sphere step, and of the cosine between their normals and a direction.
+// Cylinders around faces, whose distance from a point bounds the faces' distances from below,
+// for the nearest wall search of the sphere step.
 //
 // The search keeps the nearest wall found so far and may skip faces only when none of them could
 // be nearer or as near, since equally near walls are told apart by the order of the range

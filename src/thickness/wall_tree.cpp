@@ -29,13 +29,21 @@ double Middle(const double tri[9], int k) {
 }
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kFloatMax = std::numeric_limits<float>::max();
 
-// Single-precision values no larger, and no smaller, than v.
+// Single-precision values no larger, and no smaller, than v (not a number stays one). Values
+// beyond the single-precision range are not converted, which would be undefined.
 float Below(double v) {
+  if (std::isnan(v)) return std::numeric_limits<float>::quiet_NaN();
+  if (v > kFloatMax) return kFloatMax;
+  if (v < -kFloatMax) return -kInf;
   const float f = static_cast<float>(v);
   return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
 }
 float Above(double v) {
+  if (std::isnan(v)) return std::numeric_limits<float>::quiet_NaN();
+  if (v > kFloatMax) return kInf;
+  if (v < -kFloatMax) return -kFloatMax;
   const float f = static_cast<float>(v);
   return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
 }
@@ -161,16 +169,20 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
     centre[k] = finiteBox ? 0.5 * (box[k] + box[k + 3]) : 0.0;
   NormalizeOrDefault(axis);
   CylinderFit fit(centre, axis);
-  double coneCosine = 1.0;
   for (int32_t i = first; i < first + count; ++i) {
     const size_t j = static_cast<size_t>(order_[static_cast<size_t>(i)]);
     fit.AddTriangle(faces_[j].tri, cylinders_[j].sliver);
-    const double* n = faces_[j].normal;
-    const double cosine = axis[0] * n[0] + axis[1] * n[1] + axis[2] * n[2];
+  }
+  const WallCylinder cylinder = fit.Result();
+  // The cone of the normals around the axis kept (the default one when the fit failed).
+  double coneCosine = 1.0;
+  for (int32_t i = first; i < first + count; ++i) {
+    const double* n = faceAt(i).normal;
+    const double* a = cylinder.axis;
+    const double cosine = a[0] * n[0] + a[1] * n[1] + a[2] * n[2];
     if (!(cosine >= coneCosine)) coneCosine = cosine;  // not a number: no cone
   }
   if (std::isnan(coneCosine)) coneCosine = -1.0;
-  const WallCylinder cylinder = fit.Result();
 
   Node node;
   for (int k = 0; k < 3; ++k) {

@@ -5,9 +5,9 @@
 // holds one face per node along paths as deep as the tree: a search near a point walks many
 // nodes whose faces lie far away. This tree keeps, for every face that the ADT can list, what
 // decides whether the ADT lists it for a given cube (its reach, see AdtReach) and its position in
-// the ADT's listing order, and groups the faces by position, with bounds that follow the walls
-// closely: a box and a cylinder around each group, and the range of their normals, so that groups
-// of walls facing the measured triangle's way are skipped whole.
+// the ADT's listing order, and groups the faces by where they lie, with bounds that follow the
+// walls closely: a box and a cylinder around each group, and a cone around their normals, so that
+// groups of walls facing the measured triangle's way are skipped whole.
 #pragma once
 
 #include <algorithm>
@@ -85,7 +85,7 @@ class WallTree {
     int32_t node;
     double bound;
   };
-  static constexpr int32_t kLeafFaces = 4;
+  static constexpr int32_t kLeafFaces = 8;
 
   int32_t Build(int32_t first, int32_t count, int32_t parent);
   // A lower bound of the distance from s to the group's walls as the sphere step measures them,
