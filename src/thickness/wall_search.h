@@ -8,7 +8,9 @@
 // the nodes that the range search lists, but nearest subtrees first, and it skips every subtree
 // whose faces all lie farther than the best wall found so far: a step measures only the faces
 // near its answer. Each visited face comes with its rank in the range search's listing order,
-// so that the caller can break ties exactly as a scan of that listing would.
+// so that the caller can break ties exactly as a scan of that listing would. The sphere step
+// itself searches a WallTree (Walls), which answers the same question with tighter bounds and
+// shorter paths; this search stays the reference walk of the ADT.
 //
 // A ray probe wants the nearest face that a ray crosses. Marching the ray in steps of one face
 // and searching the tree at every step costs (thickness / face size) searches per ray, which
