@@ -48,43 +48,74 @@ float Above(double v) {
   return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
 }
 
+// Rearranges v in place into v[order[0]], v[order[1]], ... (order a permutation), following
+// its cycles, so that no second copy of v is needed.
+template <typename T>
+void Reorder(std::vector<T>& v, const std::vector<int32_t>& order) {
+  std::vector<bool> placed(v.size(), false);
+  for (size_t start = 0; start < v.size(); ++start) {
+    if (placed[start]) continue;
+    T first = v[start];
+    size_t at = start;
+    for (;;) {
+      placed[at] = true;
+      const size_t from = static_cast<size_t>(order[at]);
+      if (from == start) {
+        v[at] = first;
+        break;
+      }
+      v[at] = v[from];
+      at = from;
+    }
+  }
+}
+
 }  // namespace
 
 WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
-  // Listing every node once, in the listing order, with what any cube search needs to list it.
-  AdtRangeF everything;
-  for (int i = 0; i < 6; ++i) {
-    everything.low[i] = -std::numeric_limits<float>::infinity();
-    everything.high[i] = std::numeric_limits<float>::infinity();
-  }
-  AdtReachResult listed;
-  AdtSearchReach(tree, everything, listed);
-
-  faces_.reserve(listed.size());
-  reach_.reserve(listed.size());
-  cylinders_.reserve(listed.size());
-  cross_.reserve(3 * listed.size());
   double magnitude = 0.0;
-  for (size_t r = 0; r < listed.size(); ++r) {
-    WallFace face;
-    face.faceIndex = listed[r].faceIndex;
-    face.rank = static_cast<int32_t>(r);
-    if (!LoadFaceTriangle(mesh, listed[r].facePos, 0, face.tri)) continue;
-    // Compute_FaceNormal's arithmetic; its trace line is the visitor's, at each visit.
-    const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3), c = Vec3::Load(face.tri + 6);
-    const Vec3 cross = Cross(b - a, c - a);
-    cross.Store(face.normal);
-    face.degenerate = Normalize(face.normal);
-    for (const double v : face.tri) {
-      if (!(std::fabs(v) <= magnitude)) magnitude = std::fabs(v);
+  {
+    // Every node once, in the listing order, with what any cube search needs to list it.
+    AdtRangeF everything;
+    for (int i = 0; i < 6; ++i) {
+      everything.low[i] = -std::numeric_limits<float>::infinity();
+      everything.high[i] = std::numeric_limits<float>::infinity();
     }
-    const double centre[3] = {Middle(face.tri, 0), Middle(face.tri, 1), Middle(face.tri, 2)};
-    CylinderFit fit(centre, face.normal);
-    fit.AddTriangle(face.tri, face.degenerate ? INFINITY : Sliver(face.tri));
-    faces_.push_back(face);
-    reach_.push_back(listed[r]);
-    cylinders_.push_back(fit.Result());
-    cross_.insert(cross_.end(), {cross.x, cross.y, cross.z});
+    AdtReachResult listed;
+    AdtSearchReach(tree, everything, listed);
+    faces_.reserve(listed.size());
+    reach_.reserve(listed.size());
+    bounds_.reserve(listed.size());
+    for (size_t r = 0; r < listed.size(); ++r) {
+      WallFace face;
+      face.faceIndex = listed[r].faceIndex;
+      face.rank = static_cast<int32_t>(r);
+      if (!LoadFaceTriangle(mesh, listed[r].facePos, 0, face.tri)) continue;
+      // Compute_FaceNormal's arithmetic; its trace line is the visitor's, at each visit.
+      const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3),
+                 c = Vec3::Load(face.tri + 6);
+      Cross(b - a, c - a).Store(face.normal);
+      face.degenerate = Normalize(face.normal);
+      for (const double v : face.tri) {
+        if (!(std::fabs(v) <= magnitude)) magnitude = std::fabs(v);
+      }
+      const double centre[3] = {Middle(face.tri, 0), Middle(face.tri, 1), Middle(face.tri, 2)};
+      CylinderFit fit(centre, face.normal);
+      fit.AddTriangle(face.tri, face.degenerate ? INFINITY : Sliver(face.tri));
+      const WallCylinder cylinder = fit.Result();
+      FaceBound bound;
+      for (int k = 0; k < 3; ++k) {
+        bound.centre[k] = cylinder.centre[k];
+        bound.axis[k] = cylinder.axis[k];
+      }
+      bound.radius = Above(cylinder.radius);
+      bound.low = Below(cylinder.low);
+      bound.high = Above(cylinder.high);
+      bound.sliver = Above(cylinder.sliver);
+      faces_.push_back(face);
+      reach_.push_back(listed[r]);
+      bounds_.push_back(bound);
+    }
   }
   magnitude_ = magnitude;
   if (faces_.empty()) return;
@@ -92,40 +123,20 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
   order_.resize(faces_.size());
   for (size_t i = 0; i < order_.size(); ++i)
     order_[i] = static_cast<int32_t>(i);
-  nodes_.reserve(2 * faces_.size() / kLeafFaces + 1);
-  parent_.reserve(nodes_.capacity());
+  // Leaves hold more than half of kLeafFaces faces, and a tree has fewer than twice as many
+  // nodes as leaves.
+  const size_t leaves = faces_.size() / ((kLeafFaces + 1) / 2) + 1;
+  nodes_.reserve(2 * leaves);
+  parent_.reserve(2 * leaves);
   leafOf_.assign(faces_.size(), 0);
   Build(0, static_cast<int32_t>(faces_.size()), -1);
 
-  // The faces in tree order, so that a group's faces lie together.
-  std::vector<WallFace> faces(faces_.size());
-  std::vector<AdtReach> reach(faces_.size());
-  bounds_.resize(faces_.size());
-  for (size_t i = 0; i < order_.size(); ++i) {
-    const size_t from = static_cast<size_t>(order_[i]);
-    faces[i] = faces_[from];
-    reach[i] = reach_[from];
-    const WallCylinder& c = cylinders_[from];
-    FaceBound& b = bounds_[i];
-    for (int k = 0; k < 3; ++k) {
-      b.centre[k] = c.centre[k];
-      b.axis[k] = c.axis[k];
-    }
-    b.radius = Above(c.radius);
-    b.low = Below(c.low);
-    b.high = Above(c.high);
-    b.sliver = Above(c.sliver);
-  }
-  faces_ = std::move(faces);
-  reach_ = std::move(reach);
-  for (auto* v : {&cylinders_}) {
-    v->clear();
-    v->shrink_to_fit();
-  }
+  // The faces in tree order, so that a group's faces lie together; one array at a time.
+  Reorder(faces_, order_);
+  Reorder(reach_, order_);
+  Reorder(bounds_, order_);
   order_.clear();
   order_.shrink_to_fit();
-  cross_.clear();
-  cross_.shrink_to_fit();
 }
 
 int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
@@ -143,6 +154,11 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
   }
   for (int32_t i = first; i < first + count; ++i) {
     const WallFace& face = faceAt(i);
+    const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3), c = Vec3::Load(face.tri + 6);
+    const Vec3 cross = Cross(b - a, c - a);  // the summed normal weighs faces by area
+    axis[0] += cross.x;
+    axis[1] += cross.y;
+    axis[2] += cross.z;
     // Comparisons written so that a value that is not a number reaches the bounds.
     for (int v = 0; v < 9; ++v) {
       const int k = v % 3;
@@ -150,7 +166,6 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
       if (!(face.tri[v] <= box[k + 3])) box[k + 3] = face.tri[v];
     }
     for (int k = 0; k < 3; ++k) {
-      axis[k] += cross_[3 * static_cast<size_t>(order_[static_cast<size_t>(i)]) + k];
     }
   }
   bool finiteBox = true;
@@ -171,7 +186,7 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
   CylinderFit fit(centre, axis);
   for (int32_t i = first; i < first + count; ++i) {
     const size_t j = static_cast<size_t>(order_[static_cast<size_t>(i)]);
-    fit.AddTriangle(faces_[j].tri, cylinders_[j].sliver);
+    fit.AddTriangle(faces_[j].tri, bounds_[j].sliver);
   }
   const WallCylinder cylinder = fit.Result();
   // The cone of the normals around the axis kept (the default one when the fit failed).

@@ -97,11 +97,7 @@ class WallTree {
   std::vector<WallFace> faces_;
   std::vector<AdtReach> reach_;
   std::vector<FaceBound> bounds_;
-  // While building: the faces' cylinders and raw cross products (for the groups' axes), and
-  // the faces' tree order.
-  std::vector<WallCylinder> cylinders_;
-  std::vector<double> cross_;
-  std::vector<int32_t> order_;
+  std::vector<int32_t> order_;   // while building: the faces' tree order
   std::vector<Node> nodes_;      // root first
   std::vector<int32_t> parent_;  // per node; -1 for the root
   std::vector<int32_t> leafOf_;  // per face
