@@ -21,6 +21,17 @@ double Sliver(const double tri[9]) {
   return sliver >= 0.0 && sliver < INFINITY ? sliver : INFINITY;
 }
 
+// The longest side of the box of a triangle's nodes.
+double Extent(const double tri[9]) {
+  double extent = 0.0;
+  for (int k = 0; k < 3; ++k) {
+    const double lo = std::min({tri[k], tri[3 + k], tri[6 + k]});
+    const double hi = std::max({tri[k], tri[3 + k], tri[6 + k]});
+    extent = std::max(extent, hi - lo);
+  }
+  return extent;
+}
+
 // The midpoint of the box of a triangle's nodes along axis k.
 double Middle(const double tri[9], int k) {
   const double lo = std::min({tri[k], tri[3 + k], tri[6 + k]});
@@ -129,7 +140,7 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
   nodes_.reserve(2 * leaves);
   parent_.reserve(2 * leaves);
   leafOf_.assign(faces_.size(), 0);
-  Build(0, static_cast<int32_t>(faces_.size()), -1);
+  Build(0, static_cast<int32_t>(faces_.size()), -1, 0);
 
   // The faces in tree order, so that a group's faces lie together; one array at a time.
   Reorder(faces_, order_);
@@ -139,7 +150,7 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
   order_.shrink_to_fit();
 }
 
-int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
+int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t depth) {
   const int32_t index = static_cast<int32_t>(nodes_.size());
   nodes_.emplace_back();
   parent_.push_back(parent);
@@ -215,28 +226,46 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent) {
   node.count = count;
 
   if (count > kLeafFaces) {
-    // Halve the group across the longest extent of its faces' midpoints.
-    double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-    for (int32_t i = first; i < first + count; ++i) {
-      for (int k = 0; k < 3; ++k) {
-        const double m = Middle(faceAt(i).tri, k);
-        lo[k] = std::min(lo[k], m);
-        hi[k] = std::max(hi[k], m);
-      }
-    }
-    int split = 0;
-    for (int k = 1; k < 3; ++k) {
-      if (hi[k] - lo[k] > hi[split] - lo[split]) split = k;
-    }
-    auto key = [&](int32_t face) {
-      const double m = Middle(faces_[static_cast<size_t>(face)].tri, split);
-      return std::isnan(m) ? -INFINITY : m;  // a strict order, whatever the coordinates
-    };
     auto begin = order_.begin() + first;
-    std::nth_element(begin, begin + count / 2, begin + count,
-                     [&](int32_t a, int32_t b) { return key(a) < key(b); });
-    Build(first, count / 2, index);
-    node.second = Build(first + count / 2, count - count / 2, index);
+    // A few faces large against the group go apart from the others: in a leaf among small
+    // faces, a large one would widen the bounds of every group on its way up (the enclosing box
+    // of an outside analysis, long slivers across flat walls). Bounded in depth, as each such
+    // split may take off a single face.
+    int32_t large = 0;
+    if (finiteBox && depth < kMaxSizeSplits) {
+      const double extent = std::max({box[3] - box[0], box[4] - box[1], box[5] - box[2]});
+      const auto isLarge = [&](int32_t face) {
+        return Extent(faces_[static_cast<size_t>(face)].tri) > kLargeFaceFraction * extent;
+      };
+      large = static_cast<int32_t>(std::partition(begin, begin + count, isLarge) - begin);
+    }
+    // Only a few outliers are worth a split of their own; sizes that vary throughout (a small
+    // group, where each face spans a good part of it) are left to the halving.
+    int32_t firstCount = large;
+    if (large == 0 || large > count / kFewLargeFaces) {
+      // Halve the group across the longest extent of its faces' midpoints.
+      double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+      for (int32_t i = first; i < first + count; ++i) {
+        for (int k = 0; k < 3; ++k) {
+          const double m = Middle(faceAt(i).tri, k);
+          lo[k] = std::min(lo[k], m);
+          hi[k] = std::max(hi[k], m);
+        }
+      }
+      int split = 0;
+      for (int k = 1; k < 3; ++k) {
+        if (hi[k] - lo[k] > hi[split] - lo[split]) split = k;
+      }
+      auto key = [&](int32_t face) {
+        const double m = Middle(faces_[static_cast<size_t>(face)].tri, split);
+        return std::isnan(m) ? -INFINITY : m;  // a strict order, whatever the coordinates
+      };
+      std::nth_element(begin, begin + count / 2, begin + count,
+                       [&](int32_t a, int32_t b) { return key(a) < key(b); });
+      firstCount = count / 2;
+    }
+    Build(first, firstCount, index, depth + 1);
+    node.second = Build(first + firstCount, count - firstCount, index, depth + 1);
   } else {
     for (int32_t i = first; i < first + count; ++i)
       leafOf_[static_cast<size_t>(i)] = index;

@@ -86,8 +86,13 @@ class WallTree {
     double bound;
   };
   static constexpr int32_t kLeafFaces = 8;
+  // Faces whose boxes are longer than this fraction of their group's are kept apart from the
+  // smaller ones, when they are at most one in kFewLargeFaces, down to kMaxSizeSplits levels.
+  static constexpr double kLargeFaceFraction = 0.25;
+  static constexpr int32_t kFewLargeFaces = 16;
+  static constexpr int32_t kMaxSizeSplits = 48;
 
-  int32_t Build(int32_t first, int32_t count, int32_t parent);
+  int32_t Build(int32_t first, int32_t count, int32_t parent, int32_t depth);
   // A lower bound of the distance from s to the group's walls as the sphere step measures them,
   // or infinity when it exceeds `bound` or the group's faces all face like `facing`.
   double LowerBound(const Node& node, const double s[3], const double facing[3],
