@@ -93,6 +93,7 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
       everything.high[i] = std::numeric_limits<float>::infinity();
     }
     AdtReachResult listed;
+    listed.reserve(tree.nodes.size());
     AdtSearchReach(tree, everything, listed);
     faces_.reserve(listed.size());
     reach_.reserve(listed.size());
@@ -134,6 +135,16 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
   order_.resize(faces_.size());
   for (size_t i = 0; i < order_.size(); ++i)
     order_[i] = static_cast<int32_t>(i);
+  shapes_.resize(faces_.size());
+  for (size_t i = 0; i < faces_.size(); ++i) {
+    const double* tri = faces_[i].tri;
+    Shape& shape = shapes_[i];
+    for (int k = 0; k < 3; ++k)
+      shape.middle[k] = Middle(tri, k);
+    shape.extent = Extent(tri);
+    const Vec3 a = Vec3::Load(tri), b = Vec3::Load(tri + 3), c = Vec3::Load(tri + 6);
+    Cross(b - a, c - a).Store(shape.cross);
+  }
   // Leaves hold more than half of kLeafFaces faces, and a tree has fewer than twice as many
   // nodes as leaves.
   const size_t leaves = faces_.size() / ((kLeafFaces + 1) / 2) + 1;
@@ -141,6 +152,8 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
   parent_.reserve(2 * leaves);
   leafOf_.assign(faces_.size(), 0);
   Build(0, static_cast<int32_t>(faces_.size()), -1, 0);
+  shapes_.clear();
+  shapes_.shrink_to_fit();
 
   // The faces in tree order, so that a group's faces lie together; one array at a time.
   Reorder(faces_, order_);
@@ -157,6 +170,9 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
   auto faceAt = [&](int32_t i) -> const WallFace& {
     return faces_[static_cast<size_t>(order_[static_cast<size_t>(i)])];
   };
+  auto shapeAt = [&](int32_t i) -> const Shape& {
+    return shapes_[static_cast<size_t>(order_[static_cast<size_t>(i)])];
+  };
 
   double box[6], axis[3] = {0.0, 0.0, 0.0};
   for (int k = 0; k < 3; ++k) {
@@ -165,11 +181,9 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
   }
   for (int32_t i = first; i < first + count; ++i) {
     const WallFace& face = faceAt(i);
-    const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3), c = Vec3::Load(face.tri + 6);
-    const Vec3 cross = Cross(b - a, c - a);  // the summed normal weighs faces by area
-    axis[0] += cross.x;
-    axis[1] += cross.y;
-    axis[2] += cross.z;
+    const double* cross = shapeAt(i).cross;  // the summed normal weighs faces by area
+    for (int k = 0; k < 3; ++k)
+      axis[k] += cross[k];
     // Comparisons written so that a value that is not a number reaches the bounds.
     for (int v = 0; v < 9; ++v) {
       const int k = v % 3;
@@ -195,20 +209,19 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
     centre[k] = finiteBox ? 0.5 * (box[k] + box[k + 3]) : 0.0;
   NormalizeOrDefault(axis);
   CylinderFit fit(centre, axis);
+  double coneCosine = 1.0;  // the cone of the normals around the axis
   for (int32_t i = first; i < first + count; ++i) {
     const size_t j = static_cast<size_t>(order_[static_cast<size_t>(i)]);
     fit.AddTriangle(faces_[j].tri, bounds_[j].sliver);
-  }
-  const WallCylinder cylinder = fit.Result();
-  // The cone of the normals around the axis kept (the default one when the fit failed).
-  double coneCosine = 1.0;
-  for (int32_t i = first; i < first + count; ++i) {
-    const double* n = faceAt(i).normal;
-    const double* a = cylinder.axis;
-    const double cosine = a[0] * n[0] + a[1] * n[1] + a[2] * n[2];
+    const double* n = faces_[j].normal;
+    const double cosine = axis[0] * n[0] + axis[1] * n[1] + axis[2] * n[2];
     if (!(cosine >= coneCosine)) coneCosine = cosine;  // not a number: no cone
   }
-  if (std::isnan(coneCosine)) coneCosine = -1.0;
+  const WallCylinder cylinder = fit.Result();
+  // A failed fit keeps the default axis, which the cone was not measured around.
+  const bool sameAxis =
+      cylinder.axis[0] == axis[0] && cylinder.axis[1] == axis[1] && cylinder.axis[2] == axis[2];
+  if (std::isnan(coneCosine) || !sameAxis) coneCosine = -1.0;
 
   Node node;
   for (int k = 0; k < 3; ++k) {
@@ -235,7 +248,7 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
     if (finiteBox && depth < kMaxSizeSplits) {
       const double extent = std::max({box[3] - box[0], box[4] - box[1], box[5] - box[2]});
       const auto isLarge = [&](int32_t face) {
-        return Extent(faces_[static_cast<size_t>(face)].tri) > kLargeFaceFraction * extent;
+        return shapes_[static_cast<size_t>(face)].extent > kLargeFaceFraction * extent;
       };
       large = static_cast<int32_t>(std::partition(begin, begin + count, isLarge) - begin);
     }
@@ -247,7 +260,7 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
       double lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
       for (int32_t i = first; i < first + count; ++i) {
         for (int k = 0; k < 3; ++k) {
-          const double m = Middle(faceAt(i).tri, k);
+          const double m = shapeAt(i).middle[k];
           lo[k] = std::min(lo[k], m);
           hi[k] = std::max(hi[k], m);
         }
@@ -257,7 +270,7 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
         if (hi[k] - lo[k] > hi[split] - lo[split]) split = k;
       }
       auto key = [&](int32_t face) {
-        const double m = Middle(faces_[static_cast<size_t>(face)].tri, split);
+        const double m = shapes_[static_cast<size_t>(face)].middle[split];
         return std::isnan(m) ? -INFINITY : m;  // a strict order, whatever the coordinates
       };
       std::nth_element(begin, begin + count / 2, begin + count,

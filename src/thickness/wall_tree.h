@@ -102,7 +102,14 @@ class WallTree {
   std::vector<WallFace> faces_;
   std::vector<AdtReach> reach_;
   std::vector<FaceBound> bounds_;
-  std::vector<int32_t> order_;   // while building: the faces' tree order
+  // While building: the faces' tree order, and what the grouping reads of each face.
+  struct Shape {
+    double middle[3];  // the middle of the box of its nodes
+    double extent;     // the longest side of that box
+    double cross[3];   // the raw cross product of its edges
+  };
+  std::vector<int32_t> order_;
+  std::vector<Shape> shapes_;
   std::vector<Node> nodes_;      // root first
   std::vector<int32_t> parent_;  // per node; -1 for the root
   std::vector<int32_t> leafOf_;  // per face
