@@ -133,17 +133,6 @@ inline double CylinderDistance2(const double centre[3], const double axis[3], do
 
 inline double WallTree::LowerBound(const Node& node, const double s[3], const double facing[3],
                                    double facingCosine, double magnitude, double bound) const {
-  // Every normal lies within the cone's angle of the axis, so within the axis' angle to
-  // `facing` plus the cone's; with both below 90 degrees, cos(sum) bounds every cosine. The
-  // margin covers the rounding of the cosines and square roots.
-  const double axial =
-      node.axis[0] * facing[0] + node.axis[1] * facing[1] + node.axis[2] * facing[2];
-  const double cone = node.coneCosine;
-  if (axial > 0.0 && cone > 0.0) {
-    const double lowest = axial * cone - std::sqrt(std::max(0.0, 1.0 - axial * axial)) *
-                                             std::sqrt(std::max(0.0, 1.0 - cone * cone));
-    if (lowest > facingCosine + 1e-6) return INFINITY;
-  }
   const double margin = RoundingMargin(magnitude, node.sliver);
   const double reach = bound + margin;
   const double reach2 = reach * reach;
@@ -153,6 +142,19 @@ inline double WallTree::LowerBound(const Node& node, const double s[3], const do
     box2 += gap * gap;
   }
   if (box2 > reach2) return INFINITY;
+  // Every normal lies within the cone's angle of the axis, so within the axis' angle to
+  // `facing` plus the cone's; with both below 90 degrees, cos(sum) = axial * cone -
+  // sin(axis angle) * sin(cone angle) bounds every cosine. It exceeds the facing cosine (with
+  // room for the rounding) when axial * cone - that cosine is positive and its square exceeds
+  // the product of the squared sines.
+  const double axial =
+      node.axis[0] * facing[0] + node.axis[1] * facing[1] + node.axis[2] * facing[2];
+  const double cone = node.coneCosine;
+  const double excess = axial * cone - (facingCosine + 1e-6);
+  if (axial > 0.0 && cone > 0.0 && excess > 0.0 &&
+      excess * excess > (1.0 - axial * axial) * (1.0 - cone * cone)) {
+    return INFINITY;
+  }
   const double cylinder2 =
       CylinderDistance2(node.centre, node.axis, node.radius, node.low, node.high, s);
   if (cylinder2 > reach2) return INFINITY;
