@@ -145,8 +145,8 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
     const Vec3 a = Vec3::Load(tri), b = Vec3::Load(tri + 3), c = Vec3::Load(tri + 6);
     Cross(b - a, c - a).Store(shape.cross);
   }
-  // Leaves hold more than half of kLeafFaces faces, and a tree has fewer than twice as many
-  // nodes as leaves.
+  // Halved groups leave more than half of kLeafFaces faces to a leaf, and a tree has fewer
+  // than twice as many nodes as leaves; the few groups of large faces may add some.
   const size_t leaves = faces_.size() / ((kLeafFaces + 1) / 2) + 1;
   nodes_.reserve(2 * leaves);
   parent_.reserve(2 * leaves);
@@ -189,8 +189,6 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
       const int k = v % 3;
       if (!(face.tri[v] >= box[k])) box[k] = face.tri[v];
       if (!(face.tri[v] <= box[k + 3])) box[k + 3] = face.tri[v];
-    }
-    for (int k = 0; k < 3; ++k) {
     }
   }
   bool finiteBox = true;
