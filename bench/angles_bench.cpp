@@ -27,8 +27,9 @@ const BenchMesh& Surface(int triangles) {
 }
 
 void SetPerFace(benchmark::State& state, int32_t triangles) {
-  state.counters["us_per_face"] = benchmark::Counter(
-      1e-6 * triangles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["us_per_face"] =
+      benchmark::Counter(1e-6 * triangles, benchmark::Counter::kIsIterationInvariantRate |
+                                               benchmark::Counter::kInvert);
 }
 
 void BM_CheckingSMesh(benchmark::State& state) {
@@ -46,8 +47,8 @@ void BM_DraftAngle(benchmark::State& state) {
   std::vector<double> values(static_cast<size_t>(m.triangles));
   const double pull[3] = {0, 0, 1};
   for (auto _ : state) {
-    benchmark::DoNotOptimize(VX_Draft_Angle(m.nbNodes(), m.szelem(), m.elem.data(),
-                                            m.coords.data(), values.data(), pull));
+    benchmark::DoNotOptimize(VX_Draft_Angle(m.nbNodes(), m.szelem(), m.elem.data(), m.coords.data(),
+                                            values.data(), pull));
   }
   SetPerFace(state, m.triangles);
 }
