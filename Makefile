@@ -45,10 +45,12 @@ bench: deps
 	./build/bench/bench/vexmor_bench
 
 format:
-	clang-format -i $(FORMAT_FILES)
+	@echo "clang-format -i (all sources)"
+	@clang-format -i $(FORMAT_FILES)
 
 format-check:
-	clang-format --dry-run --Werror $(FORMAT_FILES)
+	@echo "clang-format --dry-run --Werror (all sources)"
+	@clang-format --dry-run --Werror $(FORMAT_FILES)
 
 clean:
 	rm -rf build
