@@ -4,8 +4,14 @@
 namespace vexmor {
 
 // Whether the trace sink takes lines. The sink discards them, so Trace returns before
-// formatting; a developer who routes them somewhere while debugging sets this to true.
+// formatting; a developer who routes them somewhere while debugging sets this to true. The
+// sanitizer builds format every line (and still discard it), so that the tests exercise each
+// trace line's format and arguments.
+#if defined(VEXMOR_FORMAT_TRACE_LINES)
+inline constexpr bool kTraceSinkTakesLines = true;
+#else
 inline constexpr bool kTraceSinkTakesLines = false;
+#endif
 
 // Formats one trace line printf-style into a local buffer of 2048 characters and hands it to
 // the trace sink, which opens no file and discards it; skips the formatting while
