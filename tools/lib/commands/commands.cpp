@@ -46,9 +46,10 @@ int Run(const std::string& command, const CommonOptions& common,
 
 int RunCheck(const CommonOptions& common) {
   return Run("check", common, {[](Session& s) {
-               if (!AddCheckSection(s)) {
-                 throw CommandError(kExitRejected, "the mesh would be rejected: " +
-                                                       RejectionReasons(s.meshReport()).front());
+               const auto reasons = AddCheckSection(s);
+               if (!reasons.empty()) {
+                 throw CommandError(kExitRejected,
+                                    "the mesh would be rejected: " + reasons.front());
                }
              }});
 }

@@ -27,10 +27,61 @@ void AddDistribution(Section& section, const Session& session, const Distributio
   section.json["values"] = DistributionJson(d, limits);
 }
 
-void NoteSplitting(Section& section, const Session& session) {
-  if (!session.library().splitsQuadrilaterals()) return;
-  section.lines.push_back("(quadrilaterals split into two triangles for this analysis)");
-  section.json["quadrilaterals_split"] = true;
+// "200 quadrilaterals and 2 faces of five or more nodes": the faces that the program splits
+// when it splits any.
+std::string FacesSplit(const MeshReport& r) {
+  std::vector<std::string> parts;
+  if (r.quadrilaterals > 0) {
+    parts.push_back(FormatCount(r.quadrilaterals) +
+                    (r.quadrilaterals == 1 ? " quadrilateral" : " quadrilaterals"));
+  }
+  if (r.polygons > 0) {
+    parts.push_back(FormatCount(r.polygons) + (r.polygons == 1 ? " face of five or more nodes"
+                                                               : " faces of five or more nodes"));
+  }
+  return parts.size() == 2 ? parts[0] + " and " + parts[1] : parts.empty() ? "" : parts[0];
+}
+
+// `folded` says how the triangles' values come back to the file's faces, edges or nodes.
+void NoteSplitting(Section& section, const Session& session, Analysis analysis,
+                   const std::string& folded) {
+  if (!session.library().splits(analysis)) return;
+  const MeshReport& r = session.meshReport();
+  section.lines.push_back("(" + FacesSplit(r) + " split into triangles for this analysis; " +
+                          folded + ")");
+  section.json["faces_split"] = r.quadrilaterals + r.polygons;
+}
+
+// What the library takes of the mesh as it is, face types only.
+std::string LibraryTakes(const MeshReport& r, int trialStatus) {
+  if (trialStatus < 0) return "cannot take the mesh (fewer than two nodes, or all at one point)";
+  if (!r.closedAndManifold()) return "rejects the mesh as given (see the verdict)";
+  if (r.polygons > 0) {
+    return "takes no face of five or more nodes; quadrilaterals for ray, contact and gradient "
+           "only";
+  }
+  if (r.quadrilaterals > 0) {
+    return "takes the quadrilaterals for ray, contact and gradient; draft, dihedral and sphere "
+           "take triangles only";
+  }
+  return "accepts the mesh as given";
+}
+
+// What the program does about the faces the library does not take.
+std::string ProgramDoes(const MeshReport& r, const Library& library) {
+  if (r.quadrilaterals + r.polygons == 0) return "passes the mesh unchanged";
+  if (!library.splits(Analysis::kRay)) {
+    return "splits the quadrilaterals along their first-to-third diagonal for draft, dihedral "
+           "and sphere, as the library does for the others, and folds the results back";
+  }
+  const size_t moved = library.movedFans();
+  return "splits the " + FacesSplit(r) +
+         " into triangles for every analysis (fan from each face's first node" +
+         (moved == 0 ? std::string()
+                     : "; from another node for " + FormatCount(moved) +
+                           (moved == 1 ? " face" : " faces") +
+                           " whose first-node fan would double an edge") +
+         ") and folds the results back onto the faces";
 }
 
 std::vector<Vec3> ReadPoints(const std::string& path) {
@@ -55,7 +106,7 @@ std::vector<Vec3> ReadPoints(const std::string& path) {
 
 }  // namespace
 
-bool AddCheckSection(Session& session) {
+std::vector<std::string> AddCheckSection(Session& session) {
   const MeshReport& r = session.meshReport();
   Section s;
   s.key = "check";
@@ -88,27 +139,21 @@ bool AddCheckSection(Session& session) {
       "bounding box", "x " + FormatValue(r.box.lo[0]) + " .. " + FormatValue(r.box.hi[0]) +
                           "   y " + FormatValue(r.box.lo[1]) + " .. " + FormatValue(r.box.hi[1]) +
                           "   z " + FormatValue(r.box.lo[2]) + " .. " + FormatValue(r.box.hi[2])));
-  const auto reasons = RejectionReasons(r);
-  const int status = session.library().statusAsGiven();
-  std::string library;
-  switch (status) {
-    case VX_STATUS_OK:
-      library = "accepts the mesh as given";
-      break;
-    case VX_STATUS_MESH_REJECTED:
-      library = r.polygons == 0 && r.quadrilaterals > 0 && reasons.empty()
-                    ? "accepts triangles only for draft, dihedral and sphere; vexmor splits "
-                      "the quadrilaterals for those"
-                    : "rejects the mesh as given";
-      break;
-    case VX_STATUS_ANALYSIS_FAILED:
-      library = "accepts the mesh, but a trial analysis failed";
-      break;
-    default:
-      library = "cannot take the mesh (fewer than two nodes, or all at one point)";
-      break;
+  std::vector<std::string> reasons = session.library().rejectionReasons();
+  const int status = session.library().trialStatus();
+  if (status < 0) {
+    reasons.push_back("the library cannot take it: fewer than two nodes, or all at one point");
+  } else if (status != VX_STATUS_OK && reasons.empty()) {
+    reasons.push_back("the library's mesh check refuses it (status " + std::to_string(status) +
+                      ")");
   }
-  s.lines.push_back(Row("library check", library));
+  s.lines.push_back(Row("library", LibraryTakes(r, status)));
+  s.lines.push_back(Row("vexmor", ProgramDoes(r, session.library())));
+  nlohmann::json splitFor = nlohmann::json::array();
+  for (Analysis a : {Analysis::kRay, Analysis::kContact, Analysis::kGradient, Analysis::kSphere,
+                     Analysis::kDraft, Analysis::kDihedral}) {
+    if (session.library().splits(a)) splitFor.push_back(AnalysisName(a));
+  }
   s.json = {{"nodes", r.nodes},
             {"unused_nodes", r.unusedNodes},
             {"faces", r.faces},
@@ -125,24 +170,18 @@ bool AddCheckSection(Session& session) {
             {"area", r.area},
             {"box", {{"min", r.box.lo}, {"max", r.box.hi}}},
             {"library_status", status},
+            {"split_for", splitFor},
             {"accepted", reasons.empty()},
             {"reasons", reasons}};
   if (reasons.empty()) {
     s.lines.push_back(Row("verdict", "ready for every analysis"));
   } else {
-    s.lines.push_back(Row("verdict", "the analyses would reject it:"));
+    s.lines.push_back(Row("verdict", "rejected by every analysis but the distance method:"));
     for (const auto& reason : reasons)
       s.lines.push_back("  - " + reason);
-    s.lines.push_back("  (the distance method runs on any faces)");
-  }
-  if (r.quadrilaterals > 0) {
-    s.lines.push_back(
-        "quadrilaterals: the contact, ray and gradient analyses split them along "
-        "their first-to-third diagonal;");
-    s.lines.push_back("  vexmor splits them the same way before draft, dihedral and sphere");
   }
   session.report().sections.push_back(std::move(s));
-  return reasons.empty();
+  return reasons;
 }
 
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options) {
@@ -213,7 +252,7 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     }
     if (v < 0) ++boxWall;
   }
-  if (options.method == ThicknessMethod::kSphere) NoteSplitting(s, session);
+  NoteSplitting(s, session, AnalysisOf(options.method), "each face reads its thinnest triangle");
   const Distribution d = Describe(shown, session.areas(), session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
   if (noWall > 0) {
@@ -253,6 +292,7 @@ void AddGradientSection(Session& session, const GradientOptions& options,
             " (relative change to the neighbouring faces)";
   s.json["method"] = MethodName(options.method);
   const auto values = session.library().gradient(*thickness);
+  NoteSplitting(s, session, Analysis::kGradient, "each face reads its triangles' mean");
   const Limits limits{std::nullopt, options.max};
   const Distribution d = Describe(values, session.areas(), session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
@@ -285,7 +325,7 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
     area[c] += areas[f];
     total += areas[f];
   }
-  NoteSplitting(s, session);
+  NoteSplitting(s, session, Analysis::kDraft, "each face reads its triangles' area-weighted mean");
   const char* names[3] = {"positive draft", "requires draft", "negative draft"};
   const char* keys[3] = {"positive", "requires_draft", "negative"};
   const char* meaning[3] = {"releases along the pull", "steeper than the minimum draft",
@@ -320,7 +360,9 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
   for (double a : edges.degrees) {
     if (std::fabs(a) >= options.sharp) ++(a > 0 ? convex : concave);
   }
-  NoteSplitting(s, session);
+  NoteSplitting(s, session, Analysis::kDihedral,
+                options.perNode ? "a node's largest angle includes the diagonals"
+                                : "the diagonals are left out");
   s.lines.push_back(Row(
       "sharp edges", FormatCount(convex + concave) + " of " + FormatCount(edges.count()) + " at " +
                          FormatValue(options.sharp) + " degrees or more: " + FormatCount(convex) +

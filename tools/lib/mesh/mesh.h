@@ -52,13 +52,4 @@ struct Box {
 };
 Box NodeBox(const Mesh& mesh);
 
-// Splits every face of four or more nodes into the fan of triangles from its first node; a
-// quadrilateral is split along its first-to-third diagonal. triangleFace names the face that
-// each triangle comes from.
-struct Triangulation {
-  Mesh mesh;
-  std::vector<size_t> triangleFace;
-};
-Triangulation Triangulate(const Mesh& mesh);
-
 }  // namespace vexmor::cli

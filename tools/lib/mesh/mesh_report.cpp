@@ -105,11 +105,6 @@ std::vector<std::string> RejectionReasons(const MeshReport& r) {
     reasons.push_back("it is not manifold: " + Plural(r.nonManifoldEdges, "edge is", "edges are") +
                       " shared by more than two faces");
   }
-  if (r.polygons > 0) {
-    reasons.push_back(Plural(r.polygons, "face has", "faces have") +
-                      " five or more nodes; the analyses take triangles and quadrilaterals "
-                      "only (split them into triangles first)");
-  }
   return reasons;
 }
 
