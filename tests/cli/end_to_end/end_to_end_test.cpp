@@ -227,6 +227,16 @@ TEST_F(CliEndToEnd, CheckExplainsRejection) {
   EXPECT_NE(run.err.find("rejected"), std::string::npos) << run.err;
   run = vexmor("draft open.obj");
   EXPECT_EQ(run.status, 3) << run.err;  // vexmor refuses what the library would
+  EXPECT_NE(run.err.find("only thickness --method distance runs on such a mesh"), std::string::npos)
+      << run.err;
+  // analyze shows the check and says once why nothing else ran.
+  run = vexmor("analyze open.obj");
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.out.find("Mesh check"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Thickness"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err,
+            "vexmor: error: the mesh cannot be analysed: it is open: 4 edges belong to "
+            "a single face\n");
   // Two tetrahedra sharing one edge: that edge has four faces.
   write("bowtie.off",
         "OFF\n6 8 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0 -1 0\n0 0 -1\n"
@@ -285,7 +295,7 @@ TEST_F(CliEndToEnd, PolygonCapsThroughEverySubcommand) {
   const json dihedral = run.parsed()["dihedral"];
   EXPECT_EQ(dihedral["edges"], 18);
   EXPECT_EQ(dihedral["sharp_convex"], 12);
-  EXPECT_NEAR(dihedral["values"]["min"].get<double>(), 60, 1e-9);
+  EXPECT_NEAR(dihedral["values"]["min"].get<double>(), 60, 1e-4);  // six-decimal corners
   EXPECT_NEAR(dihedral["values"]["max"].get<double>(), 90, 1e-9);
   run = vexmor("dihedral prism.obj --json --per-node");
   ASSERT_EQ(run.status, 0) << run.err;
@@ -348,6 +358,38 @@ TEST_F(CliEndToEnd, FoldedQuadrilateralsSplitWithoutDoublingAnEdge) {
     EXPECT_NEAR(Number(row, "thickness_ray"), 1, 1e-9);
   EXPECT_EQ(vexmor("gradient folded.obj").status, 0);
   EXPECT_EQ(vexmor("dihedral folded.obj").status, 0);
+}
+
+TEST_F(CliEndToEnd, RepeatedNodesAreMergedWhenThatClosesTheSurface) {
+  // A unit cube whose six faces each have their own four nodes, as some exporters write
+  // them to give each face its own normal.
+  const int corners[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                             {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+  std::string obj;
+  for (const auto& face : corners) {
+    for (int c : face)
+      obj += "v " + std::to_string(c == 1 || c == 2 || c == 5 || c == 6) + " " +
+             std::to_string(c == 2 || c == 3 || c == 6 || c == 7) + " " + std::to_string(c >= 4) +
+             "\n";
+  }
+  for (int f = 0; f < 6; ++f) {
+    obj += "f";
+    for (int k = 1; k <= 4; ++k)
+      obj += " " + std::to_string(4 * f + k);
+    obj += "\n";
+  }
+  write("faceted.obj", obj);
+  const RunResult run = vexmor("check faceted.obj --json");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const json summary = run.parsed();
+  EXPECT_EQ(summary["check"]["nodes"], 8);
+  EXPECT_EQ(summary["check"]["closed_volumes"], 1);
+  ASSERT_EQ(summary["notes"].size(), 1u);
+  EXPECT_NE(summary["notes"][0].get<std::string>().find("merged 16 nodes"), std::string::npos)
+      << summary["notes"];
+  const RunResult ray = vexmor("thickness faceted.obj --json");
+  ASSERT_EQ(ray.status, 0) << ray.err;
+  EXPECT_EQ(ray.parsed()["thickness"]["values"]["median"], 1.0);
 }
 
 TEST_F(CliEndToEnd, DamagedFilesExitTwoWithLocation) {

@@ -142,8 +142,9 @@ bool Library::splits(Analysis analysis) const {
 
 void Library::refuseRejected(const std::string& analysis) const {
   if (reasons_.empty()) return;
-  throw CommandError(kExitRejected,
-                     "the mesh cannot be analysed for " + analysis + ": " + Join(reasons_, "; "));
+  throw CommandError(kExitRejected, "the mesh is rejected for " + analysis + ": " +
+                                        Join(reasons_, "; ") +
+                                        " (only thickness --method distance runs on such a mesh)");
 }
 
 void Library::check(int status, const std::string& analysis) const {

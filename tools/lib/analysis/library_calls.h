@@ -77,6 +77,10 @@ class Library {
   // -1 when the mesh cannot be passed at all.
   int trialStatus() const;
 
+  // The library would reject a mesh that is open or non-manifold: the program says so before
+  // calling it (and, on a large mesh, before waiting). Throws CommandError.
+  void refuseRejected(const std::string& analysis) const;
+
   // True when the program splits the faces into triangles before calling the library for
   // the analysis: when the library does not take some of them, or would split a
   // quadrilateral differently (see Triangulate).
@@ -90,9 +94,6 @@ class Library {
     return splits(analysis) ? triangulation_.mesh : mesh_;
   }
   void check(int status, const std::string& analysis) const;
-  // The library would reject a mesh that is open or non-manifold: the program says so before
-  // calling it (and, on a large mesh, before waiting).
-  void refuseRejected(const std::string& analysis) const;
 
   const Mesh& mesh_;
   const MeshReport& report_;

@@ -55,33 +55,30 @@ void NoteSplitting(Section& section, const Session& session, Analysis analysis,
 // What the library takes of the mesh as it is, face types only.
 std::string LibraryTakes(const MeshReport& r, int trialStatus) {
   if (trialStatus < 0) return "cannot take the mesh (fewer than two nodes, or all at one point)";
-  if (!r.closedAndManifold()) return "rejects the mesh as given (see the verdict)";
+  if (!r.closedAndManifold()) return "rejects an open or non-manifold mesh";
   if (r.polygons > 0) {
-    return "takes no face of five or more nodes; quadrilaterals for ray, contact and gradient "
+    return "takes no face of five or more nodes, quadrilaterals for ray, contact and gradient "
            "only";
   }
-  if (r.quadrilaterals > 0) {
-    return "takes the quadrilaterals for ray, contact and gradient; draft, dihedral and sphere "
-           "take triangles only";
-  }
+  if (r.quadrilaterals > 0) return "takes quadrilaterals for ray, contact and gradient only";
   return "accepts the mesh as given";
 }
 
-// What the program does about the faces the library does not take.
+// What the program does about the faces that the library does not take.
 std::string ProgramDoes(const MeshReport& r, const Library& library) {
+  if (!r.closedAndManifold()) return "does not mend open or non-manifold meshes";
   if (r.quadrilaterals + r.polygons == 0) return "passes the mesh unchanged";
   if (!library.splits(Analysis::kRay)) {
-    return "splits the quadrilaterals along their first-to-third diagonal for draft, dihedral "
-           "and sphere, as the library does for the others, and folds the results back";
+    return "splits the " + FacesSplit(r) +
+           " along the library's diagonal (first to third node) for draft, dihedral and sphere";
   }
   const size_t moved = library.movedFans();
   return "splits the " + FacesSplit(r) +
-         " into triangles for every analysis (fan from each face's first node" +
+         " into triangles for every analysis: the fan from each face's first node" +
          (moved == 0 ? std::string()
-                     : "; from another node for " + FormatCount(moved) +
+                     : " (from another node for " + FormatCount(moved) +
                            (moved == 1 ? " face" : " faces") +
-                           " whose first-node fan would double an edge") +
-         ") and folds the results back onto the faces";
+                           " whose first-node fan would double an edge)");
 }
 
 std::vector<Vec3> ReadPoints(const std::string& path) {
@@ -280,6 +277,7 @@ void AddGradientSection(Session& session, const GradientOptions& options,
                          "the gradient needs a thickness per face: use --method ray, sphere or "
                          "contact");
     }
+    session.library().refuseRejected("the thickness gradient");
     ThicknessOptions t;
     t.method = options.method;
     t.outside = options.outside;
@@ -330,10 +328,13 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
   const char* keys[3] = {"positive", "requires_draft", "negative"};
   const char* meaning[3] = {"releases along the pull", "steeper than the minimum draft",
                             "faces against the pull: the other mould half, or an undercut"};
+  size_t countWidth = 0;
+  for (size_t c : count)
+    countWidth = std::max(countWidth, FormatCount(c).size() + 8);
   for (int c = 0; c < 3; ++c) {
     const double share = total > 0 ? area[c] / total : 0;
     std::string countText = FormatCount(count[c]) + " faces";
-    countText.resize(std::max<size_t>(countText.size() + 1, 13), ' ');
+    countText.resize(countWidth, ' ');
     s.lines.push_back(
         Row(names[c], countText + FormatPercent(share) + " of the area  (" + meaning[c] + ")"));
     s.json[keys[c]] = {{"faces", count[c]}, {"area_share", share}};

@@ -142,7 +142,8 @@ std::vector<std::string> DistributionLines(const Distribution& d, const std::str
       bar = escape + bar + "\033[0m";
     }
     lines.push_back("  " + ranges[b] + (style.utf8 ? " │" : " |") + bar +
-                    Padded(FormatPercent(bin.share), 8) + "  " + FormatCount(bin.count));
+                    Padded(FormatPercent(bin.share), 8) + "  " + FormatCount(bin.count) +
+                    (bin.tail ? "  (the farthest 1 %, in one wide bin)" : ""));
   }
   const std::string shareOf = d.weighted ? " of the area" : " of the " + items;
   if (limits.min) {
@@ -171,8 +172,11 @@ nlohmann::json DistributionJson(const Distribution& d, const Limits& limits) {
     j["histogram_weight"] = d.weighted ? "area" : "count";
     auto bins = nlohmann::json::array();
     for (const auto& bin : d.histogram) {
-      bins.push_back(
-          {{"from", bin.from}, {"to", bin.to}, {"count", bin.count}, {"share", bin.share}});
+      bins.push_back({{"from", bin.from},
+                      {"to", bin.to},
+                      {"count", bin.count},
+                      {"share", bin.share},
+                      {"tail", bin.tail}});
     }
     j["histogram"] = bins;
   }
