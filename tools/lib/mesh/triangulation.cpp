@@ -1,5 +1,6 @@
 #include "mesh/triangulation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -41,10 +42,12 @@ Triangulation Triangulate(const Mesh& mesh) {
       }
       return true;
     };
+    // A few nodes are tried, so that a face of many nodes costs no more than a few passes.
+    const size_t tries = std::min<size_t>(n, 8);
     size_t apex = 0;
-    while (n > 3 && apex < n && !allNew(apex))
+    while (n > 3 && apex < tries && !allNew(apex))
       ++apex;
-    if (apex == n) apex = 0;  // no fan avoids them: the first node's, and the check says why
+    if (apex == tries) apex = 0;  // no fan tried avoids them: the first, and the check says why
     if (apex > 0) ++t.movedFans;
     for (size_t k = 1; k + 1 < n; ++k) {
       t.mesh.addFace({node(apex, 0), node(apex, k), node(apex, k + 1)});

@@ -7,7 +7,7 @@
 // Where a diagonal of that fan would run along an edge of the mesh, or along a diagonal
 // already drawn in another face (two quadrilaterals folded around a node that only they
 // share), the split would leave an edge with four triangles, which no analysis takes: such a
-// face is fanned from the next node whose diagonals are all new.
+// face is fanned from the next node whose diagonals are all new (of its first eight).
 #pragma once
 
 #include <span>
