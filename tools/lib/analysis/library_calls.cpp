@@ -284,7 +284,7 @@ EdgeAngles Library::edgeDihedral() const {
   refuseRejected("dihedral angles");
   const Mesh& m = meshFor(Analysis::kDihedral);
   // Room for every distinct edge whatever the library's check lets through.
-  EdgeTable edges(m.elem.size() / 2);
+  EdgeTable edges(m.closedEdgeCount());
   for (size_t f = 0; f < m.faceCount(); ++f) {
     const auto nodes = m.face(f);
     for (size_t i = 0; i < nodes.size(); ++i)

@@ -24,7 +24,7 @@ Triangulation Triangulate(const Mesh& mesh) {
   t.mesh.faceStart.reserve(triangles);
   t.triangleFace.reserve(triangles);
   // The mesh's edges and, as they are drawn, the diagonals.
-  EdgeTable lines(mesh.elem.size() / 2 + triangles);
+  EdgeTable lines(mesh.closedEdgeCount() + triangles);
   for (size_t f = 0; f < mesh.faceCount(); ++f) {
     const auto nodes = mesh.face(f);
     for (size_t i = 0; i < nodes.size(); ++i)
@@ -103,7 +103,7 @@ std::vector<double> ExpandToTriangles(const Triangulation& t, std::span<const do
 
 void DropSplitDiagonals(const Mesh& mesh, std::vector<int32_t>& edgeNodes,
                         std::vector<double>& values) {
-  EdgeTable edges(mesh.elem.size() / 2);
+  EdgeTable edges(mesh.closedEdgeCount());
   for (size_t f = 0; f < mesh.faceCount(); ++f) {
     const auto nodes = mesh.face(f);
     for (size_t i = 0; i < nodes.size(); ++i)
