@@ -217,18 +217,31 @@ void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePo
   MarchRay(mesh, centre, step, kUnlimitedSearches, visitor);
 }
 
-double MeanEdgeLength(const SMesh& mesh) {
-  const int32_t firstBoxNode = mesh.outside != 0 ? mesh.nbNodes - 8 : mesh.nbNodes;
+namespace {
+
+// Mean length of the edges whose two nodes are both below firstLeftOut; 0 when there is none.
+double MeanEdgeLengthBelow(const SMesh& mesh, int32_t firstLeftOut) {
   double sum = 0.0;
   int64_t count = 0;
   for (int32_t i = 0; i < mesh.edgeHash.RecordCount(); ++i) {
     const Edge& e = mesh.edgeHash.Record(i);
     if (!IsNode(mesh, e.node1) || !IsNode(mesh, e.node2)) continue;
-    if (e.node1 >= firstBoxNode || e.node2 >= firstBoxNode) continue;
+    if (e.node1 >= firstLeftOut || e.node2 >= firstLeftOut) continue;
     sum += Length(Vec3::Load(mesh.Node(e.node1)) - Vec3::Load(mesh.Node(e.node2)));
     ++count;
   }
   return count > 0 ? sum / static_cast<double>(count) : 0.0;
+}
+
+}  // namespace
+
+double MeanEdgeLength(const SMesh& mesh) {
+  if (mesh.outside == 0) return MeanEdgeLengthBelow(mesh, mesh.nbNodes);
+  // With the outside flag the last eight nodes are taken for the enclosing box's corners. The
+  // check orients the part before the box is added, so on a part of eight nodes or fewer no
+  // edge would remain; its own edges then size the steps.
+  const double withoutBox = MeanEdgeLengthBelow(mesh, mesh.nbNodes - 8);
+  return withoutBox > 0.0 ? withoutBox : MeanEdgeLengthBelow(mesh, mesh.nbNodes);
 }
 
 std::optional<FaceRef> OrientSeedFace(SMesh& mesh) {

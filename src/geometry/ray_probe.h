@@ -36,7 +36,8 @@ double RayFirstHit(SMesh& mesh, int32_t excludedPos, const double p[3], const do
 void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos);
 
 // Mean length of the edges of the edge list, the step of the seed probes. With `outside` set,
-// edges touching the last eight nodes (the enclosing box) are left out. 0 when no edge counts.
+// edges touching the last eight nodes (the enclosing box) are left out, unless that leaves no
+// edge (a part of eight nodes or fewer, before any box is added). 0 when no edge counts.
 double MeanEdgeLength(const SMesh& mesh);
 
 // A face on the outer hull of the mesh, found by probe rays from just outside the corners of

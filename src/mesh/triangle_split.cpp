@@ -1,6 +1,7 @@
 #include "mesh/triangle_split.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "geometry/bbox.h"
 #include "geometry/tolerances.h"
@@ -19,6 +20,8 @@ constexpr int kBoxCorners[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1},
 constexpr int kBoxTriangles[12][3] = {{0, 1, 2}, {0, 2, 3}, {4, 5, 6}, {4, 6, 7},
                                       {1, 4, 7}, {1, 7, 2}, {5, 0, 3}, {5, 3, 6},
                                       {3, 2, 7}, {3, 7, 6}, {5, 4, 1}, {5, 1, 0}};
+constexpr int32_t kBoxNodes = 8;
+constexpr int32_t kBoxEntries = 4 * 12;
 
 // Faces of the number of nodes this module knows how to split.
 struct FaceCounts {
@@ -62,6 +65,12 @@ uint8_t SetFullTrias(SMesh& mesh) {
     return 0;
   }
   const int64_t nbTriangles = counts.triangles + 2 * counts.quadrilaterals;
+  // The split connectivity, and the enclosing box that may follow it, must still be counted in
+  // 32 bits; a mesh too large for that stays unsplit and the check refuses its quadrilaterals.
+  if (4 * nbTriangles > int64_t{INT32_MAX} - kBoxEntries) {
+    Trace("#--SetFullTrias : too many triangles to split");
+    return 1;
+  }
   std::vector<int32_t> triangles;
   std::vector<int32_t> triFace;
   triangles.reserve(static_cast<size_t>(4 * nbTriangles));
@@ -88,6 +97,8 @@ uint8_t SetFullTrias(SMesh& mesh) {
 }
 
 int32_t AppendEnclosingBox(SMesh& mesh) {
+  // Node numbers and connectivity entries are 32-bit counts.
+  if (mesh.nbNodes > INT32_MAX - kBoxNodes || mesh.szelem > INT32_MAX - kBoxEntries) return 1;
   mesh.bboxDone = 0;
   ComputeBBox(mesh, /*wide=*/true);
   const int32_t first = mesh.nbNodes;
@@ -100,7 +111,7 @@ int32_t AppendEnclosingBox(SMesh& mesh) {
       coords.push_back(mesh.bbox[k + 3 * corner[k]]);
   }
   mesh.coords = std::move(coords);
-  mesh.nbNodes += 8;
+  mesh.nbNodes += kBoxNodes;
 
   std::vector<int32_t> elem;
   elem.reserve(mesh.elem.size() + 48);
@@ -109,7 +120,7 @@ int32_t AppendEnclosingBox(SMesh& mesh) {
     elem.insert(elem.end(), {3, first + triangle[0], first + triangle[1], first + triangle[2]});
   }
   mesh.elem = std::move(elem);
-  mesh.szelem += 48;
+  mesh.szelem += kBoxEntries;
   mesh.nbFaces = CountFaces(mesh.elem);
   return 0;
 }

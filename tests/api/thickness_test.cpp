@@ -156,12 +156,25 @@ TEST(ThicknessApi, MeasuresTheSpaceAroundThePartAgainstTheEnclosingBox) {
   }
 }
 
+TEST(ThicknessApi, RadiusWithOutsideBoxesNothingButMarksTheLastTwelveFaces) {
+  // The radius never turns or boxes the part, yet the flag still reads the last 12 faces as the
+  // walls of an enclosing box: the spheres that settle against them report negated radii.
+  const TestMesh plate = Box(10, 10, 1, 10);
+  const std::vector<double> plain = Measure(kLsr, plate, 0);
+  const std::vector<double> flagged = Measure(kLsr, plate, 1);
+  int negated = 0;
+  for (size_t i = 0; i < plain.size(); ++i) {
+    EXPECT_GT(plain[i], 0.0) << "face " << i;
+    EXPECT_EQ(std::fabs(flagged[i]), plain[i]) << "face " << i;
+    negated += flagged[i] < 0.0 ? 1 : 0;
+  }
+  EXPECT_GT(negated, 0);
+}
+
 TEST(ThicknessApi, NeverReadsWhatTheOutputArrayHeld) {
   const TestMesh wedge = Wedge(10, 4, 3, 4);
   for (const Method& method : {kLscp, kLsr, kRay}) {
     for (uint8_t outside : {0, 1}) {
-      // The outside flag does not apply to the radius.
-      if (method.call == kLsr.call && outside) continue;
       const std::vector<double> a = Measure(method, wedge, outside, 0.0);
       const std::vector<double> b = Measure(method, wedge, outside, std::nan(""));
       for (size_t i = 0; i < a.size(); ++i)

@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "angles/edge_dihedral.h"
 #include "angles/node_dihedral.h"
@@ -142,6 +143,24 @@ TEST(MeshCheck, AcceptsAMeshWhoseVolumeCannotBeDefined) {
             (std::vector<std::string>{"Unable to define the volume(volume not closed or not "
                                       "manifold or initial orientation uncertain)",
                                       "S2V : "}));
+}
+
+TEST(MeshCheck, WithOutsideSetEvenAPartOfEightNodesIsTurnedOutwards) {
+  // With the outside flag the seed search sizes its probes without the edges touching the last
+  // eight nodes (the enclosing box's, once added). The check runs before the box exists, so on a
+  // plain cube no edge would remain: its own edges size the probes, and it is turned as usual.
+  const auto checkOutside = [](const TestMesh& m) {
+    SMesh mesh(/*outside=*/1, m.nbNodes(), m.szelem(), m.coords, m.elem, 1);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Checking_SMesh(mesh), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    return std::make_pair(mesh.elem, out.rfind("Unable to define the volume", 0) == 0);
+  };
+  const TestMesh cube = Cube();
+  EXPECT_EQ(checkOutside(Rewound(cube)), std::make_pair(cube.elem, false));
+  EXPECT_EQ(checkOutside(Rewound(Tetrahedron())), std::make_pair(Tetrahedron().elem, false));
+  const TestMesh finer = Box(1, 1, 1, 2);
+  EXPECT_EQ(checkOutside(Rewound(finer)), std::make_pair(finer.elem, false));
 }
 
 TEST(MeshCheck, DegenerateClosedSurfacesPassWithoutHarm) {
