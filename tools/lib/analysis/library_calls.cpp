@@ -215,8 +215,9 @@ std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside)
     const auto nodes = Size32(m.nodeCount()), entries = Size32(m.elem.size());
     switch (method) {
       case ThicknessMethod::kSphere:
+        // Its flag would only mark the last faces as box walls and negate radii against them.
         status = VX_Thickness_Computation_LSR(nodes, entries, m.elem.data(), m.coords.data(),
-                                              values.data(), out);
+                                              values.data(), 0);
         break;
       case ThicknessMethod::kContact:
         status = VX_Thickness_Computation_LSCP(nodes, entries, m.elem.data(), m.coords.data(),
