@@ -50,10 +50,10 @@ TEST(Triangulation, FanFromTheFirstNode) {
     m.addNode(std::cos(i), std::sin(i), 0);
   m.addFace({0, 1, 2});
   m.addFace({5, 4, 3, 2, 1, 0});
-  m.addFace({0, 2, 3, 5});
+  m.addFace({0, 1, 3, 4});  // its diagonal 0-3 is new; the hexagon's are 5-1, 5-2 and 5-3
   const Triangulation t = Triangulate(m);
   const std::vector<std::vector<int32_t>> expected = {{0, 1, 2}, {5, 4, 3}, {5, 3, 2}, {5, 2, 1},
-                                                      {5, 1, 0}, {0, 2, 3}, {0, 3, 5}};
+                                                      {5, 1, 0}, {0, 1, 3}, {0, 3, 4}};
   EXPECT_EQ(Triangles(t), expected);
   EXPECT_EQ(t.triangleFace, (std::vector<size_t>{0, 1, 1, 1, 1, 2, 2}));
   EXPECT_EQ(t.faceCount, 3u);

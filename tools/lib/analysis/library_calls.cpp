@@ -106,10 +106,8 @@ const char* MethodDescription(ThicknessMethod method) {
 }
 
 void CheckLibraryCanTake(const Mesh& mesh, const std::string& what) {
-  if (mesh.nodeCount() < 2) {
-    throw CommandError(kExitBadInput, what + " has " + std::to_string(mesh.nodeCount()) +
-                                          " node(s); the analyses need at least 2");
-  }
+  if (mesh.nodeCount() == 0) throw CommandError(kExitBadInput, what + " has no nodes");
+  // One node is one point too (merging repeated nodes can leave a single one).
   if (!(NodeBox(mesh).largestExtent() > 0)) {
     throw CommandError(kExitBadInput,
                        what + ": all nodes lie at one point, so the part has no size");
