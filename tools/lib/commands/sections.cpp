@@ -27,8 +27,8 @@ void AddDistribution(Section& section, const Session& session, const Distributio
   section.json["values"] = DistributionJson(d, limits);
 }
 
-// "200 quadrilaterals and 2 faces of five or more nodes": the faces that the program splits
-// when it splits any.
+// "200 quadrilaterals and 2 faces of 5+ nodes": the faces that the program splits when it
+// splits any.
 std::string FacesSplit(const MeshReport& r) {
   std::vector<std::string> parts;
   if (r.quadrilaterals > 0) {
@@ -36,8 +36,8 @@ std::string FacesSplit(const MeshReport& r) {
                     (r.quadrilaterals == 1 ? " quadrilateral" : " quadrilaterals"));
   }
   if (r.polygons > 0) {
-    parts.push_back(FormatCount(r.polygons) + (r.polygons == 1 ? " face of five or more nodes"
-                                                               : " faces of five or more nodes"));
+    parts.push_back(FormatCount(r.polygons) +
+                    (r.polygons == 1 ? " face of 5+ nodes" : " faces of 5+ nodes"));
   }
   return parts.size() == 2 ? parts[0] + " and " + parts[1] : parts.empty() ? "" : parts[0];
 }
@@ -47,8 +47,7 @@ void NoteSplitting(Section& section, const Session& session, Analysis analysis,
                    const std::string& folded) {
   if (!session.library().splits(analysis)) return;
   const MeshReport& r = session.meshReport();
-  section.lines.push_back("(" + FacesSplit(r) + " split into triangles for this analysis; " +
-                          folded + ")");
+  section.lines.push_back("(split into triangles: " + FacesSplit(r) + "; " + folded + ")");
   section.json["faces_split"] = r.quadrilaterals + r.polygons;
 }
 
@@ -57,10 +56,9 @@ std::string LibraryTakes(const MeshReport& r, int trialStatus) {
   if (trialStatus < 0) return "cannot take the mesh (fewer than two nodes, or all at one point)";
   if (!r.closedAndManifold()) return "rejects an open or non-manifold mesh";
   if (r.polygons > 0) {
-    return "takes no face of five or more nodes, quadrilaterals for ray, contact and gradient "
-           "only";
+    return "takes no face of 5+ nodes, and quadrilaterals only for ray, contact and gradient";
   }
-  if (r.quadrilaterals > 0) return "takes quadrilaterals for ray, contact and gradient only";
+  if (r.quadrilaterals > 0) return "takes quadrilaterals only for ray, contact and gradient";
   return "accepts the mesh as given";
 }
 
@@ -70,15 +68,14 @@ std::string ProgramDoes(const MeshReport& r, const Library& library) {
   if (r.quadrilaterals + r.polygons == 0) return "passes the mesh unchanged";
   if (!library.splits(Analysis::kRay)) {
     return "splits the " + FacesSplit(r) +
-           " along the library's diagonal (first to third node) for draft, dihedral and sphere";
+           " into two triangles for draft, dihedral and sphere, as the library does for the rest";
   }
   const size_t moved = library.movedFans();
-  return "splits the " + FacesSplit(r) +
-         " into triangles for every analysis: the fan from each face's first node" +
+  return "splits the " + FacesSplit(r) + " into triangles for every analysis" +
          (moved == 0 ? std::string()
-                     : " (from another node for " + FormatCount(moved) +
-                           (moved == 1 ? " face" : " faces") +
-                           " whose first-node fan would double an edge)");
+                     : " (" + FormatCount(moved) + (moved == 1 ? " face" : " faces") +
+                           " fanned from another node than the first, which would double an "
+                           "edge)");
 }
 
 std::vector<Vec3> ReadPoints(const std::string& path) {
@@ -115,7 +112,7 @@ std::vector<std::string> AddCheckSection(Session& session) {
   s.lines.push_back(Row("faces", FormatCount(r.faces) + "  (" + FormatCount(r.triangles) +
                                      " triangles, " + FormatCount(r.quadrilaterals) +
                                      " quadrilaterals, " + FormatCount(r.polygons) +
-                                     " of five or more nodes)"));
+                                     " of 5+ nodes)"));
   s.lines.push_back(Row("edges", FormatCount(r.edges) + "  (" + FormatCount(r.boundaryEdges) +
                                      " boundary, " + FormatCount(r.nonManifoldEdges) +
                                      " non-manifold)"));
@@ -132,10 +129,14 @@ std::vector<std::string> AddCheckSection(Session& session) {
         "degenerate", FormatCount(r.degenerateFaces) + " faces with a repeated node or no area"));
   }
   s.lines.push_back(Row("surface area", FormatValue(r.area)));
+  // A millionth of the part's size is rounding noise (5.7e-17 for 0), shown as 0.
+  auto coordinate = [&](double v) {
+    return FormatValue(std::fabs(v) < 1e-6 * r.box.largestExtent() ? 0.0 : v);
+  };
   s.lines.push_back(Row(
-      "bounding box", "x " + FormatValue(r.box.lo[0]) + " .. " + FormatValue(r.box.hi[0]) +
-                          "   y " + FormatValue(r.box.lo[1]) + " .. " + FormatValue(r.box.hi[1]) +
-                          "   z " + FormatValue(r.box.lo[2]) + " .. " + FormatValue(r.box.hi[2])));
+      "bounding box", "x " + coordinate(r.box.lo[0]) + " .. " + coordinate(r.box.hi[0]) + "   y " +
+                          coordinate(r.box.lo[1]) + " .. " + coordinate(r.box.hi[1]) + "   z " +
+                          coordinate(r.box.lo[2]) + " .. " + coordinate(r.box.hi[2])));
   std::vector<std::string> reasons = session.library().rejectionReasons();
   const int status = session.library().trialStatus();
   if (status < 0) {
@@ -249,7 +250,7 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     }
     if (v < 0) ++boxWall;
   }
-  NoteSplitting(s, session, AnalysisOf(options.method), "each face reads its thinnest triangle");
+  NoteSplitting(s, session, AnalysisOf(options.method), "a face reads its thinnest triangle");
   const Distribution d = Describe(shown, session.areas(), session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
   if (noWall > 0) {
@@ -290,7 +291,7 @@ void AddGradientSection(Session& session, const GradientOptions& options,
             " (relative change to the neighbouring faces)";
   s.json["method"] = MethodName(options.method);
   const auto values = session.library().gradient(*thickness);
-  NoteSplitting(s, session, Analysis::kGradient, "each face reads its triangles' mean");
+  NoteSplitting(s, session, Analysis::kGradient, "a face reads its triangles' mean");
   const Limits limits{std::nullopt, options.max};
   const Distribution d = Describe(values, session.areas(), session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
@@ -323,7 +324,7 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
     area[c] += areas[f];
     total += areas[f];
   }
-  NoteSplitting(s, session, Analysis::kDraft, "each face reads its triangles' area-weighted mean");
+  NoteSplitting(s, session, Analysis::kDraft, "a face reads its triangles' area-weighted mean");
   const char* names[3] = {"positive draft", "requires draft", "negative draft"};
   const char* keys[3] = {"positive", "requires_draft", "negative"};
   const char* meaning[3] = {"releases along the pull", "steeper than the minimum draft",
