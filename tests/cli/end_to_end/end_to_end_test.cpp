@@ -349,7 +349,7 @@ TEST_F(CliEndToEnd, FoldedQuadrilateralsSplitWithoutDoublingAnEdge) {
         "f 1 9 3 4\nf 3 9 1 2\nf 5 8 7 6\nf 5 6 2 1\nf 6 7 3 2\nf 7 8 4 3\nf 8 5 1 4\n");
   RunResult run = vexmor("check folded.obj");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("1 face fanned from another node than the first"), std::string::npos)
+  EXPECT_NE(run.out.find("1 face fanned from another node, since the first"), std::string::npos)
       << run.out;
   run = vexmor("thickness folded.obj -o t.csv");
   ASSERT_EQ(run.status, 0) << run.err;

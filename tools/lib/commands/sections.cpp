@@ -74,8 +74,8 @@ std::string ProgramDoes(const MeshReport& r, const Library& library) {
   return "splits the " + FacesSplit(r) + " into triangles for every analysis" +
          (moved == 0 ? std::string()
                      : " (" + FormatCount(moved) + (moved == 1 ? " face" : " faces") +
-                           " fanned from another node than the first, which would double an "
-                           "edge)");
+                           " fanned from another node, since the first node's fan would "
+                           "double an edge)");
 }
 
 std::vector<Vec3> ReadPoints(const std::string& path) {
