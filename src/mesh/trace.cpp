@@ -15,6 +15,8 @@ void TraceSink(const char* /*line*/) {}
 }  // namespace
 
 void Trace(const char* format, ...) {
+  // Formatting costs more than the analysis steps that emit most lines.
+  if constexpr (!kTraceSinkTakesLines) return;
   char line[kTraceBufferSize];
   va_list args;
   va_start(args, format);

@@ -4,11 +4,9 @@
 
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
-#include "geometry/face_normal.h"
 #include "geometry/vec3.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
-#include "thickness/face_frame.h"
 #include "thickness/wall_search.h"
 
 namespace vexmor {
@@ -36,16 +34,17 @@ Wall NearestWall(SMesh& mesh, WallSearch& walls, int32_t f, double R, double sr,
   double bound = std::fmin(nearerThan, R + 2 * kWallDistanceTolerance);
   const Vec3 n0 = Vec3::Load(N), p = Vec3::Load(P);
   int32_t measured = 0;
-  walls.Search(S, CubeRange(mesh.bbox, S, sr), bound, [&](const AdtNode& node, int32_t rank) {
-    if (node.faceIndex == f) return;
-    double tri[9];
-    if (!LoadFaceTriangle(mesh, node.facePos, 0, tri)) return;
+  const AdtRangeF range = CubeRange(mesh.bbox, S, sr);
+  WallTree& tree = walls.Walls(mesh);
+  const WallFace* bestFace = nullptr;
+  auto measure = [&](const WallFace& face) {
+    const int32_t rank = face.rank;
+    if (face.faceIndex == f) return;
     ++measured;
-    double normal[3];
-    Compute_FaceNormal(normal, tri);
-    if (Dot(Vec3::Load(normal), n0) > kFacingCosine) return;
+    if (face.degenerate) Trace("## Compute_FaceNormal : DIVIDE by 0");
+    if (Dot(Vec3::Load(face.normal), n0) > kFacingCosine) return;
     double q[3];
-    const double d = std::sqrt(ClosestPointOnTriangle(S, tri, q));
+    const double d = std::sqrt(ClosestPointOnTriangle(S, face.tri, q));
     if (d - kWallDistanceTolerance > R) return;
     const bool nearer =
         best.found ? (d < best.d || (d == best.d && rank < best.rank)) : d < nearerThan;
@@ -54,15 +53,21 @@ Wall NearestWall(SMesh& mesh, WallSearch& walls, int32_t f, double R, double sr,
     const double e = Length(p - Q);
     const double denominator = 2 * e * sr;
     best.found = true;
-    best.faceIndex = node.faceIndex;
+    best.faceIndex = face.faceIndex;
     best.rank = rank;
     best.d = d;
     best.e = e;
     // A wall through P itself (e = 0) has no angle; it is taken as lying beside P.
     best.cosA = denominator != 0.0 ? (e * e + sr * sr - d * d) / denominator : 0.0;
     Q.Store(best.q);
+    bestFace = &face;
     bound = d;
-  });
+  };
+  // The last search's wall, measured first, usually bounds this search near its answer from
+  // the start; measuring it again in the search changes nothing.
+  if (const WallFace* kept = tree.Kept(range)) measure(*kept);
+  tree.Search(S, N, kFacingCosine, range, bound, measure);
+  if (bestFace != nullptr) tree.Keep(*bestFace);
   Trace("\t__sr = %f", sr);
   Trace("\t__nb faces : %d", measured);
   return best;

@@ -8,7 +8,9 @@
 // the nodes that the range search lists, but nearest subtrees first, and it skips every subtree
 // whose faces all lie farther than the best wall found so far: a step measures only the faces
 // near its answer. Each visited face comes with its rank in the range search's listing order,
-// so that the caller can break ties exactly as a scan of that listing would.
+// so that the caller can break ties exactly as a scan of that listing would. The sphere step
+// itself searches a WallTree (Walls), which answers the same question with tighter bounds and
+// shorter paths; this search stays the reference walk of the ADT.
 //
 // A ray probe wants the nearest face that a ray crosses. Marching the ray in steps of one face
 // and searching the tree at every step costs (thickness / face size) searches per ray, which
@@ -19,12 +21,16 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "thickness/wall_tree.h"
 
 namespace vexmor {
+
+struct SMesh;
 
 // The range that asks for the faces whose boxes meet the cube of half-width r around c, within
 // the search box bbox (min x, y, z, max x, y, z), rounded as the range search rounds it.
@@ -52,6 +58,12 @@ class WallSearch {
   template <typename Visit>
   void AlongRay(const double origin[3], const double direction[3], double length,
                 const double& bound, Visit&& visit);
+
+  // The walls of `mesh`, whose ADT the tree must be, for the sphere step; built on first use.
+  WallTree& Walls(const SMesh& mesh) {
+    if (!walls_) walls_ = std::make_unique<WallTree>(tree_, mesh);
+    return *walls_;
+  }
 
   int32_t NodeCount() const { return static_cast<int32_t>(midpoint_.size()); }
 
@@ -84,6 +96,7 @@ class WallSearch {
   // both widened (see the constructor).
   std::vector<float> boxes_;
   std::vector<Pending> pending_;  // reused by the traversals
+  std::unique_ptr<WallTree> walls_;
 };
 
 template <typename Visit>

@@ -1,0 +1,221 @@
+// The walls that the sphere step may touch, in a bounding-volume tree of their own, searched
+// nearest first.
+//
+// The ADT decides which faces a cube search lists, and in which order, but as a search tree it
+// holds one face per node along paths as deep as the tree: a search near a point walks many
+// nodes whose faces lie far away. This tree keeps, for every face that the ADT can list, what
+// decides whether the ADT lists it for a given cube (its reach, see AdtReach) and its position in
+// the ADT's listing order, and groups the faces by where they lie, with bounds that follow the
+// walls closely: a box and a cylinder around each group, and a cone around their normals, so that
+// groups of walls facing the measured triangle's way are skipped whole.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/adt.h"
+#include "geometry/adt_search.h"
+#include "thickness/wall_bounds.h"
+
+namespace vexmor {
+
+struct SMesh;
+
+// A face as the sphere step measures it: its strip triangle 0 and its normal, with the arithmetic
+// of Compute_FaceNormal (the same bits), read once per analysis.
+struct WallFace {
+  double tri[9] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
+  double normal[3] = {0, 0, 0};
+  int32_t faceIndex = -1;
+  int32_t rank = 0;         // position in the ADT's listing order
+  bool degenerate = false;  // normal shorter than DBL_MIN: the raw cross product is kept
+};
+
+class WallTree {
+ public:
+  // Indexes the faces of `mesh` that have a triangle and that the ADT `tree` of the mesh can list.
+  WallTree(const AdtTree& tree, const SMesh& mesh);
+
+  // Calls visit(face) for every face that the ADT's range search lists for `range`, except faces
+  // that provably lie farther from s than bound as ClosestPointOnTriangle measures them, and
+  // groups of faces whose normals n all have Dot(n, facing) > facingCosine. Nearer groups come
+  // first; the visitor may lower bound, which is read again before each group.
+  template <typename Visit>
+  void Search(const double s[3], const double facing[3], double facingCosine,
+              const AdtRangeF& range, const double& bound, Visit&& visit);
+
+  // A face to remember between searches (one of this tree's faces), and the face remembered if
+  // the ADT lists it for range: the walls of successive spheres at one triangle, or at
+  // neighbouring ones, are mostly the same, and a wall measured first bounds a search tightly.
+  void Keep(const WallFace& face) { kept_ = static_cast<int32_t>(&face - faces_.data()); }
+  const WallFace* Kept(const AdtRangeF& range) const {
+    if (kept_ < 0) return nullptr;
+    const size_t j = static_cast<size_t>(kept_);
+    return AdtReaches(reach_[j], range) ? &faces_[j] : nullptr;
+  }
+
+  int32_t FaceCount() const { return static_cast<int32_t>(faces_.size()); }
+
+ private:
+  // A group of faces. Bounds are rounded outwards to single precision, except the cylinder's
+  // centre and axis, which the fit used as they are.
+  struct Node {
+    double centre[3];  // a cylinder around the group's nodes
+    double axis[3];
+    float radius, low, high;
+    float sliver;  // the group's largest sliver measure
+    float box[6];  // the box of the group's nodes
+    // The smallest cosine between the axis and a face normal: every normal lies within the
+    // cone of that angle around the axis.
+    float coneCosine;
+    int32_t first = 0;  // the group's faces: first .. first + count - 1
+    int32_t count = 0;
+    int32_t second = -1;  // second child; the first follows its parent; -1 for a leaf
+  };
+  // A face's own cylinder: around its normal, through `centre`.
+  struct FaceBound {
+    double centre[3];
+    double axis[3];
+    float radius, low, high;
+    float sliver;
+  };
+  struct Pending {
+    int32_t node;
+    double bound;
+  };
+  static constexpr int32_t kLeafFaces = 8;
+  // Faces whose boxes are longer than this fraction of their group's are kept apart from the
+  // smaller ones, when they are at most one in kFewLargeFaces, down to kMaxSizeSplits levels.
+  static constexpr double kLargeFaceFraction = 0.25;
+  static constexpr int32_t kFewLargeFaces = 16;
+  static constexpr int32_t kMaxSizeSplits = 48;
+
+  int32_t Build(int32_t first, int32_t count, int32_t parent, int32_t depth);
+  // A lower bound of the distance from s to the group's walls as the sphere step measures them,
+  // or infinity when it exceeds `bound` or the group's faces all face like `facing`.
+  double LowerBound(const Node& node, const double s[3], const double facing[3],
+                    double facingCosine, double magnitude, double bound) const;
+
+  // Per face, in tree order.
+  std::vector<WallFace> faces_;
+  std::vector<AdtReach> reach_;
+  std::vector<FaceBound> bounds_;
+  // While building: the faces' tree order, and what the grouping reads of each face.
+  struct Shape {
+    double middle[3];  // the middle of the box of its nodes
+    double extent;     // the longest side of that box
+    double cross[3];   // the raw cross product of its edges
+  };
+  std::vector<int32_t> order_;
+  std::vector<Shape> shapes_;
+  std::vector<Node> nodes_;      // root first
+  std::vector<int32_t> parent_;  // per node; -1 for the root
+  std::vector<int32_t> leafOf_;  // per face
+  double magnitude_ = 0.0;       // largest absolute coordinate of any face
+  std::vector<Pending> pending_;
+  int32_t kept_ = -1;
+};
+
+// The squared distance from s to a cylinder, up to rounding, given as its centre, unit axis,
+// radius and extent [low, high] along the axis.
+inline double CylinderDistance2(const double centre[3], const double axis[3], double radius,
+                                double low, double high, const double s[3]) {
+  const double u[3] = {s[0] - centre[0], s[1] - centre[1], s[2] - centre[2]};
+  const double along = u[0] * axis[0] + u[1] * axis[1] + u[2] * axis[2];
+  const double w[3] = {u[0] - along * axis[0], u[1] - along * axis[1], u[2] - along * axis[2]};
+  const double across = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+  const double axial = std::max({0.0, low - along, along - high});
+  const double radial = std::max(0.0, across - radius);
+  return axial * axial + radial * radial;
+}
+
+inline double WallTree::LowerBound(const Node& node, const double s[3], const double facing[3],
+                                   double facingCosine, double magnitude, double bound) const {
+  const double margin = RoundingMargin(magnitude, node.sliver);
+  const double reach = bound + margin;
+  const double reach2 = reach * reach;
+  double box2 = 0.0;
+  for (int k = 0; k < 3; ++k) {
+    const double gap = std::max({0.0, node.box[k] - s[k], s[k] - node.box[k + 3]});
+    box2 += gap * gap;
+  }
+  if (box2 > reach2) return INFINITY;
+  // Every normal lies within the cone's angle of the axis, so within the axis' angle to
+  // `facing` plus the cone's; with both below 90 degrees, cos(sum) = axial * cone -
+  // sin(axis angle) * sin(cone angle) bounds every cosine. It exceeds the facing cosine (with
+  // room for the rounding) when axial * cone - that cosine is positive and its square exceeds
+  // the product of the squared sines.
+  const double axial =
+      node.axis[0] * facing[0] + node.axis[1] * facing[1] + node.axis[2] * facing[2];
+  const double cone = node.coneCosine;
+  const double excess = axial * cone - (facingCosine + 1e-6);
+  if (axial > 0.0 && cone > 0.0 && excess > 0.0 &&
+      excess * excess > (1.0 - axial * axial) * (1.0 - cone * cone)) {
+    return INFINITY;
+  }
+  const double cylinder2 =
+      CylinderDistance2(node.centre, node.axis, node.radius, node.low, node.high, s);
+  if (cylinder2 > reach2) return INFINITY;
+  const double lower = std::sqrt(std::max(box2, cylinder2)) - margin;
+  return lower > 0.0 ? lower : 0.0;  // not a number: no bound
+}
+
+template <typename Visit>
+void WallTree::Search(const double s[3], const double facing[3], double facingCosine,
+                      const AdtRangeF& range, const double& bound, Visit&& visit) {
+  if (nodes_.empty()) return;
+  const double magnitude =
+      magnitude_ + std::max({std::fabs(s[0]), std::fabs(s[1]), std::fabs(s[2])});
+  // Every face of the tree is in exactly one of the subtrees searched: from the kept face's leaf
+  // up, each node's sibling, then the rest. The kept face's neighbourhood comes first; far
+  // siblings high up cost one bound each.
+  const int32_t from = kept_ >= 0 ? leafOf_[static_cast<size_t>(kept_)] : 0;
+  auto searchFrom = [&](int32_t top) {
+    pending_.clear();
+    pending_.push_back({top, LowerBound(nodes_[static_cast<size_t>(top)], s, facing, facingCosine,
+                                        magnitude, bound)});
+    while (!pending_.empty()) {
+      const Pending next = pending_.back();
+      pending_.pop_back();
+      if (!(next.bound <= bound)) continue;
+      const Node& node = nodes_[static_cast<size_t>(next.node)];
+      if (node.second < 0) {
+        for (int32_t i = node.first; i < node.first + node.count; ++i) {
+          const size_t j = static_cast<size_t>(i);
+          if (!AdtReaches(reach_[j], range)) continue;
+          const FaceBound& b = bounds_[j];
+          const double reach = bound + RoundingMargin(magnitude, b.sliver);
+          // Written so that a value that is not a number visits the face.
+          if (CylinderDistance2(b.centre, b.axis, b.radius, b.low, b.high, s) > reach * reach) {
+            continue;
+          }
+          visit(faces_[j]);
+        }
+        continue;
+      }
+      const int32_t lo = next.node + 1, hi = node.second;
+      const double dLo =
+          LowerBound(nodes_[static_cast<size_t>(lo)], s, facing, facingCosine, magnitude, bound);
+      const double dHi =
+          LowerBound(nodes_[static_cast<size_t>(hi)], s, facing, facingCosine, magnitude, bound);
+      // The nearer child is searched first: it lowers the bound for the farther one.
+      if (dLo <= dHi) {
+        if (dHi <= bound) pending_.push_back({hi, dHi});
+        if (dLo <= bound) pending_.push_back({lo, dLo});
+      } else {
+        if (dLo <= bound) pending_.push_back({lo, dLo});
+        if (dHi <= bound) pending_.push_back({hi, dHi});
+      }
+    }
+  };
+  searchFrom(from);
+  for (int32_t node = from; node != 0;) {
+    const int32_t parent = parent_[static_cast<size_t>(node)];
+    searchFrom(node == parent + 1 ? nodes_[static_cast<size_t>(parent)].second : parent + 1);
+    node = parent;
+  }
+}
+
+}  // namespace vexmor
