@@ -19,11 +19,13 @@ constexpr const char* kExitStatuses =
     "  1  an analysis failed\n"
     "  2  bad usage, a file that cannot be read or written, or a mesh the library cannot take\n"
     "     (fewer than two nodes, all nodes at one point)\n"
-    "  3  the mesh is rejected: open (boundary edges), non-manifold edges, or faces of five\n"
-    "     or more nodes ('vexmor check' says which)\n"
+    "  3  the mesh is rejected: open (boundary edges) or non-manifold edges ('vexmor check'\n"
+    "     says which)\n"
     "\n"
-    "Formats read: .stl (text and binary), .obj, .off, .ply (text and binary). Values are in\n"
-    "the file's length unit. Results: -o FILE.vtp (ParaView), FILE.ply (with face colours) or\n"
+    "Formats read: .stl (text and binary), .obj, .off, .ply (text and binary). Faces of any\n"
+    "number of nodes: vexmor splits them into triangles where an analysis needs it and reports\n"
+    "per face of the file. Values are in the file's length unit. Results: -o FILE.vtp (ParaView), "
+    "FILE.ply (with face colours) or\n"
     "FILE.csv; --json prints the summary as JSON.";
 
 // "X,Y,Z", or an axis: x, y, z, with an optional sign.
@@ -91,9 +93,10 @@ CLI::Option* AddMethodOption(CLI::App* command, std::string& method, bool withDi
   if (withDistance) methods.push_back("distance");
   return command
       ->add_option("--method", method,
-                   "ray: ray cast inwards from each face; sphere: diameter of the largest "
-                   "sphere rolled at each face; contact: distance to where that sphere touches "
-                   "the opposite wall" +
+                   "ray (the fast method): ray cast inwards from each face; sphere: diameter of "
+                   "the largest sphere rolled at each face; contact: distance to where that "
+                   "sphere touches the opposite wall (sphere and contact are the careful "
+                   "methods, and can take minutes on a large, thick part)" +
                        std::string(withDistance ? "; distance: distance from points to the "
                                                   "surface (with --points)"
                                                 : "") +
@@ -122,6 +125,13 @@ int main(int argc, char** argv) {
       "thickness", "Wall thickness per face (per point for --method distance), in file units");
   AddCommonOptions(thickness, a, true, true);
   AddMethodOption(thickness, a.method, true);
+  thickness->footer(
+      "Methods: ray is the fast one, typically ten times faster than the others or more; it\n"
+      "reads a wall's thickness straight across from each face. sphere and contact are the\n"
+      "careful ones: they roll the largest sphere that fits at each face, which also measures\n"
+      "corners, ribs and curved walls well, but they can take many minutes on a large, thick,\n"
+      "finely meshed part (the progress line on the terminal shows what runs and for how\n"
+      "long). distance measures how far given points (--points) lie from the surface.");
   thickness->add_flag("--outside", a.thickness.outside,
                       "Measure the space between the part and an enclosing box (ray, contact)");
   thickness->add_option("--min", a.thickness.min, "Report the faces thinner than T")

@@ -14,6 +14,8 @@
 #include "io/mesh_reader.h"
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
+#include "mesh/triangulation.h"
+#include "vtp_arrays.h"
 
 namespace vexmor::cli::test {
 namespace {
@@ -113,6 +115,39 @@ double Number(const std::map<std::string, std::string>& row, const std::string& 
   return std::stod(row.at(column));
 }
 
+// A regular hexagonal prism, 10 across its corners' circle radius and 2 thick, as OBJ: two
+// hexagon caps and six quadrilateral sides, wound outwards. With splitCaps the caps come as
+// the fans of triangles that the program would make of them.
+std::string HexagonalPrism(bool splitCaps) {
+  std::string obj;
+  for (int z = 0; z < 2; ++z) {
+    for (int i = 0; i < 6; ++i) {
+      obj += "v " + std::to_string(10 * std::cos(i * M_PI / 3)) + " " +
+             std::to_string(10 * std::sin(i * M_PI / 3)) + " " + std::to_string(2 * z) + "\n";
+    }
+  }
+  const std::vector<std::vector<int>> caps = {{6, 5, 4, 3, 2, 1}, {7, 8, 9, 10, 11, 12}};
+  for (const auto& cap : caps) {
+    if (!splitCaps) {
+      obj += "f";
+      for (int n : cap)
+        obj += " " + std::to_string(n);
+      obj += "\n";
+      continue;
+    }
+    for (size_t k = 1; k + 1 < cap.size(); ++k) {
+      obj += "f " + std::to_string(cap[0]) + " " + std::to_string(cap[k]) + " " +
+             std::to_string(cap[k + 1]) + "\n";
+    }
+  }
+  for (int i = 0; i < 6; ++i) {
+    const int a = i + 1, b = (i + 1) % 6 + 1;
+    obj += "f " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(b + 6) + " " +
+           std::to_string(a + 6) + "\n";
+  }
+  return obj;
+}
+
 TEST_F(CliEndToEnd, HelpDocumentsExitStatuses) {
   const RunResult help = vexmor("--help");
   EXPECT_EQ(help.status, 0);
@@ -185,33 +220,23 @@ TEST_F(CliEndToEnd, CheckExplainsRejection) {
         "f 1 4 3 2\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n");
   RunResult run = vexmor("check open.obj");
   EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.out.find("rejected by every analysis but the distance method"), std::string::npos)
+      << run.out;
   EXPECT_NE(run.out.find("it is open: 4 edges belong to a single face"), std::string::npos)
       << run.out;
   EXPECT_NE(run.err.find("rejected"), std::string::npos) << run.err;
   run = vexmor("draft open.obj");
   EXPECT_EQ(run.status, 3) << run.err;  // vexmor refuses what the library would
-  // A pentagonal prism: closed, but its caps have five nodes.
-  std::string prism;
-  for (int z = 0; z < 2; ++z) {
-    for (int i = 0; i < 5; ++i) {
-      prism += "v " + std::to_string(std::cos(i * 1.2566370614359172)) + " " +
-               std::to_string(std::sin(i * 1.2566370614359172)) + " " + std::to_string(z) + "\n";
-    }
-  }
-  prism += "f 5 4 3 2 1\nf 6 7 8 9 10\n";
-  for (int i = 0; i < 5; ++i) {
-    const int a = i + 1, b = (i + 1) % 5 + 1;
-    prism += "f " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(b + 5) +
-             " " + std::to_string(a + 5) + "\n";
-  }
-  write("prism.obj", prism);
-  run = vexmor("check prism.obj --json");
+  EXPECT_NE(run.err.find("only thickness --method distance runs on such a mesh"), std::string::npos)
+      << run.err;
+  // analyze shows the check and says once why nothing else ran.
+  run = vexmor("analyze open.obj");
   EXPECT_EQ(run.status, 3);
-  const json check = run.parsed()["check"];
-  EXPECT_EQ(check["boundary_edges"], 0);
-  EXPECT_EQ(check["polygons"], 2);
-  EXPECT_EQ(check["accepted"], false);
-  EXPECT_NE(check["reasons"][0].get<std::string>().find("five or more nodes"), std::string::npos);
+  EXPECT_NE(run.out.find("Mesh check"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Thickness"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err,
+            "vexmor: error: the mesh cannot be analysed: it is open: 4 edges belong to "
+            "a single face\n");
   // Two tetrahedra sharing one edge: that edge has four faces.
   write("bowtie.off",
         "OFF\n6 8 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0 -1 0\n0 0 -1\n"
@@ -221,6 +246,151 @@ TEST_F(CliEndToEnd, CheckExplainsRejection) {
   EXPECT_NE(run.out.find("not manifold: 1 edge is shared by more than two faces"),
             std::string::npos)
       << run.out;
+}
+
+TEST_F(CliEndToEnd, PolygonCapsThroughEverySubcommand) {
+  write("prism.obj", HexagonalPrism(false));
+  RunResult run = vexmor("check prism.obj --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  json check = run.parsed()["check"];
+  EXPECT_EQ(check["polygons"], 2);
+  EXPECT_EQ(check["quadrilaterals"], 6);
+  EXPECT_EQ(check["accepted"], true);
+  EXPECT_EQ(check["library_status"], 0);
+  EXPECT_EQ(check["split_for"],
+            json::array({"ray", "contact", "gradient", "sphere", "draft", "dihedral"}));
+  run = vexmor("check prism.obj");
+  EXPECT_NE(run.out.find("takes no face of 5+ nodes"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("splits the 6 quadrilaterals and 2 faces of 5+ nodes into triangles "
+                         "for every analysis"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("ready for every analysis"), std::string::npos) << run.out;
+
+  // The caps are a plate 2 thick for every face method.
+  for (const std::string method : {"ray", "sphere", "contact"}) {
+    SCOPED_TRACE(method);
+    run = vexmor("thickness prism.obj --json -o t.csv --method " + method);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.parsed()["thickness"]["faces_split"], 8);
+    const auto rows = ReadCsv(read("t.csv"));
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_NEAR(Number(rows[0], "thickness_" + method), 2, 0.01);
+    EXPECT_NEAR(Number(rows[1], "thickness_" + method), 2, 0.01);
+  }
+  run = vexmor("gradient prism.obj --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.parsed()["gradient"]["values"]["count"], 8);
+
+  run = vexmor("draft prism.obj --json");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json draft = run.parsed()["draft"];
+  EXPECT_EQ(draft["positive"]["faces"], 1);
+  EXPECT_EQ(draft["negative"]["faces"], 1);
+  EXPECT_EQ(draft["requires_draft"]["faces"], 6);
+
+  // The file's 18 edges, without the diagonals: 90 degrees round the caps, 60 down the sides.
+  run = vexmor("dihedral prism.obj --json --sharp 70");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json dihedral = run.parsed()["dihedral"];
+  EXPECT_EQ(dihedral["edges"], 18);
+  EXPECT_EQ(dihedral["sharp_convex"], 12);
+  EXPECT_NEAR(dihedral["values"]["min"].get<double>(), 60, 1e-4);  // six-decimal corners
+  EXPECT_NEAR(dihedral["values"]["max"].get<double>(), 90, 1e-9);
+  run = vexmor("dihedral prism.obj --json --per-node");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.parsed()["dihedral"]["values"]["count"], 12);
+
+  run = vexmor("analyze prism.obj --json -o a.vtp");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.parsed()["errors"].size(), 0u);
+  // The file's faces, not the triangles: two hexagons and six quadrilaterals.
+  EXPECT_EQ(VtpArray(read("a.vtp"), "offsets", "<Polys>"),
+            (std::vector<double>{6, 12, 16, 20, 24, 28, 32, 36}));
+}
+
+TEST_F(CliEndToEnd, SplitFacesFoldBackToTheirTriangles) {
+  // The same prism with its caps given as triangles: a cap's value is the smallest of its
+  // triangles' thicknesses and the area-weighted mean of their draft.
+  write("polygons.obj", HexagonalPrism(false));
+  write("triangles.obj", HexagonalPrism(true));
+  for (const std::string method : {"ray", "sphere"}) {
+    SCOPED_TRACE(method);
+    ASSERT_EQ(vexmor("thickness polygons.obj -o p.csv --method " + method).status, 0);
+    ASSERT_EQ(vexmor("thickness triangles.obj -o t.csv --method " + method).status, 0);
+    const auto polygons = ReadCsv(read("p.csv")), triangles = ReadCsv(read("t.csv"));
+    ASSERT_EQ(polygons.size(), 8u);
+    ASSERT_EQ(triangles.size(), 14u);
+    const std::string column = "thickness_" + method;
+    for (size_t cap = 0; cap < 2; ++cap) {
+      double smallest = INFINITY;
+      for (size_t t = 4 * cap; t < 4 * cap + 4; ++t)
+        smallest = std::min(smallest, Number(triangles[t], column));
+      EXPECT_NEAR(Number(polygons[cap], column), smallest, 1e-9);
+    }
+    for (size_t side = 0; side < 6; ++side)
+      EXPECT_NEAR(Number(polygons[2 + side], column), Number(triangles[8 + side], column), 1e-9);
+  }
+  // Tilted pull: the flat caps read the same as each of their triangles.
+  ASSERT_EQ(vexmor("draft polygons.obj -o p.csv --pull 1,2,3").status, 0);
+  ASSERT_EQ(vexmor("draft triangles.obj -o t.csv --pull 1,2,3").status, 0);
+  const auto polygons = ReadCsv(read("p.csv")), triangles = ReadCsv(read("t.csv"));
+  EXPECT_NEAR(Number(polygons[0], "draft_deg"), Number(triangles[0], "draft_deg"), 1e-9);
+  EXPECT_NEAR(Number(polygons[1], "draft_deg"), Number(triangles[7], "draft_deg"), 1e-9);
+}
+
+TEST_F(CliEndToEnd, FoldedQuadrilateralsSplitWithoutDoublingAnEdge) {
+  // A unit cube whose top is two quadrilaterals folded around node 9, which only they share:
+  // both first-to-third diagonals are 1-3, so the library's own split would give that edge
+  // four triangles. The program fans the second one from node 9 instead, for every analysis.
+  write("folded.obj",
+        "v 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+        "v 0.7 0.3 1\n"
+        "f 1 9 3 4\nf 3 9 1 2\nf 5 8 7 6\nf 5 6 2 1\nf 6 7 3 2\nf 7 8 4 3\nf 8 5 1 4\n");
+  RunResult run = vexmor("check folded.obj");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("1 face fanned from another node, since the first"), std::string::npos)
+      << run.out;
+  run = vexmor("thickness folded.obj -o t.csv");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = ReadCsv(read("t.csv"));
+  ASSERT_EQ(rows.size(), 7u);
+  for (const auto& row : rows)
+    EXPECT_NEAR(Number(row, "thickness_ray"), 1, 1e-9);
+  EXPECT_EQ(vexmor("gradient folded.obj").status, 0);
+  EXPECT_EQ(vexmor("dihedral folded.obj").status, 0);
+}
+
+TEST_F(CliEndToEnd, RepeatedNodesAreMergedWhenThatClosesTheSurface) {
+  // A unit cube whose six faces each have their own four nodes, as some exporters write
+  // them to give each face its own normal.
+  const int corners[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                             {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+  std::string obj;
+  for (const auto& face : corners) {
+    for (int c : face)
+      obj += "v " + std::to_string(c == 1 || c == 2 || c == 5 || c == 6) + " " +
+             std::to_string(c == 2 || c == 3 || c == 6 || c == 7) + " " + std::to_string(c >= 4) +
+             "\n";
+  }
+  for (int f = 0; f < 6; ++f) {
+    obj += "f";
+    for (int k = 1; k <= 4; ++k)
+      obj += " " + std::to_string(4 * f + k);
+    obj += "\n";
+  }
+  write("faceted.obj", obj);
+  const RunResult run = vexmor("check faceted.obj --json");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const json summary = run.parsed();
+  EXPECT_EQ(summary["check"]["nodes"], 8);
+  EXPECT_EQ(summary["check"]["closed_volumes"], 1);
+  ASSERT_EQ(summary["notes"].size(), 1u);
+  EXPECT_NE(summary["notes"][0].get<std::string>().find("merged 16 nodes"), std::string::npos)
+      << summary["notes"];
+  const RunResult ray = vexmor("thickness faceted.obj --json");
+  ASSERT_EQ(ray.status, 0) << ray.err;
+  EXPECT_EQ(ray.parsed()["thickness"]["values"]["median"], 1.0);
 }
 
 TEST_F(CliEndToEnd, DamagedFilesExitTwoWithLocation) {
@@ -301,7 +471,11 @@ TEST_F(CliEndToEnd, DraftWritesParsableResults) {
   const std::string vtp = read("d.vtp");
   EXPECT_NE(vtp.find("NumberOfPolys=\"" + std::to_string(part.faceCount()) + "\""),
             std::string::npos);
-  EXPECT_NE(vtp.find("Name=\"draft_deg\""), std::string::npos);
+  EXPECT_EQ(VtpArray(vtp, "", "<Points>"), part.coords);
+  const auto degrees = VtpArray(vtp, "draft_deg");
+  ASSERT_EQ(degrees.size(), rows.size());
+  for (size_t f = 0; f < rows.size(); ++f)
+    EXPECT_NEAR(degrees[f], Number(rows[f], "draft_deg"), 1e-9);
 }
 
 TEST_F(CliEndToEnd, JsonStaysCleanWhenVerbose) {

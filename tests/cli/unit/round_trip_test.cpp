@@ -7,6 +7,7 @@
 #include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
 #include "mesh/sample_part.h"
+#include "mesh/triangulation.h"
 
 namespace vexmor::cli::test {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
+#include "mesh/triangulation.h"
 
 namespace vexmor::cli::test {
 namespace {

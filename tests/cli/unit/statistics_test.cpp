@@ -54,5 +54,35 @@ TEST(Statistics, EqualValuesAndNoValues) {
   EXPECT_TRUE(none.histogram.empty());
 }
 
+TEST(Statistics, FarOutValuesGetABinOfTheirOwn) {
+  // 0 .. 999 and one value of a million: the histogram keeps its resolution on the thousand.
+  std::vector<double> values;
+  for (int i = 0; i < 1000; ++i)
+    values.push_back(i);
+  values.push_back(1e6);
+  const Distribution d = Describe(values, {}, 10);
+  ASSERT_EQ(d.histogram.size(), 10u);
+  const HistogramBin& tail = d.histogram.back();
+  EXPECT_TRUE(tail.tail);
+  EXPECT_EQ(tail.to, 1e6);
+  EXPECT_EQ(tail.from, 990);
+  EXPECT_EQ(tail.count, 10u);  // 991 .. 999 and the million, above the 99th percentile
+  EXPECT_FALSE(d.histogram.front().tail);
+  EXPECT_EQ(d.histogram.front().from, 0);
+  EXPECT_EQ(d.histogram.front().count, 110u);  // nine bins of 110 below the tail
+  size_t counted = 0;
+  for (const auto& bin : d.histogram)
+    counted += bin.count;
+  EXPECT_EQ(counted, values.size());
+
+  // The same at the low end, and no tail where the values spread evenly.
+  for (double& v : values)
+    v = -v;
+  EXPECT_TRUE(Describe(values, {}, 10).histogram.front().tail);
+  values.pop_back();
+  for (const auto& bin : Describe(values, {}, 10).histogram)
+    EXPECT_FALSE(bin.tail);
+}
+
 }  // namespace
 }  // namespace vexmor::cli::test

@@ -7,6 +7,7 @@
 #include "analysis/progress.h"
 #include "analysis/quiet_stdout.h"
 #include "mesh/edge_table.h"
+#include "report/report.h"
 #include "vexmor.h"
 
 namespace vexmor::cli {
@@ -24,6 +25,15 @@ double FrameToFile(const Mesh& mesh) {
   return NodeBox(mesh).largestExtent() / kFrameSize;
 }
 
+std::string Plural(size_t n, const std::string& one, const std::string& many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// What the progress display shows while a call runs: the analysis and the size of its work.
+std::string Label(const std::string& analysis, const Mesh& mesh) {
+  return analysis + " of " + FormatCount(mesh.faceCount()) + " faces";
+}
+
 std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
   std::string out;
   for (size_t i = 0; i < parts.size(); ++i)
@@ -32,6 +42,40 @@ std::string Join(const std::vector<std::string>& parts, const std::string& separ
 }
 
 }  // namespace
+
+Analysis AnalysisOf(ThicknessMethod method) {
+  switch (method) {
+    case ThicknessMethod::kSphere:
+      return Analysis::kSphere;
+    case ThicknessMethod::kContact:
+      return Analysis::kContact;
+    default:
+      return Analysis::kRay;
+  }
+}
+
+const char* AnalysisName(Analysis analysis) {
+  switch (analysis) {
+    case Analysis::kRay:
+      return "ray";
+    case Analysis::kContact:
+      return "contact";
+    case Analysis::kGradient:
+      return "gradient";
+    case Analysis::kSphere:
+      return "sphere";
+    case Analysis::kDraft:
+      return "draft";
+    case Analysis::kDihedral:
+      return "dihedral";
+  }
+  return "";
+}
+
+bool TakesQuadrilaterals(Analysis analysis) {
+  return analysis == Analysis::kRay || analysis == Analysis::kContact ||
+         analysis == Analysis::kGradient;
+}
 
 const char* MethodName(ThicknessMethod method) {
   switch (method) {
@@ -62,10 +106,8 @@ const char* MethodDescription(ThicknessMethod method) {
 }
 
 void CheckLibraryCanTake(const Mesh& mesh, const std::string& what) {
-  if (mesh.nodeCount() < 2) {
-    throw CommandError(kExitBadInput, what + " has " + std::to_string(mesh.nodeCount()) +
-                                          " node(s); the analyses need at least 2");
-  }
+  if (mesh.nodeCount() == 0) throw CommandError(kExitBadInput, what + " has no nodes");
+  // One node is one point too (merging repeated nodes can leave a single one).
   if (!(NodeBox(mesh).largestExtent() > 0)) {
     throw CommandError(kExitBadInput,
                        what + ": all nodes lie at one point, so the part has no size");
@@ -74,15 +116,33 @@ void CheckLibraryCanTake(const Mesh& mesh, const std::string& what) {
 
 Library::Library(const Mesh& mesh, const MeshReport& report, bool diagnosticsToStderr)
     : mesh_(mesh), report_(report), toStderr_(diagnosticsToStderr) {
-  split_ = report.quadrilaterals > 0 && report.polygons == 0;
-  if (split_) triangulation_ = Triangulate(mesh);
+  reasons_ = RejectionReasons(report);
+  if (report.quadrilaterals + report.polygons == 0) return;
+  triangulation_ = Triangulate(mesh);
+  // A diagonal of the split that runs along an edge of the mesh makes that edge non-manifold:
+  // the library would then refuse the split mesh (it splits quadrilaterals the same way).
+  const MeshReport split = InspectMesh(triangulation_.mesh);
+  if (split.nonManifoldEdges > report.nonManifoldEdges) {
+    const size_t added = split.nonManifoldEdges - report.nonManifoldEdges;
+    reasons_.push_back(
+        "splitting its faces into triangles (fan from each face's first node) "
+        "makes " +
+        Plural(added, "edge", "edges") +
+        " shared by more than two faces: a diagonal runs along an edge");
+  }
+}
+
+bool Library::splits(Analysis analysis) const {
+  if (report_.polygons > 0) return true;
+  return report_.quadrilaterals > 0 &&
+         (!TakesQuadrilaterals(analysis) || triangulation_.movedFans > 0);
 }
 
 void Library::refuseRejected(const std::string& analysis) const {
-  const auto reasons = RejectionReasons(report_);
-  if (reasons.empty()) return;
-  throw CommandError(kExitRejected,
-                     "the mesh cannot be analysed for " + analysis + ": " + Join(reasons, "; "));
+  if (reasons_.empty()) return;
+  throw CommandError(kExitRejected, "the mesh is rejected for " + analysis + ": " +
+                                        Join(reasons_, "; ") +
+                                        " (only thickness --method distance runs on such a mesh)");
 }
 
 void Library::check(int status, const std::string& analysis) const {
@@ -92,13 +152,11 @@ void Library::check(int status, const std::string& analysis) const {
     case VX_STATUS_ANALYSIS_FAILED:
       throw CommandError(kExitAnalysisFailed,
                          "the " + analysis + " analysis failed on this mesh (library status 1)");
-    case VX_STATUS_MESH_REJECTED: {
-      const auto reasons = RejectionReasons(report_);
+    case VX_STATUS_MESH_REJECTED:
       throw CommandError(kExitRejected,
                          "the mesh was rejected for the " + analysis + " analysis: " +
-                             (reasons.empty() ? std::string("the library's mesh check refused it")
-                                              : Join(reasons, "; ")));
-    }
+                             (reasons_.empty() ? std::string("the library's mesh check refused it")
+                                               : Join(reasons_, "; ")));
     case VX_STATUS_INVALID_INPUT:
       throw CommandError(kExitBadInput, "the library cannot take this mesh for the " + analysis +
                                             " analysis (invalid input: too few nodes, all "
@@ -110,94 +168,75 @@ void Library::check(int status, const std::string& analysis) const {
   }
 }
 
-int Library::statusAsGiven() const {
+int Library::trialStatus() const {
   if (mesh_.nodeCount() < 2 || !(NodeBox(mesh_).largestExtent() > 0)) return -1;
-  std::vector<double> values(mesh_.faceCount());
+  const Mesh& m = meshFor(Analysis::kDraft);
+  std::vector<double> values(m.faceCount());
   const Vec3 pull{0, 0, 1};
-  Progress progress("mesh check");
+  Progress progress(Label("mesh check", m));
   QuietStdout quiet(toStderr_);
-  return VX_Draft_Angle(Size32(mesh_.nodeCount()), Size32(mesh_.elem.size()), mesh_.elem.data(),
-                        mesh_.coords.data(), values.data(), pull.data());
+  return VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
+                        m.coords.data(), values.data(), pull.data());
 }
 
 std::vector<double> Library::draftCosines(const Vec3& pull) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("draft");
-  const Mesh& m = triangleMesh();
+  const Mesh& m = meshFor(Analysis::kDraft);
   std::vector<double> values(m.faceCount());
   int status;
   {
-    Progress progress("draft");
+    Progress progress(Label("draft", m));
     QuietStdout quiet(toStderr_);
     status = VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
                             m.coords.data(), values.data(), pull.data());
   }
   check(status, "draft");
-  if (!split_) return values;
   // A split face takes the area-weighted mean of its triangles (they agree when it is flat).
-  std::vector<double> sum(mesh_.faceCount(), 0.0), area(mesh_.faceCount(), 0.0);
-  for (size_t t = 0; t < values.size(); ++t) {
-    const size_t f = triangulation_.triangleFace[t];
-    const double a = FaceArea(m, t);
-    sum[f] += a * values[t];
-    area[f] += a;
-  }
-  std::vector<double> out(mesh_.faceCount());
-  for (size_t f = 0; f < out.size(); ++f)
-    out[f] = area[f] > 0 ? sum[f] / area[f] : kNoValue;
-  // A face of zero area takes its first triangle's value.
-  for (size_t t = values.size(); t-- > 0;) {
-    const size_t f = triangulation_.triangleFace[t];
-    if (!(area[f] > 0)) out[f] = values[t];
-  }
-  return out;
+  return splits(Analysis::kDraft) ? FoldAreaWeightedMean(triangulation_, values) : values;
 }
 
 std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("thickness");
   const uint8_t out = outside ? 1 : 0;
-  if (method == ThicknessMethod::kSphere) {
-    const Mesh& m = triangleMesh();
-    std::vector<double> radius(m.faceCount());
-    int status;
-    {
-      Progress progress("thickness (sphere)");
-      QuietStdout quiet(toStderr_);
-      status = VX_Thickness_Computation_LSR(Size32(m.nodeCount()), Size32(m.elem.size()),
-                                            m.elem.data(), m.coords.data(), radius.data(), out);
-    }
-    check(status, "sphere thickness");
-    const double toFile = 2 * FrameToFile(m);  // a diameter, in file units
-    if (!split_) {
-      for (double& r : radius)
-        r *= toFile;
-      return radius;
-    }
-    // A split face takes the smaller of its triangles, as the library does for the others.
-    std::vector<double> values(mesh_.faceCount(), std::numeric_limits<double>::infinity());
-    for (size_t t = 0; t < radius.size(); ++t) {
-      double& v = values[triangulation_.triangleFace[t]];
-      v = std::min(v, radius[t] * toFile);
-    }
-    return values;
-  }
-  std::vector<double> values(mesh_.faceCount());
+  const Analysis analysis = AnalysisOf(method);
+  const Mesh& m = meshFor(analysis);
+  std::vector<double> values(m.faceCount());
   int status;
-  const Mesh& m = mesh_;
   {
-    Progress progress(std::string("thickness (") + MethodName(method) + ")");
+    // The careful methods can take minutes on a large, thick part; the hint shows after ten
+    // seconds.
+    Progress progress(Label(std::string("thickness (") + MethodName(method) + ")", m),
+                      method == ThicknessMethod::kRay ? "" : "--method ray is the fast one");
     QuietStdout quiet(toStderr_);
-    if (method == ThicknessMethod::kRay) {
-      status = VX_Thickness_RayTracing(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
-                                       m.coords.data(), values.data(), out);
-    } else {
-      status = VX_Thickness_Computation_LSCP(Size32(m.nodeCount()), Size32(m.elem.size()),
-                                             m.elem.data(), m.coords.data(), values.data(), out);
+    const auto nodes = Size32(m.nodeCount()), entries = Size32(m.elem.size());
+    switch (method) {
+      case ThicknessMethod::kSphere:
+        // Its flag would only mark the last faces as box walls and negate radii against them.
+        status = VX_Thickness_Computation_LSR(nodes, entries, m.elem.data(), m.coords.data(),
+                                              values.data(), 0);
+        break;
+      case ThicknessMethod::kContact:
+        status = VX_Thickness_Computation_LSCP(nodes, entries, m.elem.data(), m.coords.data(),
+                                               values.data(), out);
+        break;
+      default:
+        status = VX_Thickness_RayTracing(nodes, entries, m.elem.data(), m.coords.data(),
+                                         values.data(), out);
+        break;
     }
   }
-  check(status, method == ThicknessMethod::kRay ? "ray thickness" : "contact thickness");
-  return values;
+  check(status, std::string(MethodName(method)) + " thickness");
+  if (method == ThicknessMethod::kSphere) {
+    // The library gives the radius in its frame; the program shows the diameter in file units.
+    const double toFile = 2 * FrameToFile(m);
+    for (double& v : values)
+      v *= toFile;
+  }
+  // A split face takes the smallest value of its triangles, as the library does for the
+  // quadrilaterals it splits.
+  return splits(analysis) ? FoldMinimum(triangulation_, values) : values;
 }
 
 std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
@@ -205,7 +244,7 @@ std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
   std::vector<double> values(withPoints.nodeCount());
   int status;
   {
-    Progress progress("thickness (distance)");
+    Progress progress(Label("thickness (distance)", withPoints));
     QuietStdout quiet(toStderr_);
     status = VX_Thickness_Computation_DN2S(Size32(withPoints.nodeCount()),
                                            Size32(withPoints.elem.size()), withPoints.elem.data(),
@@ -221,25 +260,30 @@ std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
 std::vector<double> Library::gradient(const std::vector<double>& faceThickness) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("the thickness gradient");
-  std::vector<double> values(mesh_.faceCount());
+  const bool split = splits(Analysis::kGradient);
+  const Mesh& m = meshFor(Analysis::kGradient);
+  // The triangles of a split face take its thickness; the face gets the mean of their
+  // gradients, as the library does for the quadrilaterals it splits.
+  const std::vector<double> thickness =
+      split ? ExpandToTriangles(triangulation_, faceThickness) : faceThickness;
+  std::vector<double> values(m.faceCount());
   int status;
   {
-    Progress progress("gradient");
+    Progress progress(Label("gradient", m));
     QuietStdout quiet(toStderr_);
-    status = VX_Thickness_Gradient(Size32(mesh_.nodeCount()), Size32(mesh_.elem.size()),
-                                   mesh_.elem.data(), mesh_.coords.data(), faceThickness.data(),
-                                   values.data());
+    status = VX_Thickness_Gradient(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
+                                   m.coords.data(), thickness.data(), values.data());
   }
   check(status, "thickness gradient");
-  return values;
+  return split ? FoldMean(triangulation_, values) : values;
 }
 
 EdgeAngles Library::edgeDihedral() const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("dihedral angles");
-  const Mesh& m = triangleMesh();
+  const Mesh& m = meshFor(Analysis::kDihedral);
   // Room for every distinct edge whatever the library's check lets through.
-  EdgeTable edges(m.elem.size() / 2);
+  EdgeTable edges(m.closedEdgeCount());
   for (size_t f = 0; f < m.faceCount(); ++f) {
     const auto nodes = m.face(f);
     for (size_t i = 0; i < nodes.size(); ++i)
@@ -252,7 +296,7 @@ EdgeAngles Library::edgeDihedral() const {
   uint32_t count = 0;
   int status;
   {
-    Progress progress("dihedral angles");
+    Progress progress(Label("dihedral angles", m));
     QuietStdout quiet(toStderr_);
     status = VX_Edge_Diedral_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
                                    m.coords.data(), &count, result.nodes.data(),
@@ -262,32 +306,18 @@ EdgeAngles Library::edgeDihedral() const {
   count = std::min<uint32_t>(count, static_cast<uint32_t>(capacity));
   result.nodes.resize(2 * static_cast<size_t>(count));
   result.degrees.resize(count);
-  if (!split_) return result;
-  // The diagonals that split quadrilaterals are not edges of the file's faces.
-  EdgeTable original(mesh_.elem.size() / 2);
-  for (size_t f = 0; f < mesh_.faceCount(); ++f) {
-    const auto nodes = mesh_.face(f);
-    for (size_t i = 0; i < nodes.size(); ++i)
-      original.insert(nodes[i], nodes[(i + 1) % nodes.size()]);
-  }
-  EdgeAngles kept;
-  for (size_t e = 0; e < result.count(); ++e) {
-    const int32_t a = result.nodes[2 * e], b = result.nodes[2 * e + 1];
-    if (original.find(a, b) < 0) continue;
-    kept.nodes.insert(kept.nodes.end(), {a, b});
-    kept.degrees.push_back(result.degrees[e]);
-  }
-  return kept;
+  if (splits(Analysis::kDihedral)) DropSplitDiagonals(mesh_, result.nodes, result.degrees);
+  return result;
 }
 
 std::vector<double> Library::nodeDihedral(bool signedAngles) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("dihedral angles");
-  const Mesh& m = triangleMesh();
+  const Mesh& m = meshFor(Analysis::kDihedral);
   std::vector<double> values(m.nodeCount());
   int status;
   {
-    Progress progress("dihedral angles per node");
+    Progress progress(Label("dihedral angles per node", m));
     QuietStdout quiet(toStderr_);
     status = VX_Diedral_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
                               m.coords.data(), values.data(), signedAngles ? 1 : 0);

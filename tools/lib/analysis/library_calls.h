@@ -9,6 +9,7 @@
 
 #include "mesh/mesh.h"
 #include "mesh/mesh_report.h"
+#include "mesh/triangulation.h"
 
 namespace vexmor::cli {
 
@@ -17,7 +18,7 @@ enum ExitCode : int {
   kExitOk = 0,
   kExitAnalysisFailed = 1,
   kExitBadInput = 2,  // unreadable file, bad usage, or input the library cannot take
-  kExitRejected = 3,  // the mesh is open, non-manifold or has faces of five or more nodes
+  kExitRejected = 3,  // the mesh is open or non-manifold
 };
 
 // An error that ends the program (or, in `analyze`, one analysis) with the given exit code.
@@ -34,6 +35,14 @@ class CommandError : public std::runtime_error {
 enum class ThicknessMethod { kRay, kSphere, kContact, kDistance };
 const char* MethodName(ThicknessMethod method);         // "ray", ...
 const char* MethodDescription(ThicknessMethod method);  // "ray tracing", ...
+
+// The analyses that run the library's mesh check. Every one takes triangles; some also take
+// quadrilaterals as they are. For the others, and whenever the mesh has faces of five or more
+// nodes, the program splits the faces into triangles itself and folds the results back.
+enum class Analysis { kRay, kContact, kGradient, kSphere, kDraft, kDihedral };
+Analysis AnalysisOf(ThicknessMethod method);  // a face method: not kDistance
+const char* AnalysisName(Analysis analysis);  // "ray", "contact", ..., "dihedral"
+bool TakesQuadrilaterals(Analysis analysis);
 
 struct EdgeAngles {
   std::vector<int32_t> nodes;   // two per edge
@@ -54,31 +63,43 @@ class Library {
   // appended as nodes), in file units.
   std::vector<double> nodeDistances(const Mesh& withPoints) const;
   std::vector<double> gradient(const std::vector<double>& faceThickness) const;
+  // The file's edges only: the diagonals of split faces are left out.
   EdgeAngles edgeDihedral() const;
-  // Largest dihedral angle at each node; signed: positive where convex edges dominate. NaN
-  // for nodes that no face uses.
+  // Largest dihedral angle at each node, over the edges of the triangles the library sees;
+  // signed: positive where convex edges dominate. NaN for nodes that no face uses.
   std::vector<double> nodeDihedral(bool signedAngles) const;
 
-  // The library's verdict on the mesh exactly as given (no splitting): the status of a draft
-  // call, which runs the mesh check and nothing costly. -1 when the mesh cannot be passed.
-  int statusAsGiven() const;
+  // One sentence per reason for which every analysis but the distance method refuses the
+  // mesh; empty when they all run.
+  const std::vector<std::string>& rejectionReasons() const { return reasons_; }
+  // The library's mesh check on the mesh as the triangle-only analyses get it (split when it
+  // has other faces): the status of a draft call, which costs little more than the check.
+  // -1 when the mesh cannot be passed at all.
+  int trialStatus() const;
 
-  // True when the program splits quadrilaterals itself for the functions taking triangles.
-  bool splitsQuadrilaterals() const { return split_; }
+  // The library would reject a mesh that is open or non-manifold: the program says so before
+  // calling it (and, on a large mesh, before waiting). Throws CommandError.
+  void refuseRejected(const std::string& analysis) const;
+
+  // True when the program splits the faces into triangles before calling the library for
+  // the analysis: when the library does not take some of them, or would split a
+  // quadrilateral differently (see Triangulate).
+  bool splits(Analysis analysis) const;
+  // Faces fanned from another node than their first.
+  size_t movedFans() const { return triangulation_.movedFans; }
 
  private:
-  // The mesh handed to the functions that take triangles only.
-  const Mesh& triangleMesh() const { return split_ ? triangulation_.mesh : mesh_; }
+  // The mesh handed to the library for an analysis.
+  const Mesh& meshFor(Analysis analysis) const {
+    return splits(analysis) ? triangulation_.mesh : mesh_;
+  }
   void check(int status, const std::string& analysis) const;
-  // The library would reject a mesh that is open, non-manifold or has faces of five or more
-  // nodes: the program says so before calling it (and, on a large mesh, before waiting).
-  void refuseRejected(const std::string& analysis) const;
 
   const Mesh& mesh_;
   const MeshReport& report_;
   bool toStderr_;
-  bool split_ = false;
-  Triangulation triangulation_;
+  Triangulation triangulation_;  // when the mesh has faces other than triangles
+  std::vector<std::string> reasons_;
 };
 
 // Fails with a clear message when the library could not take the mesh at all (it would

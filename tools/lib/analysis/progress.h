@@ -1,6 +1,7 @@
 // Tells a person at the terminal which analysis is running once it has taken longer than a
-// second, with the time elapsed, on standard error. Silent when standard error is not a
-// terminal, so that scripts and logs see nothing of it.
+// second, with the time elapsed, on standard error; a run that took long leaves a line saying
+// how long. Silent when standard error is not a terminal, so that scripts and logs see nothing
+// of it.
 #pragma once
 
 #include <chrono>
@@ -13,7 +14,8 @@ namespace vexmor::cli {
 
 class Progress {
  public:
-  explicit Progress(std::string label);
+  // `hint` is added to the display once the run has taken ten seconds.
+  explicit Progress(std::string label, std::string hint = "");
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
@@ -21,10 +23,13 @@ class Progress {
   // Turns the indicator off for the whole program (for --quiet), or back on.
   static void SetEnabled(bool enabled);
 
+  // "0.4 s", "12.3 s", "3 min 05 s", "2 h 03 min".
+  static std::string FormatDuration(double seconds);
+
  private:
   void run();
 
-  std::string label_;
+  std::string label_, hint_;
   std::chrono::steady_clock::time_point start_;
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -42,22 +42,34 @@ Distribution Describe(std::span<const double> values, std::span<const double> we
   d.p5 = Percentile(finite, 0.05);
   d.p95 = Percentile(finite, 0.95);
 
-  const int n = d.max > d.min ? std::max(bins, 1) : 1;
-  const double width = (d.max - d.min) / n;
-  d.histogram.resize(static_cast<size_t>(n));
-  for (int b = 0; b < n; ++b) {
-    d.histogram[b].from = d.min + width * b;
-    d.histogram[b].to = b + 1 == n ? d.max : d.min + width * (b + 1);
-  }
+  // A few values far out (a gradient of 800 where nearly all are below 1) would squeeze the
+  // rest into one bin: when the outer 1 % at either end spreads wider than the middle 98 %,
+  // it gets a bin of its own and the other bins share the middle.
+  const double q1 = Percentile(finite, 0.01), q99 = Percentile(finite, 0.99);
+  const bool tails = bins >= 4 && q99 > q1;
+  const bool lowTail = tails && q1 - d.min > q99 - q1;
+  const bool highTail = tails && d.max - q99 > q99 - q1;
+  const double lo = lowTail ? q1 : d.min, hi = highTail ? q99 : d.max;
+  const int n = d.max > d.min ? std::max(bins, 1) - lowTail - highTail : 1;
+  const double width = (hi - lo) / n;
+  if (lowTail) d.histogram.push_back({d.min, lo, 0, 0, true});
+  for (int b = 0; b < n; ++b)
+    d.histogram.push_back({lo + width * b, b + 1 == n ? hi : lo + width * (b + 1), 0, 0, false});
+  if (highTail) d.histogram.push_back({hi, d.max, 0, 0, true});
+  auto binOf = [&](double v) {
+    if (lowTail && v < lo) return size_t{0};
+    if (highTail && v > hi) return d.histogram.size() - 1;
+    const int b = width > 0 ? static_cast<int>((v - lo) / width) : 0;
+    return static_cast<size_t>(std::clamp(b, 0, n - 1) + (lowTail ? 1 : 0));
+  };
   double belowWeight = 0, aboveWeight = 0;
   for (size_t i = 0; i < values.size(); ++i) {
     const double v = values[i];
     if (!std::isfinite(v)) continue;
     const double w = weightOf(i);
-    int b = width > 0 ? static_cast<int>((v - d.min) / width) : 0;
-    b = std::clamp(b, 0, n - 1);
-    ++d.histogram[b].count;
-    d.histogram[b].share += w;
+    HistogramBin& bin = d.histogram[binOf(v)];
+    ++bin.count;
+    bin.share += w;
     if (limits.min && v < *limits.min) {
       ++d.below;
       belowWeight += w;

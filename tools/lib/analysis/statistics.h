@@ -11,7 +11,8 @@ namespace vexmor::cli {
 struct HistogramBin {
   double from = 0, to = 0;
   size_t count = 0;
-  double share = 0;  // of the total weight, 0 to 1
+  double share = 0;   // of the total weight, 0 to 1
+  bool tail = false;  // the outer 1 % of the values, far out: a bin wider than the others
 };
 
 struct Limits {

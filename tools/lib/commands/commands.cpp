@@ -46,9 +46,10 @@ int Run(const std::string& command, const CommonOptions& common,
 
 int RunCheck(const CommonOptions& common) {
   return Run("check", common, {[](Session& s) {
-               if (!AddCheckSection(s)) {
-                 throw CommandError(kExitRejected, "the mesh would be rejected: " +
-                                                       RejectionReasons(s.meshReport()).front());
+               const auto reasons = AddCheckSection(s);
+               if (!reasons.empty()) {
+                 throw CommandError(kExitRejected,
+                                    "the mesh would be rejected: " + reasons.front());
                }
              }});
 }
@@ -75,15 +76,31 @@ int RunAnalyze(const CommonOptions& common) {
   const ThicknessOptions thicknessOptions;
   GradientOptions gradientOptions;
   gradientOptions.method = thicknessOptions.method;
+  // A mesh that every analysis would refuse gets its check and one error, not one per analysis.
+  bool rejected = false;
   return Run("analyze", common,
-             {[](Session& s) { AddCheckSection(s); },
-              [&](Session& s) { *thickness = AddThicknessSection(s, thicknessOptions); },
+             {[&](Session& s) {
+                const auto reasons = AddCheckSection(s);
+                if (reasons.empty()) return;
+                rejected = true;
+                std::string all;
+                for (const auto& reason : reasons)
+                  all += (all.empty() ? "" : "; ") + reason;
+                throw CommandError(kExitRejected, "the mesh cannot be analysed: " + all);
+              },
+              [&](Session& s) {
+                if (!rejected) *thickness = AddThicknessSection(s, thicknessOptions);
+              },
               [&](Session& s) {
                 if (thickness->empty()) return;  // the thickness failed and said why
                 AddGradientSection(s, gradientOptions, thickness.get());
               },
-              [](Session& s) { AddDraftSection(s, DraftOptions{}); },
-              [](Session& s) { AddDihedralSection(s, DihedralOptions{}); }});
+              [&](Session& s) {
+                if (!rejected) AddDraftSection(s, DraftOptions{});
+              },
+              [&](Session& s) {
+                if (!rejected) AddDihedralSection(s, DihedralOptions{});
+              }});
 }
 
 int RunSample(const std::string& output, bool text) {

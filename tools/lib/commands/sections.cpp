@@ -27,10 +27,55 @@ void AddDistribution(Section& section, const Session& session, const Distributio
   section.json["values"] = DistributionJson(d, limits);
 }
 
-void NoteSplitting(Section& section, const Session& session) {
-  if (!session.library().splitsQuadrilaterals()) return;
-  section.lines.push_back("(quadrilaterals split into two triangles for this analysis)");
-  section.json["quadrilaterals_split"] = true;
+// "200 quadrilaterals and 2 faces of 5+ nodes": the faces that the program splits when it
+// splits any.
+std::string FacesSplit(const MeshReport& r) {
+  std::vector<std::string> parts;
+  if (r.quadrilaterals > 0) {
+    parts.push_back(FormatCount(r.quadrilaterals) +
+                    (r.quadrilaterals == 1 ? " quadrilateral" : " quadrilaterals"));
+  }
+  if (r.polygons > 0) {
+    parts.push_back(FormatCount(r.polygons) +
+                    (r.polygons == 1 ? " face of 5+ nodes" : " faces of 5+ nodes"));
+  }
+  return parts.size() == 2 ? parts[0] + " and " + parts[1] : parts.empty() ? "" : parts[0];
+}
+
+// `folded` says how the triangles' values come back to the file's faces, edges or nodes.
+void NoteSplitting(Section& section, const Session& session, Analysis analysis,
+                   const std::string& folded) {
+  if (!session.library().splits(analysis)) return;
+  const MeshReport& r = session.meshReport();
+  section.lines.push_back("(split into triangles: " + FacesSplit(r) + "; " + folded + ")");
+  section.json["faces_split"] = r.quadrilaterals + r.polygons;
+}
+
+// What the library takes of the mesh as it is, face types only.
+std::string LibraryTakes(const MeshReport& r, int trialStatus) {
+  if (trialStatus < 0) return "cannot take the mesh (fewer than two nodes, or all at one point)";
+  if (!r.closedAndManifold()) return "rejects an open or non-manifold mesh";
+  if (r.polygons > 0) {
+    return "takes no face of 5+ nodes, and quadrilaterals only for ray, contact and gradient";
+  }
+  if (r.quadrilaterals > 0) return "takes quadrilaterals only for ray, contact and gradient";
+  return "accepts the mesh as given";
+}
+
+// What the program does about the faces that the library does not take.
+std::string ProgramDoes(const MeshReport& r, const Library& library) {
+  if (!r.closedAndManifold()) return "does not mend open or non-manifold meshes";
+  if (r.quadrilaterals + r.polygons == 0) return "passes the mesh unchanged";
+  if (!library.splits(Analysis::kRay)) {
+    return "splits the " + FacesSplit(r) +
+           " into two triangles for draft, dihedral and sphere, as the library does for the rest";
+  }
+  const size_t moved = library.movedFans();
+  return "splits the " + FacesSplit(r) + " into triangles for every analysis" +
+         (moved == 0 ? std::string()
+                     : " (" + FormatCount(moved) + (moved == 1 ? " face" : " faces") +
+                           " fanned from another node, since the first node's fan would "
+                           "double an edge)");
 }
 
 std::vector<Vec3> ReadPoints(const std::string& path) {
@@ -55,7 +100,7 @@ std::vector<Vec3> ReadPoints(const std::string& path) {
 
 }  // namespace
 
-bool AddCheckSection(Session& session) {
+std::vector<std::string> AddCheckSection(Session& session) {
   const MeshReport& r = session.meshReport();
   Section s;
   s.key = "check";
@@ -67,7 +112,7 @@ bool AddCheckSection(Session& session) {
   s.lines.push_back(Row("faces", FormatCount(r.faces) + "  (" + FormatCount(r.triangles) +
                                      " triangles, " + FormatCount(r.quadrilaterals) +
                                      " quadrilaterals, " + FormatCount(r.polygons) +
-                                     " of five or more nodes)"));
+                                     " of 5+ nodes)"));
   s.lines.push_back(Row("edges", FormatCount(r.edges) + "  (" + FormatCount(r.boundaryEdges) +
                                      " boundary, " + FormatCount(r.nonManifoldEdges) +
                                      " non-manifold)"));
@@ -84,31 +129,29 @@ bool AddCheckSection(Session& session) {
         "degenerate", FormatCount(r.degenerateFaces) + " faces with a repeated node or no area"));
   }
   s.lines.push_back(Row("surface area", FormatValue(r.area)));
+  // A millionth of the part's size is rounding noise (5.7e-17 for 0), shown as 0.
+  auto coordinate = [&](double v) {
+    return FormatValue(std::fabs(v) < 1e-6 * r.box.largestExtent() ? 0.0 : v);
+  };
   s.lines.push_back(Row(
-      "bounding box", "x " + FormatValue(r.box.lo[0]) + " .. " + FormatValue(r.box.hi[0]) +
-                          "   y " + FormatValue(r.box.lo[1]) + " .. " + FormatValue(r.box.hi[1]) +
-                          "   z " + FormatValue(r.box.lo[2]) + " .. " + FormatValue(r.box.hi[2])));
-  const auto reasons = RejectionReasons(r);
-  const int status = session.library().statusAsGiven();
-  std::string library;
-  switch (status) {
-    case VX_STATUS_OK:
-      library = "accepts the mesh as given";
-      break;
-    case VX_STATUS_MESH_REJECTED:
-      library = r.polygons == 0 && r.quadrilaterals > 0 && reasons.empty()
-                    ? "accepts triangles only for draft, dihedral and sphere; vexmor splits "
-                      "the quadrilaterals for those"
-                    : "rejects the mesh as given";
-      break;
-    case VX_STATUS_ANALYSIS_FAILED:
-      library = "accepts the mesh, but a trial analysis failed";
-      break;
-    default:
-      library = "cannot take the mesh (fewer than two nodes, or all at one point)";
-      break;
+      "bounding box", "x " + coordinate(r.box.lo[0]) + " .. " + coordinate(r.box.hi[0]) + "   y " +
+                          coordinate(r.box.lo[1]) + " .. " + coordinate(r.box.hi[1]) + "   z " +
+                          coordinate(r.box.lo[2]) + " .. " + coordinate(r.box.hi[2])));
+  std::vector<std::string> reasons = session.library().rejectionReasons();
+  const int status = session.library().trialStatus();
+  if (status < 0) {
+    reasons.push_back("the library cannot take it: fewer than two nodes, or all at one point");
+  } else if (status != VX_STATUS_OK && reasons.empty()) {
+    reasons.push_back("the library's mesh check refuses it (status " + std::to_string(status) +
+                      ")");
   }
-  s.lines.push_back(Row("library check", library));
+  s.lines.push_back(Row("library", LibraryTakes(r, status)));
+  s.lines.push_back(Row("vexmor", ProgramDoes(r, session.library())));
+  nlohmann::json splitFor = nlohmann::json::array();
+  for (Analysis a : {Analysis::kRay, Analysis::kContact, Analysis::kGradient, Analysis::kSphere,
+                     Analysis::kDraft, Analysis::kDihedral}) {
+    if (session.library().splits(a)) splitFor.push_back(AnalysisName(a));
+  }
   s.json = {{"nodes", r.nodes},
             {"unused_nodes", r.unusedNodes},
             {"faces", r.faces},
@@ -125,24 +168,18 @@ bool AddCheckSection(Session& session) {
             {"area", r.area},
             {"box", {{"min", r.box.lo}, {"max", r.box.hi}}},
             {"library_status", status},
+            {"split_for", splitFor},
             {"accepted", reasons.empty()},
             {"reasons", reasons}};
   if (reasons.empty()) {
     s.lines.push_back(Row("verdict", "ready for every analysis"));
   } else {
-    s.lines.push_back(Row("verdict", "the analyses would reject it:"));
+    s.lines.push_back(Row("verdict", "rejected by every analysis but the distance method:"));
     for (const auto& reason : reasons)
       s.lines.push_back("  - " + reason);
-    s.lines.push_back("  (the distance method runs on any faces)");
-  }
-  if (r.quadrilaterals > 0) {
-    s.lines.push_back(
-        "quadrilaterals: the contact, ray and gradient analyses split them along "
-        "their first-to-third diagonal;");
-    s.lines.push_back("  vexmor splits them the same way before draft, dihedral and sphere");
   }
   session.report().sections.push_back(std::move(s));
-  return reasons.empty();
+  return reasons;
 }
 
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options) {
@@ -213,7 +250,7 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     }
     if (v < 0) ++boxWall;
   }
-  if (options.method == ThicknessMethod::kSphere) NoteSplitting(s, session);
+  NoteSplitting(s, session, AnalysisOf(options.method), "a face reads its thinnest triangle");
   const Distribution d = Describe(shown, session.areas(), session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
   if (noWall > 0) {
@@ -241,6 +278,7 @@ void AddGradientSection(Session& session, const GradientOptions& options,
                          "the gradient needs a thickness per face: use --method ray, sphere or "
                          "contact");
     }
+    session.library().refuseRejected("the thickness gradient");
     ThicknessOptions t;
     t.method = options.method;
     t.outside = options.outside;
@@ -253,6 +291,7 @@ void AddGradientSection(Session& session, const GradientOptions& options,
             " (relative change to the neighbouring faces)";
   s.json["method"] = MethodName(options.method);
   const auto values = session.library().gradient(*thickness);
+  NoteSplitting(s, session, Analysis::kGradient, "a face reads its triangles' mean");
   const Limits limits{std::nullopt, options.max};
   const Distribution d = Describe(values, session.areas(), session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
@@ -285,15 +324,18 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
     area[c] += areas[f];
     total += areas[f];
   }
-  NoteSplitting(s, session);
+  NoteSplitting(s, session, Analysis::kDraft, "a face reads its triangles' area-weighted mean");
   const char* names[3] = {"positive draft", "requires draft", "negative draft"};
   const char* keys[3] = {"positive", "requires_draft", "negative"};
   const char* meaning[3] = {"releases along the pull", "steeper than the minimum draft",
                             "faces against the pull: the other mould half, or an undercut"};
+  size_t countWidth = 0;
+  for (size_t c : count)
+    countWidth = std::max(countWidth, FormatCount(c).size() + 8);
   for (int c = 0; c < 3; ++c) {
     const double share = total > 0 ? area[c] / total : 0;
     std::string countText = FormatCount(count[c]) + " faces";
-    countText.resize(std::max<size_t>(countText.size() + 1, 13), ' ');
+    countText.resize(countWidth, ' ');
     s.lines.push_back(
         Row(names[c], countText + FormatPercent(share) + " of the area  (" + meaning[c] + ")"));
     s.json[keys[c]] = {{"faces", count[c]}, {"area_share", share}};
@@ -320,7 +362,9 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
   for (double a : edges.degrees) {
     if (std::fabs(a) >= options.sharp) ++(a > 0 ? convex : concave);
   }
-  NoteSplitting(s, session);
+  NoteSplitting(s, session, Analysis::kDihedral,
+                options.perNode ? "a node's largest angle includes the diagonals"
+                                : "the diagonals are left out");
   s.lines.push_back(Row(
       "sharp edges", FormatCount(convex + concave) + " of " + FormatCount(edges.count()) + " at " +
                          FormatValue(options.sharp) + " degrees or more: " + FormatCount(convex) +

@@ -3,6 +3,7 @@
 // analysis cannot run; `analyze` catches that and goes on with the next one.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "commands/options.h"
@@ -10,8 +11,8 @@
 
 namespace vexmor::cli {
 
-// Returns true when the mesh would be accepted by every analysis.
-bool AddCheckSection(Session& session);
+// Returns the reasons for which the analyses would reject the mesh; empty when they accept it.
+std::vector<std::string> AddCheckSection(Session& session);
 // Returns the per-face thickness (face methods) for the gradient to reuse.
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options);
 void AddGradientSection(Session& session, const GradientOptions& options,

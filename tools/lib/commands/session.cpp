@@ -6,6 +6,7 @@
 #include "analysis/progress.h"
 #include "io/read_error.h"
 #include "io/results_writer.h"
+#include "io/vertex_welder.h"
 #include "mesh/sample_part.h"
 
 namespace vexmor::cli {
@@ -34,8 +35,33 @@ Session::Session(const std::string& command, const CommonOptions& options)
   report_.format = loaded_.format;
   report_.notes = loaded_.notes;
   meshReport_ = InspectMesh(loaded_.mesh);
+  mergeEqualNodesIfOpen();
   library_ = std::make_unique<Library>(loaded_.mesh, meshReport_, options.verbose);
   report_.results.mesh = &loaded_.mesh;
+}
+
+void Session::mergeEqualNodesIfOpen() {
+  // Some exporters repeat a node for every face around it (to give each face its own normal):
+  // the faces then share no node and the surface reads as open. Merging the nodes at exactly
+  // equal positions closes it; it is kept only when it leaves fewer faulty edges, so that
+  // parts that merely touch stay apart.
+  if (meshReport_.boundaryEdges == 0) return;
+  Mesh merged = MergeEqualNodes(loaded_.mesh);
+  if (merged.nodeCount() == loaded_.mesh.nodeCount()) return;
+  const MeshReport report = InspectMesh(merged);
+  if (report.boundaryEdges + report.nonManifoldEdges >=
+      meshReport_.boundaryEdges + meshReport_.nonManifoldEdges) {
+    return;
+  }
+  const size_t removed = loaded_.mesh.nodeCount() - merged.nodeCount();
+  report_.notes.push_back("merged " + FormatCount(removed) + (removed == 1 ? " node" : " nodes") +
+                          " repeating the position of another, which left the surface open (" +
+                          FormatCount(meshReport_.boundaryEdges) + " open edges before, " +
+                          FormatCount(report.boundaryEdges) +
+                          " after); node numbers are those "
+                          "of the merged mesh");
+  loaded_.mesh = std::move(merged);
+  meshReport_ = report;
 }
 
 const std::vector<double>& Session::areas() {

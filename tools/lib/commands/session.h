@@ -37,6 +37,9 @@ class Session {
   int finish();
 
  private:
+  // Merges nodes at equal positions when that closes (some of) an open surface.
+  void mergeEqualNodesIfOpen();
+
   CommonOptions options_;
   LoadedMesh loaded_;
   MeshReport meshReport_;

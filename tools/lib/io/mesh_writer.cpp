@@ -10,6 +10,7 @@
 
 #include "io/mesh_reader.h"
 #include "io/text_output.h"
+#include "mesh/triangulation.h"
 
 namespace vexmor::cli {
 namespace {

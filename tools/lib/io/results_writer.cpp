@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <stdexcept>
+#include <string_view>
 
 #include "io/text_output.h"
 #include "report/colour_map.h"
@@ -33,14 +35,6 @@ std::vector<bool> NodesUsedByFaces(const Mesh& mesh) {
   return used;
 }
 
-void AppendValues(std::string& out, const std::vector<double>& values) {
-  for (size_t i = 0; i < values.size(); ++i) {
-    out += (i % 8 == 0) ? "\n          " : " ";
-    AppendNumber(out, values[i]);
-  }
-  out += '\n';
-}
-
 template <typename T>
 void AppendBinary(std::string& out, T value) {
   char raw[sizeof(T)];
@@ -49,67 +43,95 @@ void AppendBinary(std::string& out, T value) {
   out.append(raw, sizeof(T));
 }
 
+// Appends `bytes` in base64 (RFC 4648, with padding, on one line).
+void AppendBase64(std::string& out, std::string_view bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  out.reserve(out.size() + (bytes.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16 |
+                       static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8 |
+                       static_cast<uint8_t>(bytes[i + 2]);
+    out += kDigits[v >> 18];
+    out += kDigits[(v >> 12) & 63];
+    out += kDigits[(v >> 6) & 63];
+    out += kDigits[v & 63];
+  }
+  if (i < bytes.size()) {
+    const bool two = i + 1 < bytes.size();
+    const uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16 |
+                       (two ? static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8 : 0);
+    out += kDigits[v >> 18];
+    out += kDigits[(v >> 12) & 63];
+    out += two ? kDigits[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+}
+
+// One DataArray in VTK's inline binary form: base64 of a UInt64 byte count followed by the
+// values, little endian.
+template <typename T>
+void AppendDataArray(std::string& out, const char* type, const std::string& attributes,
+                     std::span<const T> values) {
+  std::string raw;
+  raw.reserve(8 + values.size() * sizeof(T));
+  AppendBinary(raw, static_cast<uint64_t>(values.size() * sizeof(T)));
+  for (const T& v : values)
+    AppendBinary(raw, v);
+  out += std::string("        <DataArray type=\"") + type + "\"" + attributes +
+         " format=\"binary\">\n          ";
+  AppendBase64(out, raw);
+  out += "\n        </DataArray>\n";
+}
+
 }  // namespace
 
 std::string ResultsToVtp(const Results& results) {
   const Mesh& mesh = *results.mesh;
   const std::vector<bool> used = NodesUsedByFaces(mesh);
-  std::vector<int64_t> points;  // nodes drawn as vertices
+  std::vector<int32_t> points;  // nodes drawn as vertices
   for (size_t n = 0; n < used.size(); ++n) {
-    if (!used[n]) points.push_back(static_cast<int64_t>(n));
+    if (!used[n]) points.push_back(static_cast<int32_t>(n));
   }
   const size_t edges = results.edgeNodes.size() / 2;
   std::string out;
-  out.reserve(mesh.nodeCount() * 60 + mesh.elem.size() * 12);
   out += "<?xml version=\"1.0\"?>\n";
-  out += "<VTKFile type=\"PolyData\" version=\"1.0\" byte_order=\"LittleEndian\">\n";
+  out +=
+      "<VTKFile type=\"PolyData\" version=\"1.0\" byte_order=\"LittleEndian\" "
+      "header_type=\"UInt64\">\n";
   out += "  <PolyData>\n    <Piece NumberOfPoints=\"" + std::to_string(mesh.nodeCount()) +
          "\" NumberOfVerts=\"" + std::to_string(points.size()) + "\" NumberOfLines=\"" +
          std::to_string(edges) + "\" NumberOfStrips=\"0\" NumberOfPolys=\"" +
          std::to_string(mesh.faceCount()) + "\">\n";
-  out +=
-      "      <Points>\n        <DataArray type=\"Float64\" NumberOfComponents=\"3\" "
-      "format=\"ascii\">";
-  AppendValues(out, mesh.coords);
-  out += "        </DataArray>\n      </Points>\n";
+  out += "      <Points>\n";
+  AppendDataArray<double>(out, "Float64", " NumberOfComponents=\"3\"", mesh.coords);
+  out += "      </Points>\n";
 
+  // Node numbers and offsets fit 32 bits: the library takes no larger mesh.
   auto cells = [&](const char* tag, size_t count, auto nodesOf) {
-    out += std::string("      <") + tag + ">\n";
-    out += "        <DataArray type=\"Int64\" Name=\"connectivity\" format=\"ascii\">\n";
-    std::string offsets;
-    int64_t offset = 0;
+    std::vector<int32_t> connectivity, offsets;
+    offsets.reserve(count);
     for (size_t c = 0; c < count; ++c) {
-      out += "         ";
-      for (int64_t n : nodesOf(c)) {
-        out += ' ';
-        AppendInteger(out, n);
-        ++offset;
-      }
-      out += '\n';
-      offsets += (c % 10 == 0) ? "\n          " : " ";
-      AppendInteger(offsets, offset);
+      for (int32_t n : nodesOf(c))
+        connectivity.push_back(n);
+      offsets.push_back(static_cast<int32_t>(connectivity.size()));
     }
-    out += "        </DataArray>\n";
-    out += "        <DataArray type=\"Int64\" Name=\"offsets\" format=\"ascii\">" + offsets +
-           "\n        </DataArray>\n";
+    out += std::string("      <") + tag + ">\n";
+    AppendDataArray<int32_t>(out, "Int32", " Name=\"connectivity\"", connectivity);
+    AppendDataArray<int32_t>(out, "Int32", " Name=\"offsets\"", offsets);
     out += std::string("      </") + tag + ">\n";
   };
-  cells("Verts", points.size(), [&](size_t c) { return std::vector<int64_t>{points[c]}; });
-  cells("Lines", edges, [&](size_t c) {
-    return std::vector<int64_t>{results.edgeNodes[2 * c], results.edgeNodes[2 * c + 1]};
-  });
-  cells("Polys", mesh.faceCount(), [&](size_t c) {
-    const auto nodes = mesh.face(c);
-    return std::vector<int64_t>(nodes.begin(), nodes.end());
-  });
+  cells("Verts", points.size(), [&](size_t c) { return std::span<const int32_t>(&points[c], 1); });
+  cells("Lines", edges,
+        [&](size_t c) { return std::span<const int32_t>(&results.edgeNodes[2 * c], 2); });
+  cells("Polys", mesh.faceCount(), [&](size_t c) { return mesh.face(c); });
 
   // Point data: node fields. Cell data runs over verts, then lines, then polys.
   out += "      <PointData>\n";
   for (const Field& field : results.fields) {
     if (field.location != Location::kNode) continue;
-    out += "        <DataArray type=\"Float64\" Name=\"" + field.name + "\" format=\"ascii\">";
-    AppendValues(out, field.values);
-    out += "        </DataArray>\n";
+    AppendDataArray<double>(out, "Float64", " Name=\"" + field.name + "\"", field.values);
   }
   out += "      </PointData>\n      <CellData>\n";
   for (const Field& field : results.fields) {
@@ -118,9 +140,7 @@ std::string ResultsToVtp(const Results& results) {
     const size_t first = points.size() + (field.location == Location::kFace ? edges : 0);
     std::copy(field.values.begin(), field.values.end(),
               values.begin() + static_cast<std::ptrdiff_t>(first));
-    out += "        <DataArray type=\"Float64\" Name=\"" + field.name + "\" format=\"ascii\">";
-    AppendValues(out, values);
-    out += "        </DataArray>\n";
+    AppendDataArray<double>(out, "Float64", " Name=\"" + field.name + "\"", values);
   }
   out += "      </CellData>\n    </Piece>\n  </PolyData>\n</VTKFile>\n";
   return out;

@@ -1,7 +1,9 @@
 // Writes the values of an analysis with the mesh they belong to:
 //   .vtp  VTK XML PolyData (opens in ParaView): faces as polygons, edges as lines, nodes that
 //         no face uses (query points) as vertices; face and edge values as cell data, node
-//         values as point data; NaN marks cells or points without a value.
+//         values as point data; NaN marks cells or points without a value. The arrays are
+//         inline binary: base64 of a UInt64 byte count and the little-endian values (Float64,
+//         Int32 for connectivity and offsets), about half the size of text.
 //   .ply  the mesh with node values as vertex properties, face values as face properties and
 //         a colour per face from the perceptual colour map, over the range of the coloured
 //         field; edge values in an edge element.

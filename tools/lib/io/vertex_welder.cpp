@@ -66,4 +66,21 @@ int32_t VertexWelder::node(double x, double y, double z) {
   return n;
 }
 
+Mesh MergeEqualNodes(const Mesh& mesh) {
+  Mesh merged;
+  VertexWelder welder(merged, mesh.nodeCount());
+  std::vector<int32_t> renumber(mesh.nodeCount());
+  for (size_t n = 0; n < mesh.nodeCount(); ++n) {
+    renumber[n] = welder.node(mesh.coords[3 * n], mesh.coords[3 * n + 1], mesh.coords[3 * n + 2]);
+  }
+  std::vector<int32_t> nodes;
+  for (size_t f = 0; f < mesh.faceCount(); ++f) {
+    nodes.clear();
+    for (int32_t n : mesh.face(f))
+      nodes.push_back(renumber[static_cast<size_t>(n)]);
+    merged.addFace(nodes);
+  }
+  return merged;
+}
+
 }  // namespace vexmor::cli

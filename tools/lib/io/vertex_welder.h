@@ -31,4 +31,8 @@ class VertexWelder {
   size_t used_ = 0;
 };
 
+// The mesh with the nodes at exactly the same position as an earlier one merged into it, in
+// the order first seen, and its faces renumbered to match.
+Mesh MergeEqualNodes(const Mesh& mesh);
+
 }  // namespace vexmor::cli

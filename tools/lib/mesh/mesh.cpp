@@ -55,18 +55,4 @@ Box NodeBox(const Mesh& mesh) {
   return box;
 }
 
-Triangulation Triangulate(const Mesh& mesh) {
-  Triangulation t;
-  t.mesh.coords = mesh.coords;
-  t.mesh.elem.reserve(mesh.elem.size() * 2);
-  for (size_t f = 0; f < mesh.faceCount(); ++f) {
-    const auto nodes = mesh.face(f);
-    for (size_t k = 1; k + 1 < nodes.size(); ++k) {
-      t.mesh.addFace({nodes[0], nodes[k], nodes[k + 1]});
-      t.triangleFace.push_back(f);
-    }
-  }
-  return t;
-}
-
 }  // namespace vexmor::cli

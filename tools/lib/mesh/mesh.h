@@ -19,6 +19,8 @@ struct Mesh {
 
   size_t nodeCount() const { return coords.size() / 3; }
   size_t faceCount() const { return faceStart.size(); }
+  // Edges of a closed mesh: each face corner starts one edge, which two faces share.
+  size_t closedEdgeCount() const { return (elem.size() - faceCount()) / 2; }
   std::span<const int32_t> face(size_t f) const {
     const size_t s = faceStart[f];
     return {elem.data() + s + 1, static_cast<size_t>(elem[s])};
@@ -51,14 +53,5 @@ struct Box {
   double largestExtent() const;
 };
 Box NodeBox(const Mesh& mesh);
-
-// Splits every face of four or more nodes into the fan of triangles from its first node; a
-// quadrilateral is split along its first-to-third diagonal. triangleFace names the face that
-// each triangle comes from.
-struct Triangulation {
-  Mesh mesh;
-  std::vector<size_t> triangleFace;
-};
-Triangulation Triangulate(const Mesh& mesh);
 
 }  // namespace vexmor::cli

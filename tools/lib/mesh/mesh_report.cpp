@@ -40,14 +40,14 @@ MeshReport InspectMesh(const Mesh& mesh) {
   r.faces = mesh.faceCount();
   r.box = NodeBox(mesh);
   std::vector<bool> used(r.nodes, false);
-  EdgeTable table(mesh.elem.size() / 2);
+  EdgeTable table(mesh.closedEdgeCount());
   struct EdgeUse {
     uint32_t faces = 0;
     int32_t forward = 0;  // uses from the smaller node to the larger minus the reverse
     size_t firstFace = 0;
   };
   std::vector<EdgeUse> uses;
-  uses.reserve(mesh.elem.size() / 2);
+  uses.reserve(mesh.closedEdgeCount());
   DisjointSets shells(r.faces);
   for (size_t f = 0; f < r.faces; ++f) {
     const auto nodes = mesh.face(f);
@@ -104,11 +104,6 @@ std::vector<std::string> RejectionReasons(const MeshReport& r) {
   if (r.nonManifoldEdges > 0) {
     reasons.push_back("it is not manifold: " + Plural(r.nonManifoldEdges, "edge is", "edges are") +
                       " shared by more than two faces");
-  }
-  if (r.polygons > 0) {
-    reasons.push_back(Plural(r.polygons, "face has", "faces have") +
-                      " five or more nodes; the analyses take triangles and quadrilaterals "
-                      "only (split them into triangles first)");
   }
   return reasons;
 }

@@ -28,14 +28,15 @@ struct MeshReport {
   Box box;
 
   bool closedAndManifold() const { return boundaryEdges == 0 && nonManifoldEdges == 0; }
-  // Closed, manifold and made of triangles and quadrilaterals: every analysis can run (the
-  // program splits quadrilaterals for those that take triangles only).
-  bool analysable() const { return closedAndManifold() && polygons == 0 && faces > 0; }
+  // Closed and manifold: every analysis can run (the program splits the faces that an
+  // analysis does not take as they are into triangles).
+  bool analysable() const { return closedAndManifold() && faces > 0; }
 };
 
 MeshReport InspectMesh(const Mesh& mesh);
 
-// One sentence per defect that makes the library reject the mesh; empty when it accepts it.
+// One sentence per defect for which the library rejects the mesh whatever its faces are split
+// into; empty when it accepts it.
 std::vector<std::string> RejectionReasons(const MeshReport& report);
 
 }  // namespace vexmor::cli

@@ -102,27 +102,34 @@ std::vector<std::string> DistributionLines(const Distribution& d, const std::str
   if (d.missing > 0) counted += " (" + FormatCount(d.missing) + " more without a value)";
   lines.push_back("measured   " + counted);
   if (d.count == 0) return lines;
-  auto cell = [](const std::string& name, const std::string& value) {
-    return Padded(name, 7, false) + Padded(value, 12, false);
+  // Rounding noise (a mean draft of 1e-6 degrees over a symmetric part) reads as 0: at a
+  // millionth of the largest magnitude a value is zero for anyone reading the summary.
+  const double noise = 1e-6 * std::max(std::fabs(d.min), std::fabs(d.max));
+  auto format = [&](double value) {
+    return FormatValue(std::fabs(value) < noise ? 0.0 : value) + (unit.empty() ? "" : " " + unit);
   };
-  lines.push_back(cell("min", WithUnit(d.min, unit)) + cell("p5", WithUnit(d.p5, unit)) +
-                  cell("median", WithUnit(d.median, unit)));
-  lines.push_back(cell("mean", WithUnit(d.mean, unit)) + cell("p95", WithUnit(d.p95, unit)) +
-                  cell("max", WithUnit(d.max, unit)));
-  if (d.weighted) lines.push_back("area-weighted mean " + WithUnit(d.weightedMean, unit));
+  auto cell = [](const std::string& name, const std::string& value) {
+    return Padded(name, 7, false) + Padded(value, 11, false) + " ";
+  };
+  lines.push_back(cell("min", format(d.min)) + cell("p5", format(d.p5)) +
+                  cell("median", format(d.median)));
+  lines.push_back(cell("mean", format(d.mean)) + cell("p95", format(d.p95)) +
+                  cell("max", format(d.max)));
+  if (d.weighted) lines.push_back("area-weighted mean " + format(d.weightedMean));
   lines.push_back(std::string("histogram (share of ") + (d.weighted ? "area" : items) + ")");
   double largest = 0;
   for (const auto& bin : d.histogram)
     largest = std::max(largest, bin.share);
+  auto bound = [&](double value) { return FormatValue(std::fabs(value) < noise ? 0.0 : value); };
   size_t fromWidth = 0, toWidth = 0;
   for (const auto& bin : d.histogram) {
-    fromWidth = std::max(fromWidth, FormatValue(bin.from).size());
-    toWidth = std::max(toWidth, FormatValue(bin.to).size());
+    fromWidth = std::max(fromWidth, bound(bin.from).size());
+    toWidth = std::max(toWidth, bound(bin.to).size());
   }
   std::vector<std::string> ranges;
   for (const auto& bin : d.histogram) {
-    ranges.push_back(Padded(FormatValue(bin.from), fromWidth) + (style.utf8 ? " – " : " - ") +
-                     Padded(FormatValue(bin.to), toWidth, false));
+    ranges.push_back(Padded(bound(bin.from), fromWidth) + (style.utf8 ? " – " : " - ") +
+                     Padded(bound(bin.to), toWidth, false));
   }
   const double span = d.max > d.min ? d.max - d.min : 1;
   for (size_t b = 0; b < d.histogram.size(); ++b) {
@@ -135,7 +142,8 @@ std::vector<std::string> DistributionLines(const Distribution& d, const std::str
       bar = escape + bar + "\033[0m";
     }
     lines.push_back("  " + ranges[b] + (style.utf8 ? " │" : " |") + bar +
-                    Padded(FormatPercent(bin.share), 8) + "  " + FormatCount(bin.count));
+                    Padded(FormatPercent(bin.share), 8) + "  " + FormatCount(bin.count) +
+                    (bin.tail ? "  (the farthest 1 %, in one wide bin)" : ""));
   }
   const std::string shareOf = d.weighted ? " of the area" : " of the " + items;
   if (limits.min) {
@@ -164,8 +172,11 @@ nlohmann::json DistributionJson(const Distribution& d, const Limits& limits) {
     j["histogram_weight"] = d.weighted ? "area" : "count";
     auto bins = nlohmann::json::array();
     for (const auto& bin : d.histogram) {
-      bins.push_back(
-          {{"from", bin.from}, {"to", bin.to}, {"count", bin.count}, {"share", bin.share}});
+      bins.push_back({{"from", bin.from},
+                      {"to", bin.to},
+                      {"count", bin.count},
+                      {"share", bin.share},
+                      {"tail", bin.tail}});
     }
     j["histogram"] = bins;
   }
