@@ -1,5 +1,7 @@
 #include "thickness/ray_thickness.h"
 
+#include <algorithm>
+
 #include "geometry/adt.h"
 #include "mesh/face_ref.h"
 #include "mesh/face_walk.h"
@@ -16,9 +18,9 @@ int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
   const std::span<const int32_t> elem = mesh.elem;
   if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return 0;
   WallSearch walls(*mesh.adt);
-  int32_t face = 0;
-  for (int32_t pos = 0; pos < mesh.szelem && face < mesh.nbFaces;
-       pos = NextFacePos(elem, pos), ++face) {
+  // The value of one face: the mean of its strip triangles' rays, negated with the outside
+  // flag when the last ray ends on the enclosing box. A ray that found nothing counts as 0.
+  auto measure = [&](int32_t pos) {
     double sum = 0.0;
     int32_t strips = 0;
     FaceRef hit{0, 0};
@@ -26,12 +28,27 @@ int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
     for (int32_t k = 0; LoadFaceFrame(mesh, pos, k, frame); ++k) {
       ++strips;
       const double distance = Coarse_Initial_Thickness(mesh, walls, pos, frame.P, frame.N, hit);
-      // A ray that found nothing counts as 0.
       if (distance >= -1.0) sum += distance;
     }
-    double value = strips > 0 ? sum / strips : 0.0;
-    if (mesh.outside != 0 && hit.faceIndex >= mesh.nbFaces - 12) value = -value;
-    faceThickness[static_cast<size_t>(face)] = value;
+    const double value = strips > 0 ? sum / strips : 0.0;
+    return mesh.outside != 0 && hit.faceIndex >= mesh.nbFaces - 12 ? -value : value;
+  };
+  const RayTree& rays = walls.Rays(mesh);
+  if (rays.HoldsWholeFaces()) {
+    // Faces are measured in the order the ray tree groups them: neighbouring rays read the same
+    // groups, which then are still in the cache. Each value is the same in any order. The faces
+    // the tree leaves out have no triangle, and measure 0.
+    std::fill(faceThickness.begin(), faceThickness.begin() + mesh.nbFaces, 0.0);
+    for (const RayFace& face : rays.Faces()) {
+      if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
+        faceThickness[static_cast<size_t>(face.faceIndex)] = measure(face.facePos);
+    }
+    return 0;
+  }
+  int32_t face = 0;
+  for (int32_t pos = 0; pos < mesh.szelem && face < mesh.nbFaces;
+       pos = NextFacePos(elem, pos), ++face) {
+    faceThickness[static_cast<size_t>(face)] = measure(pos);
   }
   return 0;
 }

@@ -240,22 +240,33 @@ double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos,
   double best2 = kDblMax;
   int32_t bestRank = -1;
   double bound = length * Length(normal);
-  walls.AlongRay(P, along, length, bound, [&](const AdtNode& node, int32_t rank) {
-    if (node.facePos == facePos) return;
-    double tri[9];
-    for (int32_t k = 0; LoadFaceTriangle(mesh, node.facePos, k, tri); ++k) {
-      double x[3];
-      if (!SegmentTriangleIntersect(tri, tri + 3, tri + 6, P, end, x)) continue;
-      const double d2 = SquaredLength(Vec3::Load(x) - origin);
-      if (d2 < best2 || (d2 == best2 && rank < bestRank)) {
-        best2 = d2;
-        bestRank = rank;
-        hit = {node.faceIndex, node.facePos};
-        // A little beyond, so that an equally near crossing listed earlier is still met.
-        bound = std::sqrt(d2) * (1.0 + 1e-12) + 1e-9;
-      }
+  auto consider = [&](const double tri[9], FaceRef face, int32_t rank) {
+    double x[3];
+    if (!SegmentTriangleIntersect(tri, tri + 3, tri + 6, P, end, x)) return;
+    const double d2 = SquaredLength(Vec3::Load(x) - origin);
+    if (d2 < best2 || (d2 == best2 && rank < bestRank)) {
+      best2 = d2;
+      bestRank = rank;
+      hit = face;
+      // A little beyond, so that an equally near crossing listed earlier is still met.
+      bound = std::sqrt(d2) * (1.0 + 1e-12) + 1e-9;
     }
-  });
+  };
+  // The ray tree groups faces by where they lie, so a ray passes the boxes of few groups; it
+  // holds one triangle per face, which is all of a face once quadrilaterals are split.
+  RayTree& rays = walls.Rays(mesh);
+  if (rays.HoldsWholeFaces()) {
+    rays.AlongRay(P, along, length, bound, [&](const RayFace& face) {
+      if (face.facePos != facePos) consider(face.tri, {face.faceIndex, face.facePos}, face.rank);
+    });
+  } else {
+    walls.AlongRay(P, along, length, bound, [&](const AdtNode& node, int32_t rank) {
+      if (node.facePos == facePos) return;
+      double tri[9];
+      for (int32_t k = 0; LoadFaceTriangle(mesh, node.facePos, k, tri); ++k)
+        consider(tri, {node.faceIndex, node.facePos}, rank);
+    });
+  }
   return bestRank >= 0 ? std::sqrt(best2) : kRayLeftBox;
 }
 

@@ -5,18 +5,17 @@
 #include <limits>
 #include <utility>
 
+#include "thickness/ray_box.h"
+
 namespace vexmor {
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// Face boxes are widened by this fraction of their extent, and at least kWideningFloor, then by
-// one single-precision step: the box then holds the double-precision face that was rounded to
-// it, the closest points computed on it, and every point that the segment-triangle intersection
-// accepts as on the triangle (it tolerates a relative 1e-6 of the triangle's partial areas).
-constexpr double kWideningFraction = 1e-5;
-constexpr double kWideningFloor = 1e-6;
-
+// Face boxes are widened as the ray probes need (kRayWideningFraction, kRayWideningFloor), then
+// by one single-precision step: the box then holds the double-precision face that was rounded
+// to it, the closest points computed on it, and every point that the segment-triangle
+// intersection accepts as on the triangle.
 float Below(double v) {
   const float f = static_cast<float>(v);
   return std::isfinite(f) ? std::nextafter(f, -kInf) : f;
@@ -41,7 +40,9 @@ AdtRangeF CubeRange(const double bbox[6], const double c[3], double r) {
   return RoundRange(low, high);
 }
 
-WallSearch::WallSearch(const AdtTree& tree) : tree_(tree) {
+void WallSearch::Index() {
+  indexed_ = true;
+  const AdtTree& tree = tree_;
   const size_t slots = tree.nodes.size();
   rank_.assign(slots, -1);
   low_.assign(slots, -1);
@@ -103,7 +104,7 @@ WallSearch::WallSearch(const AdtTree& tree) : tree_(tree) {
         own[k + 3] = -kInf;
         continue;
       }
-      const double margin = kWideningFloor + kWideningFraction * (hi - lo);
+      const double margin = kRayWideningFloor + kRayWideningFraction * (hi - lo);
       own[k] = Below(lo - margin);
       own[k + 3] = Above(hi + margin);
     }
@@ -139,24 +140,6 @@ bool WallSearch::SubtreeMeetsRange(int32_t i, const AdtRangeF& range) const {
     if (sub[k] > range.high[k] || sub[k + 3] < range.low[k + 3]) return false;
   }
   return true;
-}
-
-double WallSearch::BoxEntry(const float* box, const double origin[3], const double step[3],
-                            double length) {
-  double enter = 0.0, leave = length;
-  for (int k = 0; k < 3; ++k) {
-    const double lo = box[k], hi = box[k + 3];
-    if (step[k] == 0.0) {
-      if (origin[k] < lo || origin[k] > hi) return INFINITY;
-      continue;
-    }
-    double t1 = (lo - origin[k]) / step[k], t2 = (hi - origin[k]) / step[k];
-    if (t1 > t2) std::swap(t1, t2);
-    enter = std::max(enter, t1);
-    leave = std::min(leave, t2);
-    if (!(enter <= leave)) return INFINITY;
-  }
-  return enter;
 }
 
 }  // namespace vexmor

@@ -16,7 +16,9 @@
 // and searching the tree at every step costs (thickness / face size) searches per ray, which
 // grows with the square root of the face count on chunky parts; following the ray through the
 // boxes of the tree's subtrees, nearest first, visits only the faces close to the ray up to the
-// best crossing so far.
+// best crossing so far. The probes follow it through a RayTree (Rays), whose groups lie
+// together and so are passed by fewer rays, whenever every face is one triangle; this walk of
+// the ADT serves meshes with larger faces and stays the reference.
 #pragma once
 
 #include <cmath>
@@ -26,6 +28,8 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "thickness/ray_box.h"
+#include "thickness/ray_tree.h"
 #include "thickness/wall_tree.h"
 
 namespace vexmor {
@@ -38,8 +42,9 @@ AdtRangeF CubeRange(const double bbox[6], const double c[3], double r);
 
 class WallSearch {
  public:
-  // Indexes the tree as it stands; the tree must outlive the search and stay unchanged.
-  explicit WallSearch(const AdtTree& tree);
+  // Searches the tree as it stands, indexed on the first search; the tree must outlive the
+  // search and stay unchanged.
+  explicit WallSearch(const AdtTree& tree) : tree_(tree) {}
 
   // Calls visit(node, rank) for every node that the range search of `range` lists and whose
   // face box lies no farther than bound from point s, nearer subtrees first; rank is the node's
@@ -65,7 +70,13 @@ class WallSearch {
     return *walls_;
   }
 
-  int32_t NodeCount() const { return static_cast<int32_t>(midpoint_.size()); }
+  // The faces of `mesh`, whose ADT the tree must be, for the ray probes; built on first use.
+  RayTree& Rays(const SMesh& mesh) {
+    if (!rays_) rays_ = std::make_unique<RayTree>(tree_, mesh);
+    return *rays_;
+  }
+
+  int32_t NodeCount() const { return static_cast<int32_t>(tree_.nodes.size()); }
 
  private:
   // A subtree waiting to be searched, with its distance from the query (squared around a point,
@@ -79,14 +90,14 @@ class WallSearch {
   const float* OwnBox(int32_t i) const { return &boxes_[12 * static_cast<size_t>(i) + 6]; }
   // Squared distance from s to a box (min x, y, z, max x, y, z).
   static double BoxDistance2(const float* box, const double s[3]);
-  // Parameter t at which the segment origin + t * step, 0 <= t <= length, enters a box (0 when
-  // it starts inside), or +infinity when it misses the box.
-  static double BoxEntry(const float* box, const double origin[3], const double step[3],
-                         double length);
   // Whether some face box of the subtree of slot i can meet the cube of the range.
   bool SubtreeMeetsRange(int32_t i, const AdtRangeF& range) const;
 
+  // Ranks, children and subtree boxes of every slot, which only Search and AlongRay need.
+  void Index();
+
   const AdtTree& tree_;
+  bool indexed_ = false;
   int32_t root_ = -1;
   std::vector<int32_t> rank_;  // per slot, its position in the listing order
   std::vector<int32_t> low_;   // per slot, its children's slots or -1
@@ -97,11 +108,13 @@ class WallSearch {
   std::vector<float> boxes_;
   std::vector<Pending> pending_;  // reused by the traversals
   std::unique_ptr<WallTree> walls_;
+  std::unique_ptr<RayTree> rays_;
 };
 
 template <typename Visit>
 void WallSearch::Search(const double s[3], const AdtRangeF& range, const double& bound,
                         Visit&& visit) {
+  if (!indexed_) Index();
   if (root_ < 0) return;
   pending_.clear();
   pending_.push_back({root_, BoxDistance2(SubtreeBox(root_), s)});
@@ -138,25 +151,27 @@ void WallSearch::Search(const double s[3], const AdtRangeF& range, const double&
 template <typename Visit>
 void WallSearch::AlongRay(const double origin[3], const double direction[3], double length,
                           const double& bound, Visit&& visit) {
+  if (!indexed_) Index();
   if (root_ < 0) return;
   const double scale = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
                                  direction[2] * direction[2]);
   if (!(scale > 0.0) || !(length >= 0.0)) return;
   pending_.clear();
-  pending_.push_back({root_, BoxEntry(SubtreeBox(root_), origin, direction, length) * scale});
+  pending_.push_back(
+      {root_, SegmentBoxEntry(SubtreeBox(root_), origin, direction, length) * scale});
   while (!pending_.empty()) {
     const Pending next = pending_.back();
     pending_.pop_back();
     if (!(next.distance2 <= bound)) continue;  // here the distance along the ray
     const size_t slot = static_cast<size_t>(next.slot);
-    if (BoxEntry(OwnBox(next.slot), origin, direction, length) * scale <= bound) {
+    if (SegmentBoxEntry(OwnBox(next.slot), origin, direction, length) * scale <= bound) {
       visit(tree_.nodes[slot], rank_[slot]);
     }
     const int32_t lo = low_[slot], hi = high_[slot];
     const double dLo =
-        lo >= 0 ? BoxEntry(SubtreeBox(lo), origin, direction, length) * scale : INFINITY;
+        lo >= 0 ? SegmentBoxEntry(SubtreeBox(lo), origin, direction, length) * scale : INFINITY;
     const double dHi =
-        hi >= 0 ? BoxEntry(SubtreeBox(hi), origin, direction, length) * scale : INFINITY;
+        hi >= 0 ? SegmentBoxEntry(SubtreeBox(hi), origin, direction, length) * scale : INFINITY;
     if (dLo <= dHi) {
       if (hi >= 0) pending_.push_back({hi, dHi});
       if (lo >= 0) pending_.push_back({lo, dLo});

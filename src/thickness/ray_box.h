@@ -1,0 +1,95 @@
+// Where a ray probe's segment enters a box, and how far face boxes are widened for it so that
+// no face the segment-triangle intersection could report crossed is skipped.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace vexmor {
+
+// A face box is widened on each axis by this fraction of its extent there, and at least
+// kRayWideningFloor: the box then holds every point that the segment-triangle intersection
+// accepts as on the triangle (it tolerates a relative 1e-6 of the triangle's partial areas).
+inline constexpr double kRayWideningFraction = 1e-5;
+inline constexpr double kRayWideningFloor = 1e-6;
+
+// The box of a triangle (nine coordinates) widened for the ray probes: on each axis by
+// kRayWideningFraction of its extent there and by kRayWideningFloor, and by a few
+// single-precision steps of its largest coordinate, so that it also holds the box the ADT
+// stores for the face (rounded to single precision) widened the same way.
+inline void WidenedFaceBox(const double tri[9], double box[6]) {
+  double magnitude = 0.0;
+  for (int k = 0; k < 3; ++k) {
+    box[k] = std::min({tri[k], tri[3 + k], tri[6 + k]});
+    box[k + 3] = std::max({tri[k], tri[3 + k], tri[6 + k]});
+    magnitude = std::max({magnitude, std::fabs(box[k]), std::fabs(box[k + 3])});
+  }
+  for (int k = 0; k < 3; ++k) {
+    const double margin =
+        kRayWideningFloor + kRayWideningFraction * (box[k + 3] - box[k]) + 4e-7 * magnitude;
+    box[k] -= margin;
+    box[k + 3] += margin;
+  }
+}
+
+// Parameter t at which the segment origin + t * step, 0 <= t <= length, enters the box given
+// as min x, y, z, max x, y, z (0 when it starts inside), or +infinity when it misses the box.
+template <typename Coordinate>
+double SegmentBoxEntry(const Coordinate* box, const double origin[3], const double step[3],
+                       double length) {
+  double enter = 0.0, leave = length;
+  for (int k = 0; k < 3; ++k) {
+    const double lo = box[k], hi = box[k + 3];
+    if (step[k] == 0.0) {
+      if (origin[k] < lo || origin[k] > hi) return INFINITY;
+      continue;
+    }
+    double t1 = (lo - origin[k]) / step[k], t2 = (hi - origin[k]) / step[k];
+    if (t1 > t2) std::swap(t1, t2);
+    enter = std::max(enter, t1);
+    leave = std::min(leave, t2);
+    if (!(enter <= leave)) return INFINITY;
+  }
+  return enter;
+}
+
+// SegmentBoxEntry for many boxes and one segment: the steps' reciprocals are taken once, and
+// each box costs multiplications only. The entries may exceed SegmentBoxEntry's by a few units
+// in the last place, far below the slack that the probes leave their bounds.
+class SegmentBoxEntries {
+ public:
+  SegmentBoxEntries(const double origin[3], const double step[3], double length)
+      : length_(length) {
+    for (int k = 0; k < 3; ++k) {
+      origin_[k] = origin[k];
+      flat_[k] = step[k] == 0.0;
+      inverse_[k] = flat_[k] ? 0.0 : 1.0 / step[k];
+    }
+  }
+
+  double operator()(const double box[6]) const {
+    double enter = 0.0, leave = length_;
+    for (int k = 0; k < 3; ++k) {
+      const double lo = box[k], hi = box[k + 3];
+      if (flat_[k]) {
+        if (origin_[k] < lo || origin_[k] > hi) return INFINITY;
+        continue;
+      }
+      double t1 = (lo - origin_[k]) * inverse_[k], t2 = (hi - origin_[k]) * inverse_[k];
+      if (t1 > t2) std::swap(t1, t2);
+      enter = std::max(enter, t1);
+      leave = std::min(leave, t2);
+      if (!(enter <= leave)) return INFINITY;
+    }
+    return enter;
+  }
+
+ private:
+  double origin_[3];
+  double inverse_[3];
+  bool flat_[3];
+  double length_;
+};
+
+}  // namespace vexmor

@@ -1,0 +1,110 @@
+// The faces that the ray probes of the thickness analyses may cross, grouped by where they lie.
+//
+// A probe wants the nearest face that a segment crosses, with equally near crossings told apart
+// by the ADT's listing order. The ADT's subtrees hold faces from all over the part, so their
+// boxes are loose and a segment passes through many of them; this tree groups the faces by
+// position, with a box around each group, and follows the segment through the boxes nearest
+// first, so that a probe reads about as many groups as the tree is deep.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "geometry/adt.h"
+#include "thickness/ray_box.h"
+
+namespace vexmor {
+
+struct SMesh;
+
+// A face as the probes cut it: its first strip triangle.
+struct RayFace {
+  double tri[9];
+  int32_t faceIndex;
+  int32_t facePos;  // its count entry in the connectivity
+  int32_t rank;     // its position in the ADT's listing order
+};
+
+class RayTree {
+ public:
+  // Groups the faces of `mesh` that the ADT `tree` of the mesh holds and that have a triangle.
+  RayTree(const AdtTree& tree, const SMesh& mesh);
+
+  // Whether every face is a single triangle, so that the faces held are the whole faces.
+  bool HoldsWholeFaces() const { return wholeFaces_; }
+
+  // Calls visit(face) for every face whose box, widened as the ray probes widen face boxes, the
+  // segment origin + t * direction, 0 <= t <= length, meets at a distance (t times the
+  // direction's length) of at most bound; nearer groups first. The visitor may lower bound,
+  // which is read again before each group.
+  template <typename Visit>
+  void AlongRay(const double origin[3], const double direction[3], double length,
+                const double& bound, Visit&& visit);
+
+  // The faces held, grouped by where they lie: probes from them in this order reuse the groups
+  // that the previous probes read.
+  const std::vector<RayFace>& Faces() const { return faces_; }
+
+ private:
+  struct Node {
+    double box[6];       // widened box of the group's faces: min x, y, z, max x, y, z
+    int32_t first = 0;   // the group's faces: first .. first + count - 1
+    int32_t count = 0;
+    int32_t second = -1;  // second child; the first follows its parent; -1 for a leaf
+  };
+  struct Pending {
+    int32_t node;
+    double distance;
+  };
+  static constexpr int32_t kLeafFaces = 4;
+
+  void Build(int32_t first, int32_t count);
+
+  std::vector<RayFace> faces_;  // in tree order
+  std::vector<Node> nodes_;     // root first
+  std::vector<Pending> pending_;
+  bool wholeFaces_ = true;
+};
+
+template <typename Visit>
+void RayTree::AlongRay(const double origin[3], const double direction[3], double length,
+                       const double& bound, Visit&& visit) {
+  if (nodes_.empty()) return;
+  const double scale = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
+                                 direction[2] * direction[2]);
+  if (!(scale > 0.0) || !(length >= 0.0)) return;
+  const SegmentBoxEntries entries(origin, direction, length);
+  auto entry = [&](const Node& node) { return entries(node.box) * scale; };
+  pending_.clear();
+  pending_.push_back({0, entry(nodes_[0])});
+  while (!pending_.empty()) {
+    const Pending next = pending_.back();
+    pending_.pop_back();
+    if (!(next.distance <= bound)) continue;
+    const Node& node = nodes_[static_cast<size_t>(next.node)];
+    if (node.second < 0) {
+      for (int32_t i = node.first; i < node.first + node.count; ++i) {
+        const RayFace& face = faces_[static_cast<size_t>(i)];
+        double box[6];
+        WidenedFaceBox(face.tri, box);
+        if (entries(box) * scale <= bound) visit(face);
+      }
+      continue;
+    }
+    const int32_t lo = next.node + 1, hi = node.second;
+    const double dLo = entry(nodes_[static_cast<size_t>(lo)]);
+    const double dHi = entry(nodes_[static_cast<size_t>(hi)]);
+    // The nearer child is searched first: its crossing lowers the bound for the farther one.
+    if (dLo <= dHi) {
+      pending_.push_back({hi, dHi});
+      pending_.push_back({lo, dLo});
+    } else {
+      pending_.push_back({lo, dLo});
+      pending_.push_back({hi, dHi});
+    }
+  }
+}
+
+}  // namespace vexmor
