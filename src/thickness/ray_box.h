@@ -59,8 +59,7 @@ double SegmentBoxEntry(const Coordinate* box, const double origin[3], const doub
 // in the last place, far below the slack that the probes leave their bounds.
 class SegmentBoxEntries {
  public:
-  SegmentBoxEntries(const double origin[3], const double step[3], double length)
-      : length_(length) {
+  SegmentBoxEntries(const double origin[3], const double step[3], double length) : length_(length) {
     for (int k = 0; k < 3; ++k) {
       origin_[k] = origin[k];
       flat_[k] = step[k] == 0.0;

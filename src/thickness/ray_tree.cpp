@@ -71,9 +71,8 @@ void RayTree::Build(int32_t first, int32_t count) {
     };
     const auto begin = faces_.begin() + first;
     const int32_t half = count / 2;
-    std::nth_element(begin, begin + half, begin + count, [&](const RayFace& a, const RayFace& b) {
-      return middle(a) < middle(b);
-    });
+    std::nth_element(begin, begin + half, begin + count,
+                     [&](const RayFace& a, const RayFace& b) { return middle(a) < middle(b); });
     Build(first, half);
     node.second = static_cast<int32_t>(nodes_.size());
     Build(first + half, count - half);

@@ -49,8 +49,8 @@ class RayTree {
 
  private:
   struct Node {
-    double box[6];       // widened box of the group's faces: min x, y, z, max x, y, z
-    int32_t first = 0;   // the group's faces: first .. first + count - 1
+    double box[6];      // widened box of the group's faces: min x, y, z, max x, y, z
+    int32_t first = 0;  // the group's faces: first .. first + count - 1
     int32_t count = 0;
     int32_t second = -1;  // second child; the first follows its parent; -1 for a leaf
   };
