@@ -6,7 +6,8 @@
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format
-FORMAT_FILES = $(shell git ls-files '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
+# Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
+FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
 .PHONY: all deps build demo test bench format format-check clean
 
