@@ -26,9 +26,12 @@ struct ProbeSequence {
   void Next() { bucket = (bucket + step) & mask; }
 };
 
-bool HasPair(const Edge& e, int32_t a, int32_t b) {
-  return (e.node1 == a && e.node2 == b) || (e.node1 == b && e.node2 == a);
-}
+// The unordered pair a, b as (smaller, larger).
+struct NodePair {
+  int32_t low;
+  int32_t high;
+  NodePair(int32_t a, int32_t b) : low(a < b ? a : b), high(a < b ? b : a) {}
+};
 
 }  // namespace
 
@@ -46,30 +49,34 @@ EdgeHash::EdgeHash(uint32_t initialCapacity) {
 
 int32_t EdgeHash::Find(int32_t a, int32_t b) const {
   if (bucketCount_ == 0) return 0;
+  const NodePair pair(a, b);
   ProbeSequence probe(HashPair(a, b), bucketCount_);
   for (uint64_t k = 0; k <= bucketCount_; ++k, probe.Next()) {
-    const uint32_t number = buckets_[probe.bucket];
-    if (number == 0) return 0;
-    if (HasPair(*records_[number - 1], a, b)) return static_cast<int32_t>(number);
+    const Bucket& bucket = buckets_[probe.bucket];
+    if (bucket.number == 0) return 0;
+    if (bucket.low == pair.low && bucket.high == pair.high) {
+      return static_cast<int32_t>(bucket.number);
+    }
   }
   return 0;
 }
 
 int32_t EdgeHash::Insert(const Edge& record) {
   if (bucketCount_ == 0) Grow();
+  const NodePair pair(record.node1, record.node2);
   ProbeSequence probe(HashPair(record.node1, record.node2), bucketCount_);
   // The load never exceeds 0.8, so the sequence meets an empty bucket.
-  while (buckets_[probe.bucket] != 0) {
-    const uint32_t number = buckets_[probe.bucket];
-    if (HasPair(*records_[number - 1], record.node1, record.node2)) {
-      return static_cast<int32_t>(number);
+  while (buckets_[probe.bucket].number != 0) {
+    const Bucket& bucket = buckets_[probe.bucket];
+    if (bucket.low == pair.low && bucket.high == pair.high) {
+      return static_cast<int32_t>(bucket.number);
     }
     probe.Next();
   }
   storage_.push_back(record);
   AppendRecord(&storage_.back());
   ++recordCount_;
-  buckets_[probe.bucket] = static_cast<uint32_t>(recordCount_);
+  buckets_[probe.bucket] = {static_cast<uint32_t>(recordCount_), pair.low, pair.high};
   if (static_cast<double>(recordCount_) > 0.8 * static_cast<double>(bucketCount_)) Grow();
   return recordCount_;
 }
@@ -100,17 +107,18 @@ void EdgeHash::Grow() {
     if (recordCount_ > 0) PrintLine("Oops. Inserting without existing hash table\n");
   }
   try {
-    buckets_.assign(count, 0u);
+    buckets_.assign(count, Bucket{});
   } catch (const std::bad_alloc&) {
     throw hadBuckets ? kEnlargementFailed : kFirstAllocationFailed;
   }
   bucketCount_ = count;
   for (int32_t i = 0; i < recordCount_; ++i) {
     const Edge& e = *records_[static_cast<size_t>(i)];
+    const NodePair pair(e.node1, e.node2);
     ProbeSequence probe(HashPair(e.node1, e.node2), bucketCount_);
-    while (buckets_[probe.bucket] != 0)
+    while (buckets_[probe.bucket].number != 0)
       probe.Next();
-    buckets_[probe.bucket] = static_cast<uint32_t>(i + 1);
+    buckets_[probe.bucket] = {static_cast<uint32_t>(i + 1), pair.low, pair.high};
   }
 }
 
@@ -120,13 +128,13 @@ void EdgeHash::Reset(uint32_t size) {
     while (count < 2 * static_cast<uint64_t>(size) && count < (1u << 31))
       count *= 2;
     try {
-      buckets_.assign(count, 0u);
+      buckets_.assign(count, Bucket{});
     } catch (const std::bad_alloc&) {
       throw kEnlargementFailed;
     }
     bucketCount_ = count;
   } else {
-    buckets_.assign(bucketCount_, 0u);
+    buckets_.assign(bucketCount_, Bucket{});
   }
   Clear();
 }

@@ -48,9 +48,16 @@ class EdgeHash {
 
   uint32_t recordCapacity_ = 0;
   int32_t recordCount_ = 0;
-  std::vector<Edge*> records_;     // insertion order; holds recordCapacity_ slots
-  uint32_t bucketCount_ = 0;       // 0, or a power of two >= 256
-  std::vector<uint32_t> buckets_;  // 0 = empty, k > 0 = record number k
+  std::vector<Edge*> records_;  // insertion order; holds recordCapacity_ slots
+  // A bucket holds a record's number and its node pair, smaller node first, so that a probe
+  // compares keys without reading the record itself.
+  struct Bucket {
+    uint32_t number = 0;  // 0 = empty, k > 0 = record number k
+    int32_t low = 0;
+    int32_t high = 0;
+  };
+  uint32_t bucketCount_ = 0;  // 0, or a power of two >= 256
+  std::vector<Bucket> buckets_;
   // Records live in a deque so that their addresses never change as more are added: pointers
   // held during a walk stay valid while further edges are inserted.
   std::deque<Edge> storage_;
