@@ -253,10 +253,12 @@ double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos,
     }
   };
   // The ray tree groups faces by where they lie, so a ray passes the boxes of few groups; it
-  // holds one triangle per face, which is all of a face once quadrilaterals are split.
-  RayTree& rays = walls.Rays(mesh);
-  if (rays.HoldsWholeFaces()) {
-    rays.AlongRay(P, along, length, bound, [&](const RayFace& face) {
+  // holds one triangle per face, which is all of a face once quadrilaterals are split. The ray
+  // thickness, which probes every face, builds it; the rolling sphere probes only its seeds and
+  // walks the ADT.
+  RayTree* rays = walls.BuiltRays();
+  if (rays != nullptr && rays->HoldsWholeFaces()) {
+    rays->AlongRay(P, along, length, bound, [&](const RayFace& face) {
       if (face.facePos != facePos) consider(face.tri, {face.faceIndex, face.facePos}, face.rank);
     });
   } else {

@@ -71,10 +71,12 @@ class WallSearch {
   }
 
   // The faces of `mesh`, whose ADT the tree must be, for the ray probes; built on first use.
+  // Worth its memory when most faces are probed; BuiltRays() is null until then.
   RayTree& Rays(const SMesh& mesh) {
     if (!rays_) rays_ = std::make_unique<RayTree>(tree_, mesh);
     return *rays_;
   }
+  RayTree* BuiltRays() { return rays_.get(); }
 
   int32_t NodeCount() const { return static_cast<int32_t>(tree_.nodes.size()); }
 
