@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "analysis/progress.h"
 #include "analysis/quiet_stdout.h"
@@ -168,32 +169,33 @@ void Library::check(int status, const std::string& analysis) const {
   }
 }
 
-int Library::trialStatus() const {
-  if (mesh_.nodeCount() < 2 || !(NodeBox(mesh_).largestExtent() > 0)) return -1;
+const Library::DraftCall& Library::draftCall(const Vec3& pull, const std::string& label) const {
+  if (lastDraft_ && lastDraft_->pull == pull) return *lastDraft_;
   const Mesh& m = meshFor(Analysis::kDraft);
   std::vector<double> values(m.faceCount());
-  const Vec3 pull{0, 0, 1};
-  Progress progress(Label("mesh check", m));
-  QuietStdout quiet(toStderr_);
-  return VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
-                        m.coords.data(), values.data(), pull.data());
+  int status;
+  {
+    Progress progress(Label(label, m));
+    QuietStdout quiet(toStderr_);
+    status = VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
+                            m.coords.data(), values.data(), pull.data());
+  }
+  lastDraft_ = DraftCall{pull, status, std::move(values)};
+  return *lastDraft_;
+}
+
+int Library::trialStatus() const {
+  if (mesh_.nodeCount() < 2 || !(NodeBox(mesh_).largestExtent() > 0)) return -1;
+  return draftCall(Vec3{0, 0, 1}, "mesh check").status;
 }
 
 std::vector<double> Library::draftCosines(const Vec3& pull) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("draft");
-  const Mesh& m = meshFor(Analysis::kDraft);
-  std::vector<double> values(m.faceCount());
-  int status;
-  {
-    Progress progress(Label("draft", m));
-    QuietStdout quiet(toStderr_);
-    status = VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
-                            m.coords.data(), values.data(), pull.data());
-  }
-  check(status, "draft");
+  const DraftCall& call = draftCall(pull, "draft");
+  check(call.status, "draft");
   // A split face takes the area-weighted mean of its triangles (they agree when it is flat).
-  return splits(Analysis::kDraft) ? FoldAreaWeightedMean(triangulation_, values) : values;
+  return splits(Analysis::kDraft) ? FoldAreaWeightedMean(triangulation_, call.values) : call.values;
 }
 
 std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside) const {

@@ -3,6 +3,7 @@
 // a status into a clear error and returns values in the file's units.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -99,6 +100,17 @@ class Library {
   const MeshReport& report_;
   bool toStderr_;
   Triangulation triangulation_;  // when the mesh has faces other than triangles
+
+  // The last draft call, kept because one call serves both the check's verdict and a draft
+  // along the same pull (analyze asks for both along +z), and on a large mesh each call spends
+  // seconds checking it.
+  struct DraftCall {
+    Vec3 pull;
+    int status;
+    std::vector<double> values;  // per face of meshFor(Analysis::kDraft)
+  };
+  const DraftCall& draftCall(const Vec3& pull, const std::string& label) const;
+  mutable std::optional<DraftCall> lastDraft_;
   std::vector<std::string> reasons_;
 };
 
