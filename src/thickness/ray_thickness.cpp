@@ -34,10 +34,11 @@ int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
     return mesh.outside != 0 && hit.faceIndex >= mesh.nbFaces - 12 ? -value : value;
   };
   const RayTree& rays = walls.Rays(mesh);
-  if (rays.HoldsWholeFaces()) {
+  if (rays.HoldsWholeFaces() && mesh.adt->count == mesh.nbFaces) {
     // Faces are measured in the order the ray tree groups them: neighbouring rays read the same
-    // groups, which then are still in the cache. Each value is the same in any order. The faces
-    // the tree leaves out have no triangle, and measure 0.
+    // groups, which then are still in the cache. Each value is the same in any order. The tree
+    // holds every face of the ADT, which holds them all, but those without a triangle: they
+    // measure 0.
     std::fill(faceThickness.begin(), faceThickness.begin() + mesh.nbFaces, 0.0);
     for (const RayFace& face : rays.Faces()) {
       if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
