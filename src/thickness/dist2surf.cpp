@@ -1,6 +1,7 @@
 #include "thickness/dist2surf.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "geometry/adt.h"
@@ -10,8 +11,11 @@
 #include "geometry/closest_point.h"
 #include "geometry/face_triangles.h"
 #include "geometry/tolerances.h"
+#include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
+#include "thickness/wall_search.h"
+#include "thickness/wall_tree.h"
 
 namespace vexmor {
 namespace {
@@ -50,6 +54,17 @@ bool CubeCoversBox(const double p[3], double r, const double box[6]) {
   return true;
 }
 
+// Whether every face has three nodes at most: the faces then are their first strip triangle,
+// or have none.
+bool HasOnlyTriangles(const SMesh& mesh) {
+  const std::span<const int32_t> elem = mesh.elem;
+  const int32_t size = static_cast<int32_t>(std::min<size_t>(elem.size(), INT32_MAX));
+  for (int32_t p = 0; p < size; p = NextFacePos(elem, p)) {
+    if (elem[static_cast<size_t>(p)] > 3) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
@@ -62,6 +77,12 @@ int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
 
   const AdtTree& tree = *mesh.adt;
   StripTriangleDistance measure(mesh);
+  // On a mesh of triangles the wall tree, which groups faces by where they lie and bounds each
+  // group closely, finds the same nearest listed face as the walk of the ADT's regions, reading
+  // far fewer faces; it holds one triangle per face, so larger faces keep the ADT walk.
+  WallSearch search(tree);
+  WallTree* walls = HasOnlyTriangles(mesh) ? &search.Walls(mesh) : nullptr;
+  const double anyFacing[3] = {0.0, 0.0, 0.0};  // with a cosine above 1: no group is skipped
   const size_t nodes = std::min({static_cast<size_t>(std::max(mesh.nbNodes, 0)),
                                  mesh.coords.size() / 3, nodeThickness.size()});
   for (size_t i = 0; i < nodes; ++i) {
@@ -73,7 +94,24 @@ int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
       const double r = (lo + hi) * 0.5;
       const double low[6] = {box[0], box[1], box[2], p[0] - r, p[1] - r, p[2] - r};
       const double high[6] = {p[0] + r, p[1] + r, p[2] + r, box[3], box[4], box[5]};
-      best = AdtNearestInRange(tree, RoundRange(low, high), p, best, measure);
+      const AdtRangeF range = RoundRange(low, high);
+      if (walls != nullptr) {
+        double bound = best == kDblMax ? INFINITY : std::sqrt(best);
+        const WallFace* nearest = nullptr;
+        walls->Search(p, anyFacing, 2.0, range, bound, [&](const WallFace& face) {
+          double q[3];
+          const double d2 = ClosestPointOnTriangle(p, face.tri, q);
+          if (d2 < best) {
+            best = d2;
+            bound = std::sqrt(d2);
+            nearest = &face;
+          }
+        });
+        // The next node, most often a neighbour, starts from this face.
+        if (nearest != nullptr) walls->Keep(*nearest);
+      } else {
+        best = AdtNearestInRange(tree, range, p, best, measure);
+      }
       if (best == kDblMax) {
         // Nothing met yet: double the upper bound, until the cube holds every face.
         if (CubeCoversBox(p, r, box) || searches >= kMaxSearches) {

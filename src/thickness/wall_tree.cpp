@@ -103,6 +103,8 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
       face.faceIndex = listed[r].faceIndex;
       face.rank = static_cast<int32_t>(r);
       if (!LoadFaceTriangle(mesh, listed[r].facePos, 0, face.tri)) continue;
+      double second[9];
+      if (LoadFaceTriangle(mesh, listed[r].facePos, 1, second)) wholeFaces_ = false;
       // Compute_FaceNormal's arithmetic; its trace line is the visitor's, at each visit.
       const Vec3 a = Vec3::Load(face.tri), b = Vec3::Load(face.tri + 3),
                  c = Vec3::Load(face.tri + 6);

@@ -57,6 +57,8 @@ class WallTree {
   }
 
   int32_t FaceCount() const { return static_cast<int32_t>(faces_.size()); }
+  // Whether every face is a single triangle, so that the faces held are the whole faces.
+  bool HoldsWholeFaces() const { return wholeFaces_; }
 
  private:
   // A group of faces. Bounds are rounded outwards to single precision, except the cylinder's
@@ -93,6 +95,16 @@ class WallTree {
   static constexpr int32_t kMaxSizeSplits = 48;
 
   int32_t Build(int32_t first, int32_t count, int32_t parent, int32_t depth);
+  // Whether the range search may list a face of the group: a listed face's box, rounded to
+  // single precision, starts no higher than range.high and ends no lower than range.low on each
+  // axis, and the group's box, rounded outwards, holds the box of every whole face in it. A
+  // search with no bound yet (nothing met) is thus kept to the groups near its cube.
+  static bool MayHoldListedFaces(const Node& node, const AdtRangeF& range) {
+    for (int k = 0; k < 3; ++k) {
+      if (node.box[k] > range.high[k] || node.box[k + 3] < range.low[k + 3]) return false;
+    }
+    return true;
+  }
   // A lower bound of the distance from s to the group's walls as the sphere step measures them,
   // or infinity when it exceeds `bound` or the group's faces all face like `facing`.
   double LowerBound(const Node& node, const double s[3], const double facing[3],
@@ -114,6 +126,7 @@ class WallTree {
   std::vector<int32_t> parent_;  // per node; -1 for the root
   std::vector<int32_t> leafOf_;  // per face
   double magnitude_ = 0.0;       // largest absolute coordinate of any face
+  bool wholeFaces_ = true;
   std::vector<Pending> pending_;
   int32_t kept_ = -1;
 };
@@ -181,6 +194,7 @@ void WallTree::Search(const double s[3], const double facing[3], double facingCo
       pending_.pop_back();
       if (!(next.bound <= bound)) continue;
       const Node& node = nodes_[static_cast<size_t>(next.node)];
+      if (wholeFaces_ && !MayHoldListedFaces(node, range)) continue;
       if (node.second < 0) {
         for (int32_t i = node.first; i < node.first + node.count; ++i) {
           const size_t j = static_cast<size_t>(i);
