@@ -54,13 +54,17 @@ bool CubeCoversBox(const double p[3], double r, const double box[6]) {
   return true;
 }
 
-// Whether every face has three nodes at most: the faces then are their first strip triangle,
-// or have none.
+// Whether every face has three nodes at most, all of them existing nodes: the wall tree then
+// holds each face whole (as its first strip triangle), or the face has no triangle.
 bool HasOnlyTriangles(const SMesh& mesh) {
   const std::span<const int32_t> elem = mesh.elem;
   const int32_t size = static_cast<int32_t>(std::min<size_t>(elem.size(), INT32_MAX));
   for (int32_t p = 0; p < size; p = NextFacePos(elem, p)) {
-    if (elem[static_cast<size_t>(p)] > 3) return false;
+    const int32_t n = elem[static_cast<size_t>(p)];
+    if (n > 3) return false;
+    for (int32_t v = 1; n == 3 && v <= 3; ++v) {
+      if (p + v >= size || !IsNode(mesh, elem[static_cast<size_t>(p + v)])) return false;
+    }
   }
   return true;
 }
