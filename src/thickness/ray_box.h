@@ -33,30 +33,10 @@ inline void WidenedFaceBox(const double tri[9], double box[6]) {
   }
 }
 
-// Parameter t at which the segment origin + t * step, 0 <= t <= length, enters the box given
-// as min x, y, z, max x, y, z (0 when it starts inside), or +infinity when it misses the box.
-template <typename Coordinate>
-double SegmentBoxEntry(const Coordinate* box, const double origin[3], const double step[3],
-                       double length) {
-  double enter = 0.0, leave = length;
-  for (int k = 0; k < 3; ++k) {
-    const double lo = box[k], hi = box[k + 3];
-    if (step[k] == 0.0) {
-      if (origin[k] < lo || origin[k] > hi) return INFINITY;
-      continue;
-    }
-    double t1 = (lo - origin[k]) / step[k], t2 = (hi - origin[k]) / step[k];
-    if (t1 > t2) std::swap(t1, t2);
-    enter = std::max(enter, t1);
-    leave = std::min(leave, t2);
-    if (!(enter <= leave)) return INFINITY;
-  }
-  return enter;
-}
-
-// SegmentBoxEntry for many boxes and one segment: the steps' reciprocals are taken once, and
-// each box costs multiplications only. The entries may exceed SegmentBoxEntry's by a few units
-// in the last place, far below the slack that the probes leave their bounds.
+// Where the segment origin + t * step, 0 <= t <= length, enters boxes given as min x, y, z,
+// max x, y, z: the parameter t (0 when it starts inside), or +infinity when it misses the box.
+// The steps' reciprocals are taken once, so each box costs multiplications only; an entry may
+// be off by a few units in the last place, far below the slack the probes leave their bounds.
 class SegmentBoxEntries {
  public:
   SegmentBoxEntries(const double origin[3], const double step[3], double length) : length_(length) {
@@ -67,7 +47,8 @@ class SegmentBoxEntries {
     }
   }
 
-  double operator()(const double box[6]) const {
+  template <typename Coordinate>
+  double operator()(const Coordinate* box) const {
     double enter = 0.0, leave = length_;
     for (int k = 0; k < 3; ++k) {
       const double lo = box[k], hi = box[k + 3];

@@ -158,22 +158,20 @@ void WallSearch::AlongRay(const double origin[3], const double direction[3], dou
   const double scale = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
                                  direction[2] * direction[2]);
   if (!(scale > 0.0) || !(length >= 0.0)) return;
+  const SegmentBoxEntries entry(origin, direction, length);
   pending_.clear();
-  pending_.push_back(
-      {root_, SegmentBoxEntry(SubtreeBox(root_), origin, direction, length) * scale});
+  pending_.push_back({root_, entry(SubtreeBox(root_)) * scale});
   while (!pending_.empty()) {
     const Pending next = pending_.back();
     pending_.pop_back();
     if (!(next.distance2 <= bound)) continue;  // here the distance along the ray
     const size_t slot = static_cast<size_t>(next.slot);
-    if (SegmentBoxEntry(OwnBox(next.slot), origin, direction, length) * scale <= bound) {
+    if (entry(OwnBox(next.slot)) * scale <= bound) {
       visit(tree_.nodes[slot], rank_[slot]);
     }
     const int32_t lo = low_[slot], hi = high_[slot];
-    const double dLo =
-        lo >= 0 ? SegmentBoxEntry(SubtreeBox(lo), origin, direction, length) * scale : INFINITY;
-    const double dHi =
-        hi >= 0 ? SegmentBoxEntry(SubtreeBox(hi), origin, direction, length) * scale : INFINITY;
+    const double dLo = lo >= 0 ? entry(SubtreeBox(lo)) * scale : INFINITY;
+    const double dHi = hi >= 0 ? entry(SubtreeBox(hi)) * scale : INFINITY;
     if (dLo <= dHi) {
       if (hi >= 0) pending_.push_back({hi, dHi});
       if (lo >= 0) pending_.push_back({lo, dLo});
