@@ -2,6 +2,7 @@
 #   make demo    build, then run vexmor on its bundled sample part
 #   make test    build with the sanitizers, then run every test
 #   make bench   build optimised, then run the benchmarks
+#   make golden  compare every output of the eight functions with golden/expected.txt
 #   make format  reformat the sources; make format-check fails on any drift
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -9,7 +10,7 @@ DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlo
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps build demo test bench format format-check clean
+.PHONY: all deps build demo test bench golden golden-record format format-check clean
 
 all: build
 
@@ -44,6 +45,14 @@ bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
 	./build/bench/bench/vexmor_bench
+
+# Results are pinned: every output of the eight functions on the shared meshes and on meshes
+# built in code, as hashes. golden-record writes them anew after a deliberate change of values.
+golden: build
+	JOBS=$(JOBS) golden/check.sh build/release/golden/vexmor_golden
+
+golden-record: build
+	JOBS=$(JOBS) golden/check.sh build/release/golden/vexmor_golden --record
 
 format:
 	@echo "clang-format -i (all sources)"
