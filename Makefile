@@ -1,6 +1,7 @@
 # Entry points for people and CI. Everything builds through the CMake presets.
 #   make demo    build, then run vexmor on its bundled sample part
 #   make test    build with the sanitizers, then run every test
+#   make test-ratio  the size of the test suite against the code it tests
 #   make bench   build optimised, then run the benchmarks
 #   make golden  compare every output of the eight functions with golden/expected.txt
 #   make format  reformat the sources; make format-check fails on any drift
@@ -10,7 +11,7 @@ DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlo
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps build demo test bench golden golden-record format format-check clean
+.PHONY: all deps build demo test test-ratio bench golden golden-record format format-check clean
 
 all: build
 
@@ -40,6 +41,16 @@ test: deps
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ctest --preset test
+	@$(MAKE) --no-print-directory test-ratio
+
+# Non-blank lines of everything under tests/ against those of the sources and CMake files of
+# src/, tools/ and include/: the suite is kept to about a third of the code it tests.
+NONBLANK = git ls-files --cached --others --exclude-standard $(1) | grep -E '$(2)' | \
+	  xargs -d '\n' cat | grep -cv '^[[:space:]]*$$'
+test-ratio:
+	@tests=$$($(call NONBLANK,tests,.)); \
+	code=$$($(call NONBLANK,src tools include,\.(h|hpp|c|cpp)$$|CMakeLists\.txt$$)); \
+	awk -v t=$$tests -v c=$$code 'BEGIN { printf "test lines %d, code lines %d: %.1f %%\n", t, c, 100 * t / c }'
 
 bench: deps
 	cmake --preset bench >/dev/null

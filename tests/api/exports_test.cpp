@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "support/mesh_fixtures.h"
+#include "support/meshes.h"
 #include "vexmor.h"
 
 namespace {

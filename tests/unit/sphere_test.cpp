@@ -1,0 +1,502 @@
+// The rolling sphere: one step and its refinement on walls whose answers are known by hand, and
+// the library's nearest-first search, ray probe and walk over the faces held to references
+// written step by step as the algorithm is designed: the step scans every face of its cube in
+// range-search order, the refinement nests one level per accepted radius, the walk gathers the
+// faces around each node of each measured face, the probe marches in steps of the longest edge.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <random>
+
+#include "geometry/adt.h"
+#include "geometry/adt_search.h"
+#include "geometry/bbox.h"
+#include "geometry/closest_point.h"
+#include "geometry/face_normal.h"
+#include "geometry/ray_probe.h"
+#include "geometry/vec3.h"
+#include "support/smesh.h"
+#include "thickness/face_frame.h"
+#include "thickness/faces_around_node.h"
+#include "thickness/sphere_step.h"
+#include "thickness/sphere_thickness.h"
+#include "thickness/wall_search.h"
+#include "topology/mesh_check.h"
+
+namespace vexmor::test {
+namespace {
+
+struct Step {
+  bool ok = false;
+  double rmini = 0.0;
+  int32_t fmin = 77;
+  double ptmin[3] = {-1.0, -1.0, -1.0};
+};
+
+bool SameBits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// One sphere step measuring every face the cube search lists, in listing order, keeping the
+// first of equally near walls.
+Step ScanningStep(SMesh& mesh, int32_t f, double R, const double N[3], const double P[3]) {
+  Step out;
+  out.rmini = mesh.halfDiag;
+  double newR = mesh.halfDiag, cA = 0.0, db = 0.0, sr = kRadiusInflation * R;
+  AdtResult listed;
+  for (int pass = 0;; ++pass) {
+    double s[3];
+    (Vec3::Load(P) - sr * Vec3::Load(N)).Store(s);
+    FacesNearPoint(mesh, sr, s, listed);
+    for (const AdtNode& node : listed) {
+      double tri[9], n[3], q[3];
+      if (node.faceIndex == f || !LoadFaceTriangle(mesh, node.facePos, 0, tri)) continue;
+      Compute_FaceNormal(n, tri);
+      if (Dot(Vec3::Load(n), Vec3::Load(N)) > kFacingCosine) continue;
+      const double d = std::sqrt(ClosestPointOnTriangle(s, tri, q));
+      if (d - kWallDistanceTolerance > R || !(out.rmini > d)) continue;
+      const double e = Length(Vec3::Load(P) - Vec3::Load(q)), denominator = 2 * e * sr;
+      cA = denominator != 0.0 ? (e * e + sr * sr - d * d) / denominator : 0.0;
+      newR = cA * e > sr ? (d + sr) * 0.5 : d;
+      out.rmini = d;
+      out.fmin = node.faceIndex;
+      std::copy_n(q, 3, out.ptmin);
+      db = e;
+    }
+    if (out.rmini == mesh.halfDiag) return out;  // a second pass would meet the same faces
+    if (std::fabs(1 - cA) < kInversionCosineBand && sr > db && pass == 0) {
+      out.fmin = -1;
+      sr = 0.5 * db;
+      out.rmini = sr;
+      continue;
+    }
+    out.rmini = newR;
+    out.ok = true;
+    return out;
+  }
+}
+
+Step LibraryStep(SMesh& mesh, WallSearch& walls, int32_t f, double R, const double N[3],
+                 const double P[3]) {
+  Step got;
+  got.rmini = mesh.halfDiag;
+  got.ok = FaceThickness(mesh, walls, f, R, N, P, got.ptmin, got.rmini, got.fmin);
+  return got;
+}
+
+// Steps at random faces (P the incentre, N the normal), at random points and directions, and
+// with the sphere's centre exactly on a node of the mesh, all through one search.
+void ExpectStepsMatchTheScan(const TestMesh& m, uint32_t seed, int steps) {
+  SMesh mesh = MakeSMesh(m);
+  BuildAdtTree(mesh);
+  WallSearch walls(*mesh.adt);
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int32_t> anyFace(0, mesh.nbFaces - 1);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int step = 0; step < steps; ++step) {
+    int32_t f = anyFace(random);
+    FaceFrame frame;
+    ASSERT_TRUE(LoadFaceFrame(mesh, 4 * f, 0, frame));
+    // Radii from a thousandth of the part to beyond it.
+    double R = mesh.halfDiag * std::pow(10.0, -3.0 + 3.3 * unit(random));
+    if (step % 4 == 3) {
+      f = -1;
+      double n[3] = {unit(random) - 0.5, unit(random) - 0.5, unit(random) - 0.5};
+      for (int k = 0; k < 3; ++k) {
+        frame.N[k] = n[k] / Length(Vec3::Load(n));
+        frame.P[k] = mesh.bbox[k] + unit(random) * (mesh.bbox[k + 3] - mesh.bbox[k]);
+      }
+    } else if (step % 4 == 2) {
+      // Centre on a node, where walls tie at distance 0: the first listed must win.
+      f = -1;
+      const double* node = mesh.Node(m.elem[4 * anyFace(random) + 1]);
+      const double axis[3] = {0, 0, 1};
+      std::copy_n(axis, 3, frame.N);
+      R = 0.01 * R;
+      frame.P[0] = node[0];
+      frame.P[1] = node[1];
+      frame.P[2] = node[2] + kRadiusInflation * R;
+      if (frame.P[2] - kRadiusInflation * R != node[2]) continue;
+    }
+    const Step want = ScanningStep(mesh, f, R, frame.N, frame.P);
+    const Step got = LibraryStep(mesh, walls, f, R, frame.N, frame.P);
+    ASSERT_EQ(got.ok, want.ok) << "step " << step;
+    ASSERT_TRUE(SameBits(got.rmini, want.rmini)) << "step " << step;
+    ASSERT_EQ(got.fmin, want.fmin) << "step " << step;
+    for (int k = 0; k < 3; ++k)
+      ASSERT_TRUE(SameBits(got.ptmin[k], want.ptmin[k])) << "step " << step;
+  }
+}
+
+TEST(SphereStep, FindsTheWallThatScanningTheWholeCubeFinds) {
+  ExpectStepsMatchTheScan(Torus(48, 24), 1, 300);
+  // Coplanar neighbours at equal distances: ties everywhere, broken by the listing order.
+  ExpectStepsMatchTheScan(Box(10, 10, 1, 12), 2, 300);
+  // A zero-area face and a thin cone, whose closest points round worst.
+  ExpectStepsMatchTheScan(Together(WithCollinearSliver(Torus(24, 12), 5),
+                                   Translated(Scaled(Bipyramid(400), 0.3), 0, 0, 5)),
+                          3, 300);
+  for (uint32_t seed = 4; seed < 8; ++seed)
+    ExpectStepsMatchTheScan(RandomTriangleSoup(seed, 300, 100.0, 15.0), seed, 200);
+}
+
+// Two walls of 10000 x 10000 at z = 0 (facing down, face 1) and z = height (facing up, face 0);
+// points with x + y < 10000 lie over both. The frame is the mesh's own.
+TestMesh TwoWalls(double height) {
+  return {{0, 0, height, 10000, 0, height, 0, 10000, height, 0, 0, 0, 0, 10000, 0, 10000, 0, 0},
+          {3, 0, 1, 2, 3, 3, 4, 5}};
+}
+
+// A triangle around x, tilted from facing up by `degrees` about the y axis.
+TestMesh WithTiltedTriangle(TestMesh m, const double x[3], double degrees, double half) {
+  const double a = degrees * M_PI / 180, c = std::cos(a), s = std::sin(a);
+  const int32_t p = m.AddNode(x[0] - half * c, x[1] - half, x[2] + half * s);
+  const int32_t q = m.AddNode(x[0] + half * c, x[1] - half, x[2] - half * s);
+  m.AddTriangle(p, q, m.AddNode(x[0], x[1] + half, x[2]));
+  return m;
+}
+
+// A radius R and a height of the upper wall that put the lower one exactly R + 1e-5 from the
+// centre of the sphere tangent to the upper wall, as the step computes that distance.
+std::pair<double, double> WallAtTheTolerance() {
+  for (double R = 10.0;; R += 0.25) {
+    const double sr = kRadiusInflation * R;
+    double height = sr + R + kWallDistanceTolerance;
+    for (int i = 0; i < 4; ++i)
+      height = std::nextafter(height, 0.0);
+    for (int i = 0; i < 9; ++i, height = std::nextafter(height, INFINITY)) {
+      if ((height - sr) - kWallDistanceTolerance == R) return {R, height};
+    }
+  }
+}
+
+TEST(SphereStep, ProposesTheRadiusThatTouchesTheNearestWallNotFacingTheSameWay) {
+  const double up[3] = {0, 0, 1}, sr7 = kRadiusInflation * 7.0;
+  const double a = 40 * M_PI / 180, n40[3] = {std::sin(a), 0, std::cos(a)};
+  const double foot[3] = {3000 - 1.5 * n40[0], 3000, 10 - sr7 - 1.5 * n40[2]};
+  const double mid[3] = {3000, 3000, 5};
+  const auto [atR, atHeight] = WallAtTheTolerance();
+  const struct {
+    const char* what;
+    TestMesh mesh;
+    double R, height;
+    bool ok;
+    double rmini;
+    int32_t fmin;
+  } cases[] = {
+      // From 7 the centre lies 7.00007 below P and the lower wall 2.99993 below the centre,
+      // deeper than it: the proposal is their mean, half the gap.
+      {"a plate 10 thick from 7", TwoWalls(10), 7.0, 10, true, 5.0, 1},
+      // From 12 the centre lies beyond the lower wall, which is nearer than the sphere's radius
+      // straight below P: the sphere is inverted and the second pass, at depth 2.00012 / 2 = 5,
+      // finds nothing nearer.
+      {"a plate 10 thick from 12", TwoWalls(10), 12.0, 10, true, 2.00012, -1},
+      {"a wall facing up beneath", WithTiltedTriangle(TwoWalls(10), mid, 0, 4), 7.0, 10, true, 5.0,
+       1},
+      {"a wall tilted 29 degrees", WithTiltedTriangle(TwoWalls(10), mid, 29, 4), 7, 10, true, 5.0,
+       1},
+      // Tilted 40 degrees it is a wall: 1.5 from the centre, deeper than it.
+      {"a wall tilted 40 degrees", WithTiltedTriangle(TwoWalls(10), foot, 40, 1.2), 7, 10, true,
+       (1.5 + sr7) / 2, 2},
+      // Exactly 1e-5 beyond the radius still counts: the sphere's radius and the wall's distance
+      // from its centre, averaged, are half the height.
+      {"a wall 1e-5 beyond the radius", TwoWalls(atHeight), atR, atHeight, true, atHeight / 2, 1},
+      {"a wall 2e-5 beyond it", TwoWalls(kRadiusInflation * 10 + 10.00002), 10,
+       kRadiusInflation * 10 + 10.00002, false, 0, 77},
+  };
+  for (const auto& c : cases) {
+    SMesh mesh = MakeSMesh(c.mesh);
+    ASSERT_EQ(mesh.scale, 1.0);
+    BuildAdtTree(mesh);
+    WallSearch walls(*mesh.adt);
+    const double P[3] = {3000, 3000, c.height};
+    const Step step = LibraryStep(mesh, walls, 0, c.R, up, P);
+    EXPECT_EQ(step.ok, c.ok) << c.what;
+    EXPECT_NEAR(step.ok ? step.rmini : 0, c.rmini, 1e-9) << c.what;
+    EXPECT_EQ(step.fmin, c.fmin) << c.what;
+    if (c.fmin == 1) {
+      EXPECT_EQ(step.ptmin[2], 0.0) << c.what;
+    }
+    if (c.fmin == 2) {
+      EXPECT_NEAR(step.ptmin[2], foot[2], 1e-9) << c.what;
+    }
+  }
+}
+
+TEST(SphereRefine, SettlesWhereAStepNoLongerImprovesByMoreThanATenthOfAPercent) {
+  const double up[3] = {0, 0, 1};
+  const struct {
+    double gap, R, settled;
+    int32_t fmin;
+  } cases[] = {
+      {10, 7, 5, 1},      // from 7 to 5, then 5 again: half the gap
+      {15.99, 8, 8, 1},   // the proposal 7.995 is within 0.1 % of 8: R stays
+      {15.8, 8, 7.9, 1},  // 7.9 is 1.25 % below 8 and replaces it
+      {15.99, 1, 1, -1},  // too small to reach a wall: the step fails, R is kept
+  };
+  for (const auto& c : cases) {
+    SMesh mesh = MakeSMesh(TwoWalls(c.gap));
+    BuildAdtTree(mesh);
+    WallSearch walls(*mesh.adt);
+    const double P[3] = {3000, 3000, c.gap};
+    double R = c.R, ptmin[3] = {0, 0, 0};
+    int32_t fmin = -1;
+    RefineState state;
+    EXPECT_NEAR(SphereRefine(mesh, walls, 0, R, up, P, ptmin, fmin, state), c.settled, 1e-9);
+    EXPECT_EQ(state.stop, 1);
+    EXPECT_EQ(fmin, c.fmin);
+  }
+}
+
+// The search must visit, for any point and bound, every face that the ADT's range search lists
+// for the cube and whose box lies within the bound, and nothing that it would not list; its
+// ranks follow the listing order. A negative or NaN bound visits nothing.
+TEST(WallSearch, VisitsEveryListedFaceWithinTheBoundRankedInListingOrder) {
+  SMesh mesh = MakeSMesh(Scaled(Torus(24, 12), 1000.0));
+  BuildAdtTree(mesh);
+  WallSearch search(*mesh.adt);
+  std::mt19937 random(12345);
+  std::uniform_real_distribution<double> coordinate(-500, 10500), size(0, 4000);
+  AdtResult listed;
+  for (int query = 0; query < 200; ++query) {
+    const double s[3] = {coordinate(random), coordinate(random) * 0.6, coordinate(random) * 0.3};
+    const double half = size(random), bound = size(random);
+    FacesNearPoint(mesh, half, s, listed);
+    std::map<int32_t, int32_t> rankOf;
+    search.Search(s, CubeRange(mesh.bbox, s, half), bound, [&](const AdtNode& node, int32_t rank) {
+      EXPECT_TRUE(rankOf.emplace(node.faceIndex, rank).second) << "a face visited twice";
+    });
+    int32_t lastRank = -1;
+    size_t listedVisits = 0;
+    for (const AdtNode& node : listed) {
+      double gap2 = 0;
+      for (int k = 0; k < 3; ++k)
+        gap2 += std::pow(std::max({0.0, node.box[k] - s[k], s[k] - node.box[k + 3]}), 2);
+      const auto visit = rankOf.find(node.faceIndex);
+      if (gap2 <= bound * bound) {
+        EXPECT_NE(visit, rankOf.end()) << "query " << query;
+      }
+      if (visit == rankOf.end()) continue;
+      ++listedVisits;
+      EXPECT_GT(visit->second, lastRank) << "query " << query;
+      lastRank = visit->second;
+    }
+    EXPECT_EQ(listedVisits, rankOf.size()) << "query " << query << " visited unlisted faces";
+  }
+  const double s[3] = {5000, 5000, 5000}, up[3] = {0, 0, 1};
+  for (const double bound : {-1.0, std::nan("")}) {
+    int visits = 0;
+    search.Walls(mesh).Search(s, up, kFacingCosine, CubeRange(mesh.bbox, s, 1e5), bound,
+                              [&](const WallFace&) { ++visits; });
+    EXPECT_EQ(visits, 0);
+  }
+}
+
+TEST(CoarseInitialThickness, MeetsTheFaceThatAMarchInStepsOfTheLongestEdgeMeets) {
+  // Through the ADT, or (odd soups) through the ray tree; the crossing is computed on the whole
+  // ray instead of on the step, so the distance may differ in the last bits.
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    SMesh mesh = MakeSMesh(RandomTriangleSoup(seed, 300, 100.0, 15.0));
+    BuildAdtTree(mesh);
+    WallSearch walls(*mesh.adt);
+    if (seed % 2 == 1) walls.Rays(mesh);
+    for (int32_t f = 0; f < mesh.nbFaces; ++f) {
+      double tri[9], step = 0.0;
+      FaceFrame frame;
+      ASSERT_TRUE(LoadFaceTriangle(mesh, 4 * f, 0, tri) && LoadFaceFrame(mesh, 4 * f, 0, frame));
+      for (int a = 0; a < 3; ++a)
+        step =
+            std::max(step, Length(Vec3::Load(tri + 3 * a) - Vec3::Load(tri + 3 * ((a + 1) % 3))));
+      FaceRef got{-5, -5}, want{-5, -5};
+      const double gotDistance =
+          Coarse_Initial_Thickness(mesh, walls, 4 * f, frame.P, frame.N, got);
+      const double wantDistance = RayFirstHit(mesh, 4 * f, frame.P, frame.N, step, want, false, 0);
+      ASSERT_EQ(got, want) << "soup " << seed << " face " << f;
+      ASSERT_NEAR(gotDistance, wantDistance, 1e-12 * std::fabs(wantDistance))
+          << "soup " << seed << " face " << f;
+    }
+  }
+  // Outwards there is nothing; without a direction the ray goes nowhere.
+  SMesh plate = MakeSMesh(Box(10, 10, 1, 5));
+  BuildAdtTree(plate);
+  WallSearch walls(*plate.adt);
+  FaceFrame frame;
+  const int32_t wall = 4 * PlateWallFaces(Box(10, 10, 1, 5), 10, 10, 1, 0)[0];
+  LoadFaceFrame(plate, wall, 0, frame);
+  FaceRef hit;
+  EXPECT_NEAR(Coarse_Initial_Thickness(plate, walls, wall, frame.P, frame.N, hit), 1000, 1e-6);
+  const double outwards[3] = {-frame.N[0], -frame.N[1], -frame.N[2]}, none[3] = {0, 0, 0};
+  EXPECT_EQ(Coarse_Initial_Thickness(plate, walls, wall, frame.P, outwards, hit), kRayLeftBox);
+  EXPECT_EQ(Coarse_Initial_Thickness(plate, walls, wall, frame.P, none, hit), kRayLeftBox);
+}
+
+// ---- The walk over the faces. ------------------------------------------------------------------
+
+// The refinement: the outermost level starts at its loop, each nested level first counts itself
+// against the limit of 200.
+struct Nesting {
+  uint32_t level = 1;
+  bool stop = false;
+};
+
+double ReferenceRefine(SMesh& mesh, int32_t f, double& R, const FaceFrame& frame, double ptmin[3],
+                       int32_t& fmin, Nesting& nesting, bool outermost) {
+  if (!outermost) {
+    if (nesting.level == kRefineMaxLevel) return R;
+    ++nesting.level;
+    if (nesting.stop) return R;
+  }
+  for (double r = 0.0;;) {
+    if (r == mesh.halfDiag) return R;
+    const Step step = ScanningStep(mesh, f, R, frame.N, frame.P);
+    r = step.rmini;
+    if (step.ok) {
+      fmin = step.fmin;
+      std::copy_n(step.ptmin, 3, ptmin);
+    }
+    if (!step.ok || !(R > r) || !((R - r) / R > kRefineRelativeChange)) {
+      nesting.stop = true;
+      return R;
+    }
+    R = ReferenceRefine(mesh, f, r, frame, ptmin, fmin, nesting, false);
+    if (nesting.stop) return R;
+  }
+}
+
+// Region by region: a region's seed starts from the coarse ray (checked above), every other
+// face from the value of the face whose node led to it.
+std::vector<double> ReferenceSphereThickness(SMesh& mesh, uint32_t variant) {
+  BuildAdtTree(mesh);
+  WallSearch walls(*mesh.adt);
+  const int32_t nbFaces = mesh.nbFaces;
+  std::vector<double> out(static_cast<size_t>(nbFaces), 0.0), propagated;
+  std::vector<bool> visited(static_cast<size_t>(nbFaces), false);
+  std::vector<FaceRef> processed, crossed;
+  std::vector<int32_t> walkIndices(100000), walkPositions(100000);
+  auto measure = [&](FaceRef face, double R, bool seed) {
+    FaceFrame frame;
+    LoadFaceFrame(mesh, face.facePos, 0, frame);
+    double ptmin[3] = {0, 0, 0};
+    int32_t fmin = -1;
+    FaceRef hit;
+    if (seed) R = Coarse_Initial_Thickness(mesh, walls, face.facePos, frame.P, frame.N, hit);
+    const double start = R;
+    for (int attempt = 0; attempt < 40 && fmin == -1; ++attempt) {
+      Nesting nesting;
+      do {
+        nesting.level = 1;
+        if (!nesting.stop)
+          ReferenceRefine(mesh, face.faceIndex, R, frame, ptmin, fmin, nesting, true);
+      } while (nesting.level == kRefineMaxLevel);
+      out[static_cast<size_t>(face.faceIndex)] = R;
+      R *= 1.5;
+    }
+    double& value = out[static_cast<size_t>(face.faceIndex)];
+    if (fmin == -1) value = 0.0;
+    if (fmin != -1 && variant == kSphereContactDistance)
+      value = Length(Vec3::Load(ptmin) - Vec3::Load(frame.P));
+    propagated.push_back(fmin != -1 ? value : start);
+    if (mesh.outside != 0 && fmin >= nbFaces - 12) value = -value;
+    processed.push_back(face);
+    visited[static_cast<size_t>(face.faceIndex)] = true;
+  };
+  // The first region starts at the first face whose ray into the material crosses one face.
+  FaceRef seed{0, 0};
+  for (int32_t f = 0; f < nbFaces; ++f) {
+    RayCrossedFaces(mesh, crossed, 4 * f);
+    if (crossed.size() == 1) {
+      seed = {f, 4 * f};
+      break;
+    }
+  }
+  while (processed.size() < static_cast<size_t>(nbFaces)) {
+    const size_t first = processed.size();
+    measure(seed, 0.0, true);
+    for (size_t p = first; p < processed.size(); ++p) {
+      std::vector<FaceRef> candidates;
+      for (int32_t k = 1; k <= 3; ++k) {
+        walkIndices[0] = processed[p].faceIndex;
+        walkPositions[0] = processed[p].facePos;
+        const int32_t node = mesh.elem[static_cast<size_t>(processed[p].facePos + k)];
+        const int32_t around = FacesAroundNode(mesh, node, walkIndices, walkPositions);
+        for (size_t j = 0; j < static_cast<size_t>(std::max(around, 0)); ++j)
+          candidates.push_back({walkIndices[j], walkPositions[j]});
+      }
+      for (const FaceRef& c : candidates) {
+        if (!visited[static_cast<size_t>(c.faceIndex)]) measure(c, propagated[p], false);
+      }
+    }
+    // Later regions start at the first face not measured yet.
+    for (int32_t f = 0; f < nbFaces; ++f) {
+      if (!visited[static_cast<size_t>(f)]) {
+        seed = {f, 4 * f};
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+TEST(SphereThickness, MeasuresWholeMeshesAsTheDesignedWalk) {
+  const TestMesh meshes[] = {Box(10, 10, 1, 6), Wedge(10, 4, 3, 8), Torus(24, 12),
+                             Together(Box(3, 2, 1, 3), Translated(Box(2, 2, 2, 2), 5, 0, 0))};
+  for (const TestMesh& m : meshes) {
+    for (uint32_t variant : {kSphereRadius, kSphereContactDistance}) {
+      for (uint8_t outside : {0, 1}) {
+        SMesh mesh = MakeSMesh(m, variant, outside);
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(Checking_SMesh(mesh), 0);
+        testing::internal::GetCapturedStdout();
+        std::vector<double> values(static_cast<size_t>(mesh.nbFaces), NAN);
+        ASSERT_EQ(SphereThickness(mesh, values, variant), 0);
+        const std::vector<double> reference = ReferenceSphereThickness(mesh, variant);
+        for (size_t i = 0; i < values.size(); ++i) {
+          ASSERT_EQ(values[i], reference[i]) << m.nbFaces() << " faces, variant " << variant
+                                             << ", outside " << int{outside} << ", face " << i;
+        }
+      }
+    }
+  }
+}
+
+std::vector<double> Sphere(const TestMesh& m, uint32_t variant) {
+  SMesh mesh = MakeSMesh(m);
+  std::vector<double> values(static_cast<size_t>(mesh.nbFaces), NAN);
+  EXPECT_EQ(SphereThickness(mesh, values, variant), 0);
+  return values;
+}
+
+TEST(SphereThickness, GrowsASphereWhoseProbeMeetsNothingUntilItMeetsAWallOrPassesThePart) {
+  // A triangle facing down at z = 0 and, offset beside its upward ray, one facing up at z = 1
+  // (extent 14, scale 10000 / 14): from the lower one's incentre (10 - 5 sqrt 2 on x and y),
+  // the sphere grows from nothing until it touches the upper one's corner (4, 4, 1).
+  const TestMesh offset{{0, 0, 0, 0, 10, 0, 10, 0, 0, 4, 4, 1, 14, 4, 1, 4, 14, 1},
+                        {3, 0, 1, 2, 3, 3, 4, 5}};
+  const double scale = 10000 / 14.0, gap2 = 2 * std::pow(4 - (10 - 5 * std::sqrt(2.0)), 2);
+  const double radius = (gap2 + 1) / 2, contact = std::sqrt(gap2 + 1);
+  EXPECT_NEAR(Sphere(offset, kSphereRadius)[0], radius * scale, 2e-3 * radius * scale);
+  EXPECT_NEAR(Sphere(offset, kSphereContactDistance)[0], contact * scale, 2e-3 * contact * scale);
+  EXPECT_GT(Sphere(offset, kSphereContactDistance)[1], 0.0);
+  // Two triangles facing the same way never face a wall, however large their spheres.
+  const TestMesh alike{offset.coords, {3, 0, 2, 1, 3, 3, 4, 5}};
+  for (uint32_t variant : {kSphereRadius, kSphereContactDistance})
+    EXPECT_EQ(Sphere(alike, variant), (std::vector<double>{0.0, 0.0}));
+}
+
+TEST(SphereThickness, GivesEveryFaceAFiniteValueOnDegenerateAndCrowdedSurfaces) {
+  // A zero-area triangle, a surface turned inside out, and 3000 faces around each apex of a
+  // double cone, more than a walk around a node holds at first.
+  const std::pair<TestMesh, uint32_t> cases[] = {
+      {WithCollinearSliver(Box(3, 2, 1, 2), 5), kSphereRadius},
+      {WithCollinearSliver(Box(3, 2, 1, 2), 5), kSphereContactDistance},
+      {Rewound(Cube()), kSphereContactDistance},
+      {Bipyramid(3000), kSphereContactDistance}};
+  for (const auto& [m, variant] : cases) {
+    for (const double v : Sphere(m, variant))
+      ASSERT_TRUE(std::isfinite(v) && v >= 0) << m.nbFaces() << " faces: " << v;
+  }
+}
+
+}  // namespace
+}  // namespace vexmor::test
