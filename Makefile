@@ -6,7 +6,8 @@
 #   make format  reformat the sources; make format-check fails on any drift
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format
+DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format \
+  pkg-config libcairo2-dev fonts-dejavu-core libjs-three chromium nodejs
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 

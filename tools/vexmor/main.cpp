@@ -79,6 +79,9 @@ void AddCommonOptions(CLI::App* command, Arguments& a, bool fileRequired, bool w
   if (writesValues) {
     command->add_option("-o,--output", a.common.output,
                         "Write per-face/per-node values to a .vtp, .ply or .csv file");
+    command->add_option("--png", a.common.png, "Draw the part coloured by value: a PNG picture");
+    command->add_option("--svg", a.common.svg, "The same picture as SVG");
+    command->add_option("--pdf", a.common.pdf, "The same picture as PDF");
   }
   command->add_flag("--json", a.common.json, "Print the summary as JSON on standard output");
   command->add_option("--bins", a.common.bins, "Histogram bins (default 10)")

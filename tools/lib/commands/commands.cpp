@@ -9,6 +9,7 @@
 #include "io/mesh_writer.h"
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
+#include "render/picture_outputs.h"
 
 namespace vexmor::cli {
 namespace {
@@ -39,6 +40,7 @@ int Run(const std::string& command, const CommonOptions& common,
       session->fail(e);
     }
   }
+  WriteRequestedPictures(*session);
   return session->finish();
 }
 
