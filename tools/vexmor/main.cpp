@@ -8,6 +8,7 @@
 #include "analysis/progress.h"
 #include "commands/commands.h"
 #include "io/text_cursor.h"
+#include "report_subcommand.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ struct Arguments {
   std::string pull = "0,0,1";
   DraftOptions draft;
   DihedralOptions dihedral;
+  ReportOptions report;
   std::string sampleOutput;
   bool sampleText = false;
 };
@@ -182,6 +184,9 @@ int main(int argc, char** argv) {
                          "their defaults, in one summary");
   AddCommonOptions(analyze, a, false, true);
 
+  auto* report = AddReportSubcommand(app, a.report, a.method, a.pull);
+  report->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
+
   auto* sample = app.add_subcommand("sample",
                                     "Write the bundled sample part (a moulded tray, "
                                     "millimetres) as .stl, .obj, .off or .ply");
@@ -237,6 +242,11 @@ int main(int argc, char** argv) {
     return RunDraft(a.common, a.draft);
   }
   if (*dihedral) return RunDihedral(a.common, a.dihedral);
+  if (*report) {
+    a.report.thickness.method = a.report.gradient.method = method;
+    if (!ParsePull(a.pull, a.report.draft.pull)) return usage("--pull: expected X,Y,Z or an axis");
+    return RunReport(a.report);
+  }
   if (*sample) return RunSample(a.sampleOutput, a.sampleText);
   return RunAnalyze(a.common);
 }

@@ -12,10 +12,7 @@
 #include "render/picture_outputs.h"
 
 namespace vexmor::cli {
-namespace {
 
-// Opens the session and runs the analyses; a failing analysis is reported and, unless it is
-// the only one, the others still run.
 int Run(const std::string& command, const CommonOptions& common,
         const std::vector<std::function<void(Session&)>>& analyses) {
   std::unique_ptr<Session> session;
@@ -43,8 +40,6 @@ int Run(const std::string& command, const CommonOptions& common,
   WriteRequestedPictures(*session);
   return session->finish();
 }
-
-}  // namespace
 
 int RunCheck(const CommonOptions& common) {
   return Run("check", common, {[](Session& s) {
