@@ -81,6 +81,7 @@
     return layer.bins[c].label + (layer.unit ? ' ' + layer.unit : '');
   }
 
+  if (summary.layers.length === 0) document.getElementById('toolbar').querySelector('label').hidden = true;
   for (const layer of summary.layers) {
     const option = document.createElement('option');
     option.value = layer.key;
@@ -113,7 +114,8 @@
       positions[9 * t + 3 * k + 2] = coords[3 * n + 2];
     }
   }
-  const colours = new Uint8Array(9 * triangles);
+  // Grey until an analysis colours the part (a rejected mesh has none).
+  const colours = new Uint8Array(9 * triangles).fill(hexToRgb(summary.noValueColour)[0]);
   const geometry = new THREE.BufferGeometry();
   geometry.setAttribute('position', new THREE.BufferAttribute(positions, 3));
   const colourAttribute = new THREE.BufferAttribute(colours, 3, true);

@@ -3,14 +3,17 @@
 // the test checks that the 3D view shows the part, that the page logged no error and asked no
 // server for anything, and that clicking a listed face turns the view to that face.
 //
-//   node report_page_test.mjs VEXMOR [CHROMIUM]
+//   node report_page_test.mjs VEXMOR [CHROMIUM [PAGE]]
+//
+// With PAGE, the test opens that report (written with --min) instead of the sample part's.
+// VEXMOR_REPORT_SCREENSHOTS=DIR keeps the screenshots there (before.png, after.png).
 import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {inflateSync} from 'node:zlib';
 
-const [vexmor, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
+const [vexmor, chromium = '/usr/bin/chromium', given] = process.argv.slice(2);
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'vexmor-report-'));
 const failures = [];
 let passed = 0;
@@ -97,10 +100,12 @@ function connect(browser) {
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function main() {
-  const page = path.join(work, 'sample.html');
-  const written = spawnSync(vexmor, ['report', '-o', page, '--min', '1.5', '-q'], {encoding: 'utf8'});
-  check(written.status === 0 && fs.existsSync(page), 'vexmor report writes the sample part\'s page');
-  if (written.status !== 0) throw new Error('vexmor report failed: ' + written.stderr);
+  const page = given ? path.resolve(given) : path.join(work, 'sample.html');
+  if (!given) {
+    const written = spawnSync(vexmor, ['report', '-o', page, '--min', '1.5', '-q'], {encoding: 'utf8'});
+    check(written.status === 0 && fs.existsSync(page), 'vexmor report writes the sample part\'s page');
+    if (written.status !== 0) throw new Error('vexmor report failed: ' + written.stderr);
+  }
 
   const browser = spawn(chromium, [
     '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -132,21 +137,26 @@ async function main() {
     for (const domain of ['Runtime', 'Log', 'Network', 'Page']) await send(domain + '.enable');
     await send('Emulation.setDeviceMetricsOverride',
                {width: 1280, height: 900, deviceScaleFactor: 1, mobile: false});
+    const start = Date.now();
     await send('Page.navigate', {url: 'file://' + page});
     const evaluate = async (expression) =>
       (await send('Runtime.evaluate', {expression, returnByValue: true, awaitPromise: true})).result.value;
     let ready = false;
-    for (let i = 0; i < 600 && !ready; ++i) {
+    for (let i = 0; i < 1800 && !ready; ++i) {
       ready = (await evaluate('document.documentElement.dataset.ready')) === 'true';
       if (!ready) await sleep(100);
     }
-    check(ready, 'the page builds its 3D view');
+    check(ready, `the page builds its 3D view (in ${((Date.now() - start) / 1000).toFixed(1)} s)`);
 
     const viewer = await evaluate(
         '(() => { const r = document.getElementById("view").getBoundingClientRect();' +
         ' return [r.left, r.top, r.width, r.height].map(Math.round); })()');
-    const screenshot = async () =>
-      decodePng(Buffer.from((await send('Page.captureScreenshot', {format: 'png'})).data, 'base64'));
+    const keep = process.env.VEXMOR_REPORT_SCREENSHOTS;
+    const screenshot = async (name) => {
+      const png = Buffer.from((await send('Page.captureScreenshot', {format: 'png'})).data, 'base64');
+      if (keep) fs.writeFileSync(path.join(keep, name + '.png'), png);
+      return decodePng(png);
+    };
     // Pixels of the view that are not its background, distinct colours, and reddish ones (the
     // faces flagged thinner than 1.5 mm: the rib and the pocket floor).
     const survey = (image, wanted) => {
@@ -163,7 +173,7 @@ async function main() {
       }
       return {drawnShare: drawn / total, colours: colours.size, matching};
     };
-    const first = survey(await screenshot(), (r, g, b) => r > 90 && r > 3 * g && r > 3 * b);
+    const first = survey(await screenshot('before'), (r, g, b) => r > 90 && r > 3 * g && r > 3 * b);
     check(first.drawnShare > 0.1 && first.colours > 10,
           `the screenshot shows the part (${(100 * first.drawnShare).toFixed(1)} % of the view ` +
           `drawn, ${first.colours} colours)`);
@@ -187,7 +197,7 @@ async function main() {
     check(focused === button.face && off < 1e-3 && info.includes('face ' + button.face),
           `clicking listed face ${button.face} turns the view to it (${off.toExponential(1)} off)`);
     await evaluate('window.scrollTo(0, 0)');
-    const turned = survey(await screenshot(), (r, g, b) => r > 200 && b > 200 && g < 80);
+    const turned = survey(await screenshot('after'), (r, g, b) => r > 200 && b > 200 && g < 80);
     check(turned.matching > 5, `the turned view marks the face (${turned.matching} pixels)`);
 
     check(errors.length === 0, 'the page logged no error' + (errors.length ? ': ' + errors.join('; ') : ''));
