@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <set>
 
 #include "io/mesh_reader.h"
@@ -177,6 +178,37 @@ TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
   const std::string message{std::istreambuf_iterator<char>(err), {}};
   EXPECT_NE(message.find("no/such/folder/p.png"), std::string::npos) << message;
   EXPECT_NE(out.find("Draft"), std::string::npos);
+}
+
+// A face's colour is its histogram bin: counting faces by colour class gives the printed
+// histogram, with far-out tails in bins of their own and values on bin edges alike.
+TEST(FaceLayerClasses, CountLikeTheSummarysHistogram) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> spread(0.5, 4.0);
+  std::vector<double> uniform, tailed, edges, repeated, constant(50, 2.5);
+  for (int i = 0; i < 2000; ++i) {
+    uniform.push_back(spread(random));
+    tailed.push_back(i % 200 == 0 ? 900.0 + i : i % 170 == 0 ? -300.0 : spread(random));
+    edges.push_back(i % 11);  // every bin edge of 0..10 in ten bins is a value
+    // The 99th percentile, where the far tail starts, is itself a value (99).
+    repeated.push_back(i < 1990 ? i % 100 : 1e4);
+  }
+  for (const auto* values : {&uniform, &tailed, &edges, &repeated, &constant}) {
+    const Distribution d = Describe(*values, {}, 10);
+    Report report;
+    report.sections.push_back({"gradient", "", {}, {{"values", DistributionJson(d, {})}}});
+    report.results.fields.push_back({"thickness_gradient", Location::kFace, *values});
+    Mesh mesh;
+    for (size_t f = 0; f < values->size(); ++f)
+      mesh.addFace({0, 1, 2});
+    const auto layers = FaceLayersOf(report, mesh, "mm");
+    ASSERT_EQ(layers.size(), 1u);
+    std::vector<size_t> counted(layers[0].bins.size(), 0);
+    for (double v : *values)
+      ++counted[static_cast<size_t>(layers[0].binOf(v))];
+    for (size_t b = 0; b < counted.size(); ++b)
+      EXPECT_EQ(counted[b], d.histogram[b].count) << "bin " << b << " of " << counted.size();
+  }
 }
 
 TEST(HtmlReportText, Base64MatchesTheStandardsVectors) {

@@ -117,10 +117,18 @@ std::string WithUnit(double value, const std::string& unit) {
 
 int FaceLayer::binOf(double value) const {
   if (!std::isfinite(value) || bins.empty()) return -1;
-  // The last bin that starts at or below the value, as the summary's histogram counts it.
-  const auto after = std::upper_bound(bins.begin(), bins.end(), value,
-                                      [](double v, const HistogramBin& b) { return v < b.from; });
-  return after == bins.begin() ? 0 : static_cast<int>(after - bins.begin()) - 1;
+  // As the summary's histogram counts: a tail bin takes the values strictly beyond the middle
+  // bins, which share their span equally.
+  const bool lowTail = bins.size() > 1 && bins.front().tail;
+  const bool highTail = bins.size() > 1 && bins.back().tail;
+  if (lowTail && value < bins.front().to) return 0;
+  if (highTail && value > bins.back().from) return static_cast<int>(bins.size()) - 1;
+  const int first = lowTail ? 1 : 0;
+  const int n = static_cast<int>(bins.size()) - first - (highTail ? 1 : 0);
+  const double lo = bins[first].from, hi = bins[first + n - 1].to;
+  const double width = (hi - lo) / n;
+  const int b = width > 0 ? static_cast<int>((value - lo) / width) : 0;
+  return std::clamp(b, 0, n - 1) + first;
 }
 
 bool FaceLayer::flagged(double value) const {

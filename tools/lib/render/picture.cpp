@@ -72,7 +72,7 @@ std::string ViewCaption(const FaceLayer& layer, int view) {
   if (view == 0) return "isometric view, z up";
   if (!layer.pull) return "from above, looking down z";
   const Vec3& p = *layer.pull;
-  return "looking down the pull (" + FormatValue(p[0]) + ", " + FormatValue(p[1]) + ", " +
+  return "seen from the pull direction (" + FormatValue(p[0]) + ", " + FormatValue(p[1]) + ", " +
          FormatValue(p[2]) + ")";
 }
 
