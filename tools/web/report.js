@@ -21,6 +21,7 @@
     return bytes;
   }
   const bytes = decodeBase64(document.getElementById('mesh-data').textContent.trim());
+  performance.mark('vexmor-data-decoded');
   const nodes = summary.mesh.nodes, triangles = summary.mesh.triangles, faces = summary.mesh.faces;
   let offset = 0;
   const coords = new Float32Array(bytes.buffer, offset, 3 * nodes);
@@ -81,7 +82,10 @@
     return layer.bins[c].label + (layer.unit ? ' ' + layer.unit : '');
   }
 
-  if (summary.layers.length === 0) document.getElementById('toolbar').querySelector('label').hidden = true;
+  if (summary.layers.length === 0) {
+    document.getElementById('toolbar').querySelector('label').hidden = true;
+    bar.hidden = true;
+  }
   for (const layer of summary.layers) {
     const option = document.createElement('option');
     option.value = layer.key;
@@ -121,6 +125,7 @@
   const colourAttribute = new THREE.BufferAttribute(colours, 3, true);
   geometry.setAttribute('color', colourAttribute);
   geometry.computeBoundingSphere();
+  performance.mark('vexmor-geometry-built');
   const material = new THREE.MeshPhongMaterial({
     vertexColors: THREE.VertexColors,
     flatShading: true,
@@ -271,6 +276,7 @@
   resize();
   resetView();
   if (summary.layers.length > 0) selectLayer(summary.layers[0].key);
+  performance.mark('vexmor-first-view');
   // For scripts that drive the page (the report's own browser test among them).
   window.vexmorReport = {
     selectLayer: selectLayer,

@@ -262,6 +262,7 @@ int CullSign(const Mesh& mesh, bool consistentWinding) {
   double volume = 0;
   for (size_t f = 0; f < mesh.faceCount(); ++f) {
     const auto nodes = mesh.face(f);
+    if (nodes.size() < 3) continue;
     const Vec3 a = mesh.node(static_cast<size_t>(nodes[0]));
     for (size_t k = 1; k + 1 < nodes.size(); ++k) {
       const Vec3 b = mesh.node(static_cast<size_t>(nodes[k]));
