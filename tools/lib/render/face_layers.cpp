@@ -168,6 +168,13 @@ std::vector<Rgb> FaceLayer::faceColours() const {
   return out;
 }
 
+std::string FaceLayer::label(double value) const {
+  double reach = 0;
+  for (const auto& b : bins)
+    reach = std::max({reach, std::fabs(b.from), std::fabs(b.to)});
+  return FormatValue(std::fabs(value) < 1e-6 * reach ? 0.0 : value);
+}
+
 size_t FaceLayer::flaggedCount() const {
   return static_cast<size_t>(
       std::count_if(values.begin(), values.end(), [&](double v) { return flagged(v); }));

@@ -48,6 +48,8 @@ struct FaceLayer {
   std::vector<Rgb> faceColours() const;
   size_t flaggedCount() const;
   bool flags() const { return flagBelow || flagAbove || flagWithin; }
+  // A value as the colour bar labels it: rounding noise (1e-14 for 0) reads as 0.
+  std::string label(double value) const;
 };
 
 // The layers of the analyses in `report` that give per-face values, in the order thickness,

@@ -164,7 +164,7 @@ void DrawColourBar(cairo_t* cr, const FaceLayer& layer, double x, double top, do
       SetColour(cr, kInk);
       cairo_rectangle(cr, barX + barWidth, y - 0.5, 5, 1);
       cairo_fill(cr);
-      Text(cr, barX + barWidth + 8, y + 4, FormatValue(value), 11, false, kInk);
+      Text(cr, barX + barWidth + 8, y + 4, layer.label(value), 11, false, kInk);
     }
     // The flagged ranges, as a red band beside the bar.
     auto band = [&](double from, double to) {
@@ -285,8 +285,9 @@ void DrawPage(cairo_t* cr, const Mesh& mesh, const std::vector<FaceLayer>& layer
     Text(cr, kMargin, 28, request.part + "  ·  " + layer.title + " (" + UnitName(layer.unit) + ")",
          20, true, kInk, Align::kLeft, textWidth);
     Text(cr, kMargin, 50,
-         layer.thresholds.empty() ? "no threshold given" : layer.thresholds + " (red)", 13, false,
-         kMutedInk, Align::kLeft, textWidth);
+         layer.thresholds.empty() ? "no threshold given"
+                                  : layer.thresholds + (layer.flags() ? " (red)" : ""),
+         13, false, kMutedInk, Align::kLeft, textWidth);
   } else {
     Text(cr, kMargin, 28, request.part + "  ·  " + request.command, 20, true, kInk, Align::kLeft,
          textWidth);

@@ -173,7 +173,7 @@ std::string HistogramSvg(const FaceLayer& layer, const nlohmann::json& values) {
                   kLeft + b * step + 1, kBottom - h, step - 2, h, Hex(layer.binColour(b)).c_str());
     out += buffer;
     out += "<title>" +
-           HtmlEscape(FormatValue(bins[b].from) + " – " + FormatValue(bins[b].to) + ": " +
+           HtmlEscape(layer.label(bins[b].from) + " – " + layer.label(bins[b].to) + ": " +
                       FormatPercent(bins[b].share) + ", " + FormatCount(bins[b].count) +
                       (bins[b].count == 1 ? " face" : " faces")) +
            "</title></rect>";
@@ -184,7 +184,7 @@ std::string HistogramSvg(const FaceLayer& layer, const nlohmann::json& values) {
     const double value = b < bins.size() ? bins[b].from : bins.back().to;
     std::snprintf(buffer, sizeof buffer, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">",
                   kLeft + b * step, kBottom + 14);
-    out += buffer + HtmlEscape(FormatValue(value)) + "</text>";
+    out += buffer + HtmlEscape(layer.label(value)) + "</text>";
   }
   out += "</svg>";
   return out;
@@ -300,7 +300,7 @@ nlohmann::json LayerJson(const FaceLayer& layer) {
   for (size_t b = 0; b < layer.bins.size(); ++b) {
     bins.push_back(
         {{"colour", Hex(layer.binColour(b))},
-         {"label", FormatValue(layer.bins[b].from) + " – " + FormatValue(layer.bins[b].to)}});
+         {"label", layer.label(layer.bins[b].from) + " – " + layer.label(layer.bins[b].to)}});
   }
   const size_t missing = static_cast<size_t>(std::count_if(
       layer.values.begin(), layer.values.end(), [](double v) { return !std::isfinite(v); }));
