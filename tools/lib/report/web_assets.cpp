@@ -2,11 +2,19 @@
 
 // Each file is assembled into read-only data between two symbols; the build names the files
 // (tools/pictures.cmake) and rebuilds this when one changes.
-#define VEXMOR_EMBED(symbol, path)                                                          \
-  asm(".pushsection .rodata\n.global " #symbol "\n.hidden " #symbol "\n" #symbol            \
-      ":\n.incbin \"" path "\"\n.global " #symbol "_end\n.hidden " #symbol "_end\n" #symbol \
-      "_end:\n.byte 0\n.popsection\n");                                                     \
-  extern "C" const char symbol[];                                                           \
+#if defined(_WIN32)
+#define VEXMOR_READ_ONLY ".pushsection .rdata,\"dr\"\n"
+#define VEXMOR_LOCAL(symbol) ""
+#else
+#define VEXMOR_READ_ONLY ".pushsection .rodata\n"
+#define VEXMOR_LOCAL(symbol) ".hidden " #symbol "\n"
+#endif
+#define VEXMOR_EMBED(symbol, path)                                                            \
+  asm(VEXMOR_READ_ONLY ".global " #symbol "\n" VEXMOR_LOCAL(symbol) #symbol                   \
+      ":\n.incbin \"" path "\"\n.global " #symbol "_end\n" VEXMOR_LOCAL(symbol##_end) #symbol \
+      "_end:\n.byte 0\n"                                                                      \
+      ".popsection\n");                                                                       \
+  extern "C" const char symbol[];                                                             \
   extern "C" const char symbol##_end[];
 
 VEXMOR_EMBED(vexmor_asset_three, VEXMOR_ASSET_THREE)
