@@ -127,8 +127,9 @@ int FaceLayer::binOf(double value) const {
   const int n = static_cast<int>(bins.size()) - first - (highTail ? 1 : 0);
   const double lo = bins[first].from, hi = bins[first + n - 1].to;
   const double width = (hi - lo) / n;
-  const int b = width > 0 ? static_cast<int>((value - lo) / width) : 0;
-  return std::clamp(b, 0, n - 1) + first;
+  // Clamped before the conversion, which a value far outside the bins would overflow.
+  const double at = width > 0 ? std::clamp((value - lo) / width, 0.0, n - 1.0) : 0;
+  return static_cast<int>(at) + first;
 }
 
 bool FaceLayer::flagged(double value) const {

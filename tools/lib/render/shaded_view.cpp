@@ -80,9 +80,9 @@ ShadedView::ShadedView(const Mesh& mesh, const ViewFit& fit, double x, double y,
     const float count = static_cast<float>(face.size());
     const float centreDepth = sumDepth / count;
     if (xHi - xLo < pixel && yHi - yLo < pixel) {
-      const int cx = static_cast<int>(std::floor((sumX / count - x) / pixel));
-      const int cy = static_cast<int>(std::floor((sumY / count - y) / pixel));
-      if (cx < 0 || cy < 0 || cx >= cellsX_ || cy >= cellsY) continue;
+      const double fx = (sumX / count - x) / pixel, fy = (sumY / count - y) / pixel;
+      if (!(fx >= 0 && fy >= 0 && fx < cellsX_ && fy < cellsY)) continue;
+      const int cx = static_cast<int>(fx), cy = static_cast<int>(fy);
       const size_t cell = static_cast<size_t>(cy) * cellsX_ + cx;
       if (centreDepth > cellDepth[cell]) {
         cellDepth[cell] = centreDepth;
