@@ -1,10 +1,14 @@
 #include "render/picture.h"
 
+#include <cairo-ft.h>
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
@@ -25,7 +29,27 @@ constexpr size_t kVectorShapeLimit = 20000;
 // between faces) at this many pixels per pixel, then scaled down smoothly.
 constexpr int kSupersample = 2;
 
-const char* const kFont = "DejaVu Sans";
+// The text's font, DejaVu Sans from Debian's fonts-dejavu-core, read straight from its files
+// so that every machine draws the same letters; where they are missing, whatever sans-serif
+// font the system offers.
+const char* const kFontFiles[2] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                                   "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"};
+
+// Loaded once and kept for the program's life, as Cairo may hold on to them in its caches.
+cairo_font_face_t* FontFace(bool bold) {
+  static const auto faces = [] {
+    std::array<cairo_font_face_t*, 2> loaded{nullptr, nullptr};
+    static FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0) return loaded;
+    for (int k = 0; k < 2; ++k) {
+      FT_Face face = nullptr;
+      if (FT_New_Face(library, kFontFiles[k], 0, &face) != 0) continue;
+      loaded[k] = cairo_ft_font_face_create_for_ft_face(face, 0);
+    }
+    return loaded;
+  }();
+  return faces[bold ? 1 : 0];
+}
 constexpr Rgb kInk = {30, 30, 30}, kMutedInk = {100, 100, 100};
 
 struct Rect {
@@ -91,8 +115,12 @@ enum class Align { kLeft, kCentre, kRight };
 // Text with its baseline at y, shortened with an ellipsis to fit `maxWidth` when given.
 void Text(cairo_t* cr, double x, double y, std::string text, double size, bool bold,
           const Rgb& colour, Align align = Align::kLeft, double maxWidth = 0) {
-  cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
-                         bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  if (cairo_font_face_t* face = FontFace(bold)) {
+    cairo_set_font_face(cr, face);
+  } else {
+    cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  }
   cairo_set_font_size(cr, size);
   cairo_text_extents_t extents;
   cairo_text_extents(cr, text.c_str(), &extents);
