@@ -1,12 +1,14 @@
 # Entry points for people and CI. Everything builds through the CMake presets.
-#   make demo    build, then run vexmor on its bundled sample part
+#   make demo    build, then run vexmor on its bundled sample part; its picture and report go
+#                to build/demo/sample.png and build/demo/sample.html
 #   make test    build with the sanitizers, then run every test
 #   make bench   build optimised, then run the benchmarks
 #   make golden  compare every output of the eight functions with golden/expected.txt
 #   make format  reformat the sources; make format-check fails on any drift
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format
+DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format \
+  pkg-config libcairo2-dev fonts-dejavu-core libjs-three chromium nodejs
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
@@ -34,7 +36,10 @@ build: deps
 	cmake --build --preset release -j $(JOBS)
 
 demo: build
-	./build/release/tools/vexmor
+	@mkdir -p build/demo
+	./build/release/tools/vexmor analyze --png build/demo/sample.png
+	./build/release/tools/vexmor report -o build/demo/sample.html --min 1.5 -q >/dev/null
+	@echo "picture: build/demo/sample.png; report: open build/demo/sample.html in a web browser"
 
 test: deps
 	cmake --preset test >/dev/null

@@ -8,6 +8,7 @@
 #include "analysis/progress.h"
 #include "commands/commands.h"
 #include "io/text_cursor.h"
+#include "report_subcommand.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ struct Arguments {
   std::string pull = "0,0,1";
   DraftOptions draft;
   DihedralOptions dihedral;
+  ReportOptions report;
   std::string sampleOutput;
   bool sampleText = false;
 };
@@ -79,6 +81,9 @@ void AddCommonOptions(CLI::App* command, Arguments& a, bool fileRequired, bool w
   if (writesValues) {
     command->add_option("-o,--output", a.common.output,
                         "Write per-face/per-node values to a .vtp, .ply or .csv file");
+    command->add_option("--png", a.common.png, "Draw the part coloured by value: a PNG picture");
+    command->add_option("--svg", a.common.svg, "The same picture as SVG");
+    command->add_option("--pdf", a.common.pdf, "The same picture as PDF");
   }
   command->add_flag("--json", a.common.json, "Print the summary as JSON on standard output");
   command->add_option("--bins", a.common.bins, "Histogram bins (default 10)")
@@ -179,6 +184,9 @@ int main(int argc, char** argv) {
                          "their defaults, in one summary");
   AddCommonOptions(analyze, a, false, true);
 
+  auto* report = AddReportSubcommand(app, a.report, a.method, a.pull);
+  report->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
+
   auto* sample = app.add_subcommand("sample",
                                     "Write the bundled sample part (a moulded tray, "
                                     "millimetres) as .stl, .obj, .off or .ply");
@@ -234,6 +242,11 @@ int main(int argc, char** argv) {
     return RunDraft(a.common, a.draft);
   }
   if (*dihedral) return RunDihedral(a.common, a.dihedral);
+  if (*report) {
+    a.report.thickness.method = a.report.gradient.method = method;
+    if (!ParsePull(a.pull, a.report.draft.pull)) return usage("--pull: expected X,Y,Z or an axis");
+    return RunReport(a.report);
+  }
   if (*sample) return RunSample(a.sampleOutput, a.sampleText);
   return RunAnalyze(a.common);
 }

@@ -9,12 +9,10 @@
 #include "io/mesh_writer.h"
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
+#include "render/picture_outputs.h"
 
 namespace vexmor::cli {
-namespace {
 
-// Opens the session and runs the analyses; a failing analysis is reported and, unless it is
-// the only one, the others still run.
 int Run(const std::string& command, const CommonOptions& common,
         const std::vector<std::function<void(Session&)>>& analyses) {
   std::unique_ptr<Session> session;
@@ -39,10 +37,9 @@ int Run(const std::string& command, const CommonOptions& common,
       session->fail(e);
     }
   }
+  WriteRequestedPictures(*session);
   return session->finish();
 }
-
-}  // namespace
 
 int RunCheck(const CommonOptions& common) {
   return Run("check", common, {[](Session& s) {

@@ -15,6 +15,8 @@ struct CommonOptions {
   bool json = false;     // the summary as JSON on standard output
   bool verbose = false;  // the library's diagnostic lines on standard error
   int bins = 10;         // histogram bins
+
+  std::string png, svg, pdf;  // heat-map pictures of the results
 };
 
 struct ThicknessOptions {
