@@ -118,6 +118,14 @@ def test_distance_to_surface_runs_on_open_surfaces_and_takes_a_mesh_object():
                                [3, 3])
 
 
+def test_distance_to_surface_measures_quadrilaterals_as_they_are():
+    # The library alone would measure the strip (0, 1, 2), (1, 2, 3), which leaves the
+    # square's corner at node 0 bare.
+    square = np.array([[0, 0, 0], [1, 0, 0], [1, 1, 0], [0, 1, 0]], float)
+    np.testing.assert_array_equal(
+        vexmor.distance_to_surface(square, [[0, 1, 2, 3]], [[0.1, 0.5, 1.0]]), [1.0])
+
+
 def arrow_prism():
     """A prism over a non-convex quadrilateral whose 0-2 diagonal lies outside it."""
     outline = np.array([[0, 0], [2, 1], [0, 2], [0.5, 1]])

@@ -76,8 +76,12 @@ def test_batch_gives_one_row_per_file_and_never_stops_on_a_bad_one(parts):
 
 def test_batch_on_a_local_dask_cluster_gives_the_rows_of_the_thread_pool(parts):
     distributed = pytest.importorskip("distributed")
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                  dashboard_address=None) as cluster, \
+    import dask
+
+    # Worker processes start slowly on a busy machine: give them time to come up.
+    with dask.config.set({"distributed.comm.timeouts.connect": "120s"}), \
+            distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                     dashboard_address=None) as cluster, \
             distributed.Client(cluster) as client:
         on_dask = vexmor.batch(parts, ANALYSES, executor=client.get_executor())
     assert on_dask == vexmor.batch(parts, ANALYSES, workers=2)

@@ -20,6 +20,7 @@ from ._library import LibraryNotFound, use_library
 from .analyses import (CheckResult, EdgeAngles, check, contact_thickness, distance_to_surface,
                        draft, edge_dihedral_angles, node_dihedral_angles, ray_thickness,
                        sphere_thickness, thickness_gradient)
+from .batch import ANALYSES as BATCH_ANALYSES
 from .batch import batch, summarize
 from .errors import AnalysisFailed, MeshRejected, ReadError, VexmorError
 from .io import Mesh, read
@@ -29,6 +30,7 @@ __version__ = "0.1.0"
 __all__ = [
     "ray_thickness", "contact_thickness", "sphere_thickness", "distance_to_surface",
     "thickness_gradient", "draft", "edge_dihedral_angles", "node_dihedral_angles", "check",
-    "CheckResult", "EdgeAngles", "read", "Mesh", "batch", "summarize", "use_library",
+    "CheckResult", "EdgeAngles", "read", "Mesh", "batch", "summarize", "BATCH_ANALYSES",
+    "use_library",
     "VexmorError", "MeshRejected", "AnalysisFailed", "ReadError", "LibraryNotFound",
 ]

@@ -49,7 +49,7 @@ class Faces:
         return out
 
     def edge_keys(self, node_count):
-        """One int64 key per face side (undirected), and the face each side belongs to."""
+        """One int64 key per face side, the same for both directions of an edge."""
         nxt = np.arange(1, len(self.nodes) + 1, dtype=np.int64)
         last = self.starts + self.sizes - 1
         nxt[last] = self.starts  # each face's last node closes on its first
@@ -198,13 +198,13 @@ def _sizes_and_nodes(faces):
 def prepare(vertices, faces, function, need_faces=True):
     """The validated, packed mesh of an analysis call."""
     if faces is None and isinstance(vertices, Prepared):
-        return _check_sized(vertices, function, need_faces)
+        return check_sized(vertices, function, need_faces)
     if faces is None and hasattr(vertices, "_prepared"):
         prepared = vertices._prepared()  # vexmor.read's result, checked when it was read
         if prepared is not None:
-            return _check_sized(prepared, function, need_faces)
+            return check_sized(prepared, function, need_faces)
     vertices, faces = split_mesh_arguments(vertices, faces, function)
-    return _check_sized(validated(vertices, faces), function, need_faces)
+    return check_sized(validated(vertices, faces), function, need_faces)
 
 
 def validated(vertices, faces):
@@ -214,13 +214,18 @@ def validated(vertices, faces):
     return Prepared(v, as_faces(faces, len(v)))
 
 
-def _check_sized(prepared, function, need_faces):
+def check_sized(prepared, function, need_faces):
+    """`prepared`, once it is known to have a size (and faces when `need_faces`)."""
     v = prepared.vertices
+    who = f"{function}(): " if function else ""
     if len(v) < 2 or not np.any(v.max(axis=0) > v.min(axis=0)):
-        raise ValueError(f"{function}(): the mesh has {len(v)} node(s), all at one point: it has "
-                         "no size to measure")
+        raise ValueError(f"{who}the mesh has {len(v)} node(s), all at one point: it has no size "
+                         "to measure")
+    with np.errstate(over="ignore"):
+        if not np.isfinite(np.ptp(v, axis=0)).all():
+            raise ValueError(f"{who}the nodes span more than the largest float")
     if need_faces and len(prepared.faces) == 0:
-        raise ValueError(f"{function}(): the mesh has no faces")
+        raise ValueError(f"{who}the mesh has no faces")
     return prepared
 
 

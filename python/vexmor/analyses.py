@@ -13,7 +13,8 @@ from typing import NamedTuple
 import numpy as np
 
 from . import _library
-from ._mesh import Prepared, as_bool, as_direction, as_vertices, is_mesh_object, prepare
+from ._mesh import (Prepared, as_bool, as_direction, as_vertices, check_sized, is_mesh_object,
+                    prepare)
 from ._split import for_library
 from .errors import AnalysisFailed, MeshRejected, VexmorError
 
@@ -267,7 +268,8 @@ def distance_to_surface(vertices, faces=None, points=None):
     if n + len(queries) > 2**31 - 1:
         raise ValueError("distance_to_surface(): nodes and points together are more than the "
                          "library takes (2**31 - 1)")
-    both = Prepared(np.concatenate([prepared.vertices, queries]), prepared.faces)
+    both = check_sized(Prepared(np.concatenate([prepared.vertices, queries]), prepared.faces),
+                       "distance_to_surface", need_faces=False)
     if len(prepared.faces):
         # Faces of four or more nodes go in as the triangles that cover them: the library
         # would otherwise measure a strip of overlapping triangles over their nodes.

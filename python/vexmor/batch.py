@@ -6,8 +6,8 @@ from concurrent.futures import ThreadPoolExecutor
 import numpy as np
 
 from . import analyses as _analyses
-from ._mesh import as_direction
-from .errors import VexmorError
+from ._mesh import as_direction, check_sized
+from .errors import MeshRejected, VexmorError
 from .io import read
 
 # Columns that each named analysis adds to a row. Face values are summarised with their
@@ -93,14 +93,16 @@ def summarize(path, analyses=("check", "ray"), *, pull="z"):
     """One summary row of one part: the work that :func:`batch` hands to each worker.
 
     Never raises for a bad file or mesh: the row's ``error`` says what went wrong, and
-    the analyses that could run still fill their columns.
+    the analyses that could run still fill their columns (an open or non-manifold mesh is
+    refused once, by the first analysis that needs a closed one; ``"check"`` still counts
+    its faulty edges).
 
     Parameters
     ----------
     path : str or os.PathLike
         A mesh file that :func:`vexmor.read` takes.
     analyses : sequence of str or callables, optional
-        Names from ``vexmor.batch.ANALYSES`` (``"check"``, ``"ray"``, ``"contact"``,
+        Names from ``vexmor.BATCH_ANALYSES`` (``"check"``, ``"ray"``, ``"contact"``,
         ``"sphere"``, ``"gradient"``, ``"draft"``, ``"dihedral"``), or functions taking the
         :class:`vexmor.Mesh` and returning a dict of columns.
     pull : array_like of 3 floats, or str, optional
@@ -123,16 +125,22 @@ def summarize(path, analyses=("check", "ray"), *, pull="z"):
         row["error"] = f"read: {e}"
         return row
     row.update(format=mesh.format, nodes=len(mesh.vertices), faces=len(mesh.faces))
-    errors, cache = [], {}
     try:
+        check_sized(mesh._prepared(), None, need_faces=True)
         areas = _face_areas(mesh)
     except ValueError as e:
         row["error"] = f"mesh: {e}"
         return row
+    errors, cache, rejected = [], {}, False
     for a in analyses:
         name = getattr(a, "__name__", "analysis") if callable(a) else a
+        if rejected and name != "check" and not callable(a):
+            continue  # the same refusal again: said once
         try:
             row.update(a(mesh) if callable(a) else _summaries(a, mesh, areas, pull, cache))
+        except MeshRejected as e:
+            rejected = True
+            errors.append(f"{name}: {e}")
         except (VexmorError, ValueError, MemoryError) as e:
             errors.append(f"{name}: {e}")
     row["error"] = "; ".join(errors) or None
