@@ -61,8 +61,9 @@ python: deps
 python-test: python
 	cd python && $(PYTHON) -m pytest -q -p no:cacheprovider tests
 
+# Meshes from VEXMOR_MESHES (default: the shared corpus beside the checkout), as make golden.
 python-bench: python
-	nice -n 10 $(PYTHON) python/benchmarks/batch_speedup.py /work/shared/meshes
+	nice -n 10 $(PYTHON) python/benchmarks/batch_speedup.py $${VEXMOR_MESHES:-../shared/meshes}
 
 bench: deps
 	cmake --preset bench >/dev/null
