@@ -474,21 +474,48 @@ def node_dihedral_angles(vertices, faces=None, *, signed=False):
 
 @dataclass(frozen=True)
 class CheckResult:
-    """What :func:`check` finds. ``accepted`` is the library's own verdict."""
+    """What :func:`check` finds.
+
+    Attributes
+    ----------
+    nodes, faces : int
+        Sizes of the mesh.
+    triangles, quadrilaterals, polygons : int
+        Faces of three, four, and five or more nodes.
+    unused_nodes : int
+        Nodes that no face uses.
+    edges : int
+        Distinct edges of the faces.
+    boundary_edges : int
+        Edges used by one face only: the surface is open there.
+    non_manifold_edges : int
+        Edges used by three faces or more.
+    misoriented_edges : int
+        Edges along which two faces run the same way (the library turns such faces, so
+        they do not stop an analysis).
+    faces_repeating_a_node : int
+        Faces that list one node twice.
+    accepted : bool
+        The library's own verdict: every analysis runs on the mesh.
+    reasons : list of str
+        Why not, one sentence per defect; empty when accepted.
+    closed : bool
+        Every edge is shared by exactly two faces.
+    """
 
     nodes: int
     faces: int
     triangles: int
     quadrilaterals: int
-    polygons: int  #: faces of five or more nodes
-    unused_nodes: int  #: nodes that no face uses
+    polygons: int
+    unused_nodes: int
     edges: int
-    boundary_edges: int  #: used by one face: the surface is open there
-    non_manifold_edges: int  #: used by three faces or more
-    misoriented_edges: int  #: two faces run the same way along it (the library turns them)
+    boundary_edges: int
+    non_manifold_edges: int
+    misoriented_edges: int
     faces_repeating_a_node: int
-    accepted: bool  #: every analysis runs on the mesh
-    reasons: list = field(default_factory=list)  #: why not, one sentence each
+    accepted: bool
+    reasons: list = field(default_factory=list)
 
     @property
     def closed(self):
@@ -536,10 +563,11 @@ def check(vertices, faces=None):
         reasons.append(f"{non_manifold} edge(s) are used by three faces or more")
     status = 0
     split = for_library(prepared, False)
+    # A draft call costs little more than the library's mesh check, whose verdict it gives.
     probe = np.empty(len(split.faces), dtype=np.float64)
+    up = np.array([0.0, 0.0, 1.0])
     try:
-        _call("check", prepared, split.faces, "VX_Draft_Angle", _pointer(probe),
-              _pointer(np.array([0.0, 0.0, 1.0])))
+        _call("check", prepared, split.faces, "VX_Draft_Angle", _pointer(probe), _pointer(up))
     except MeshRejected as e:
         status = 2
         if not reasons:
