@@ -26,3 +26,18 @@ def test_pip_installs_the_package_with_its_libraries(tmp_path):
     out = subprocess.run([sys.executable, "-c", script], cwd=tmp_path, env=env, check=True,
                          capture_output=True, text=True).stdout.split()
     assert out == [str(target / "vexmor" / "__init__.py"), "6"]
+
+
+def test_the_library_directory_can_be_chosen(tmp_path):
+    import vexmor
+    from conftest import box
+
+    found = vexmor._library._find(vexmor._library._CORE_NAMES, "").parent
+    try:
+        vexmor.use_library(tmp_path)
+        with pytest.raises(vexmor.LibraryNotFound, match="make python"):
+            vexmor.ray_thickness(*box())
+        vexmor.use_library(found)
+        assert vexmor.ray_thickness(*box()).tolist() == [1.0] * 12
+    finally:
+        vexmor.use_library(None)
