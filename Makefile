@@ -5,14 +5,23 @@
 #   make bench   build optimised, then run the benchmarks
 #   make golden  compare every output of the eight functions with golden/expected.txt
 #   make format  reformat the sources; make format-check fails on any drift
+#   make python  build the libraries the Python package loads and put them in python/vexmor/_lib
+#   make python-test   the Python package's tests (make test runs them too)
+#   make python-bench  batch speed-up over the shared meshes, 1 thread against 2
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format \
-  pkg-config libcairo2-dev fonts-dejavu-core libjs-three chromium nodejs
+  pkg-config libcairo2-dev fonts-dejavu-core libjs-three chromium nodejs \
+  python3-numpy python3-pytest python3-setuptools python3-wheel python3-pip python3-venv \
+  python3-dask python3-distributed
+# Debian's Python, into which the python3-* packages above install: the python3 found first on
+# PATH may be another install without numpy.
+PYTHON ?= /usr/bin/python3
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps build demo test bench golden golden-record format format-check clean
+.PHONY: all deps build demo test bench golden golden-record format format-check clean \
+  python python-test python-bench
 
 all: build
 
@@ -45,6 +54,21 @@ test: deps
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ctest --preset test
+	$(MAKE) --no-print-directory python-test
+
+# The package loads the optimised libraries (a sanitizer build cannot be loaded into Python).
+python: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target vexmor vexmor_read -j $(JOBS)
+	mkdir -p python/vexmor/_lib
+	cp -L build/release/libvexmor.so build/release/tools/reader/libvexmor_read.so python/vexmor/_lib/
+
+python-test: python
+	cd python && $(PYTHON) -m pytest -q -p no:cacheprovider tests
+
+# Meshes from VEXMOR_MESHES (default: the shared corpus beside the checkout), as make golden.
+python-bench: python
+	nice -n 10 $(PYTHON) python/benchmarks/batch_speedup.py $${VEXMOR_MESHES:-../shared/meshes}
 
 bench: deps
 	cmake --preset bench >/dev/null
@@ -68,4 +92,4 @@ format-check:
 	@clang-format --dry-run --Werror $(FORMAT_FILES)
 
 clean:
-	rm -rf build
+	rm -rf build python/vexmor/_lib
