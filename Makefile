@@ -4,7 +4,8 @@
 #   make bench   build optimised, then run the benchmarks
 #   make golden  compare every output of the eight functions with golden/expected.txt
 #   make windows       cross-build vexmor.dll, its import library and vexmor.exe for Windows
-#   make windows-test  cross-build everything, run the tests and the golden comparison in Wine
+#   make windows-test  cross-build everything, run the tests and the built meshes' golden
+#                      comparison in Wine; make windows-golden compares on every mesh there
 #   make format  reformat the sources; make format-check fails on any drift
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -17,7 +18,7 @@ WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-p
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
 .PHONY: all deps windows-deps build demo test bench golden golden-record windows windows-test \
-  format format-check clean
+  windows-golden format format-check clean
 
 all: build
 
@@ -69,9 +70,11 @@ golden: build
 golden-record: build
 	JOBS=$(JOBS) golden/check.sh build/release/golden/vexmor_golden --record
 
-# Windows: build/windows/bin holds vexmor.dll, vexmor.lib (import library), vexmor.def and
-# vexmor.exe. The tests, the sample analysis and the golden comparison run in Wine, in a
-# prefix of the build's own (build/windows/wine), made on first use.
+# Windows: build/windows/bin holds vexmor.dll, its import library libvexmor.dll.a, vexmor.def
+# and vexmor.exe. The tests (the program's sample analysis among them) and the golden
+# comparison run in Wine, in a prefix of the build's own (build/windows/wine), made on first use.
+WINDOWS_GOLDEN = golden/check.sh build/windows/bin/vexmor_golden.exe
+
 windows: windows-deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS) --target vexmor vexmor_cli vexmor_golden
@@ -80,7 +83,11 @@ windows-test: windows-deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 	tests/windows/with_wine.sh build/windows/wine sh -c 'nice -n 10 ctest --preset windows && \
-	  RUNNER="nice -n 10 $$WINE" JOBS=$(JOBS) golden/check.sh build/windows/bin/vexmor_golden.exe'
+	  RUNNER="$$WINE" VEXMOR_MESHES= $(WINDOWS_GOLDEN)'
+
+windows-golden: windows
+	tests/windows/with_wine.sh build/windows/wine sh -c \
+	  'RUNNER="nice -n 10 $$WINE" JOBS=$(JOBS) $(WINDOWS_GOLDEN)'
 
 format:
 	@echo "clang-format -i (all sources)"
