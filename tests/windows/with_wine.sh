@@ -4,7 +4,7 @@
 # The Wine prefix PREFIX is made on first use, its start-up messages kept in PREFIX.log. Debug
 # channels are off, and Gecko and Mono are not offered. One Wine server serves the whole
 # command (each test is a Windows process of its own, and a server per process would start and
-# stop Wine's services each time); it is stopped when the command ends. COMMAND finds the Wine
+# stop Wine's services each time); the one started here is stopped when the command ends. COMMAND finds the Wine
 # loader in $WINE.
 set -eu
 prefix=$(realpath -m "$1")
@@ -22,6 +22,8 @@ if [ ! -d "$prefix" ]; then
     exit 1
   fi
 fi
-"$wineserver" --persistent
-trap '"$wineserver" --kill 2>/dev/null || true' EXIT
+# A server already running for the prefix (a person's Wine session) is used and left running.
+if "$wineserver" --persistent; then
+  trap '"$wineserver" --kill 2>/dev/null || true' EXIT
+fi
 "$@"
