@@ -4,8 +4,8 @@
 # The Wine prefix PREFIX is made on first use, its start-up messages kept in PREFIX.log. Debug
 # channels are off, and Gecko and Mono are not offered. One Wine server serves the whole
 # command (each test is a Windows process of its own, and a server per process would start and
-# stop Wine's services each time); the one started here is stopped when the command ends. COMMAND finds the Wine
-# loader in $WINE.
+# stop Wine's services each time); the one started here is stopped when the command ends.
+# COMMAND finds the Wine loader in $WINE.
 set -eu
 prefix=$(realpath -m "$1")
 shift
