@@ -70,16 +70,15 @@ struct Arguments {
   bool sampleText = false;
 };
 
-void AddCommonOptions(CLI::App* command, Arguments& a, bool fileRequired, bool writesValues) {
+void AddCommonOptions(
+    CLI::App* command, Arguments& a, bool fileRequired,
+    const std::string& outputHelp = "Write per-face/per-node values to a .vtp, .ply or .csv file") {
   auto* file =
       command->add_option("FILE", a.common.file,
                           "Mesh file: .stl, .obj, .off or .ply" +
                               std::string(fileRequired ? "" : " (default: the sample part)"));
   if (fileRequired) file->required();
-  if (writesValues) {
-    command->add_option("-o,--output", a.common.output,
-                        "Write per-face/per-node values to a .vtp, .ply or .csv file");
-  }
+  command->add_option("-o,--output", a.common.output, outputHelp);
   command->add_flag("--json", a.common.json, "Print the summary as JSON on standard output");
   command->add_option("--bins", a.common.bins, "Histogram bins (default 10)")
       ->check(CLI::Range(1, 200));
@@ -119,11 +118,15 @@ int main(int argc, char** argv) {
   auto* check = app.add_subcommand("check",
                                    "Sizes, face types, edges, defects and shells; "
                                    "whether and why the analyses would reject the mesh");
-  AddCommonOptions(check, a, true, false);
+  AddCommonOptions(check, a, true,
+                   "Write where the problems are to a .vtp, .ply or .csv file: boundary and "
+                   "non-manifold edges as lines (edge_fault 1 and 2), faces flagged crossing, "
+                   "lying_on_another_face, non_convex, long_thin, zero_area, uses_far_node, and "
+                   "the far nodes");
 
   auto* thickness = app.add_subcommand(
       "thickness", "Wall thickness per face (per point for --method distance), in file units");
-  AddCommonOptions(thickness, a, true, true);
+  AddCommonOptions(thickness, a, true);
   AddMethodOption(thickness, a.method, true);
   thickness->footer(
       "Methods: ray is the fast one, typically ten times faster than the others or more; it\n"
@@ -143,7 +146,7 @@ int main(int argc, char** argv) {
 
   auto* gradient = app.add_subcommand(
       "gradient", "Thickness gradient per face: mean relative thickness change to its neighbours");
-  AddCommonOptions(gradient, a, true, true);
+  AddCommonOptions(gradient, a, true);
   AddMethodOption(gradient, a.method, false);
   gradient->add_flag("--outside", a.gradient.outside,
                      "Take the thickness of the space around the part (ray, contact)");
@@ -152,7 +155,7 @@ int main(int argc, char** argv) {
 
   auto* draft = app.add_subcommand(
       "draft", "Draft angle per face against the mould's pull direction, in degrees");
-  AddCommonOptions(draft, a, true, true);
+  AddCommonOptions(draft, a, true);
   draft->add_option("--pull", a.pull,
                     "Pull direction as X,Y,Z or an axis such as z or -y (default 0,0,1)");
   draft
@@ -163,7 +166,7 @@ int main(int argc, char** argv) {
 
   auto* dihedral = app.add_subcommand(
       "dihedral", "Dihedral angle per edge (or largest per node), and sharp edge counts");
-  AddCommonOptions(dihedral, a, true, true);
+  AddCommonOptions(dihedral, a, true);
   dihedral->add_flag("--signed", a.dihedral.signedAngles,
                      "Signed angles: convex positive, concave negative");
   dihedral->add_flag("--per-node", a.dihedral.perNode, "The largest angle at each node");
@@ -177,7 +180,7 @@ int main(int argc, char** argv) {
       app.add_subcommand("analyze",
                          "Check, ray thickness, gradient, draft along +z and dihedral angles, with "
                          "their defaults, in one summary");
-  AddCommonOptions(analyze, a, false, true);
+  AddCommonOptions(analyze, a, false);
 
   auto* sample = app.add_subcommand("sample",
                                     "Write the bundled sample part (a moulded tray, "

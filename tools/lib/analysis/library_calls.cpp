@@ -125,18 +125,16 @@ Library::Library(const Mesh& mesh, const MeshReport& report, bool diagnosticsToS
   const MeshReport split = InspectMesh(triangulation_.mesh);
   if (split.nonManifoldEdges > report.nonManifoldEdges) {
     const size_t added = split.nonManifoldEdges - report.nonManifoldEdges;
-    reasons_.push_back(
-        "splitting its faces into triangles (fan from each face's first node) "
-        "makes " +
-        Plural(added, "edge", "edges") +
-        " shared by more than two faces: a diagonal runs along an edge");
+    reasons_.push_back("splitting its faces into triangles makes " +
+                       Plural(added, "edge", "edges") +
+                       " shared by more than two faces: a diagonal runs along an edge");
   }
 }
 
 bool Library::splits(Analysis analysis) const {
   if (report_.polygons > 0) return true;
   return report_.quadrilaterals > 0 &&
-         (!TakesQuadrilaterals(analysis) || triangulation_.movedFans > 0);
+         (!TakesQuadrilaterals(analysis) || triangulation_.quadsOtherDiagonal > 0);
 }
 
 void Library::refuseRejected(const std::string& analysis) const {

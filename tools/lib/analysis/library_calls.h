@@ -84,10 +84,10 @@ class Library {
 
   // True when the program splits the faces into triangles before calling the library for
   // the analysis: when the library does not take some of them, or would split a
-  // quadrilateral differently (see Triangulate).
+  // quadrilateral differently (along its other diagonal, see Triangulate).
   bool splits(Analysis analysis) const;
-  // Faces fanned from another node than their first.
-  size_t movedFans() const { return triangulation_.movedFans; }
+  // How the faces were split (see Triangulate).
+  const Triangulation& triangulation() const { return triangulation_; }
 
  private:
   // The mesh handed to the library for an analysis.

@@ -68,14 +68,26 @@ std::string ProgramDoes(const MeshReport& r, const Library& library) {
   if (r.quadrilaterals + r.polygons == 0) return "passes the mesh unchanged";
   if (!library.splits(Analysis::kRay)) {
     return "splits the " + FacesSplit(r) +
-           " into two triangles for draft, dihedral and sphere, as the library does for the rest";
+           " along their first-to-third diagonal for draft, dihedral and sphere, as the library "
+           "does for the rest";
   }
-  const size_t moved = library.movedFans();
-  return "splits the " + FacesSplit(r) + " into triangles for every analysis" +
-         (moved == 0 ? std::string()
-                     : " (" + FormatCount(moved) + (moved == 1 ? " face" : " faces") +
-                           " fanned from another node, since the first node's fan would "
-                           "double an edge)");
+  const Triangulation& t = library.triangulation();
+  std::vector<std::string> how;
+  if (t.quadsOtherDiagonal > 0) {
+    how.push_back(FormatCount(t.quadsOtherDiagonal) +
+                  (t.quadsOtherDiagonal == 1 ? " quadrilateral" : " quadrilaterals") +
+                  " along the second-to-fourth diagonal, since the first lies outside the face "
+                  "or would double an edge");
+  }
+  if (t.foldedFaces > 0) {
+    how.push_back(FormatCount(t.foldedFaces) + (t.foldedFaces == 1 ? " face" : " faces") +
+                  " that cross themselves, with folded triangles");
+  }
+  std::string detail;
+  for (const auto& h : how)
+    detail += (detail.empty() ? " (" : "; ") + h;
+  return "splits the " + FacesSplit(r) + " into triangles in their planes for every analysis" +
+         (detail.empty() ? "" : detail + ")");
 }
 
 std::vector<Vec3> ReadPoints(const std::string& path) {
@@ -96,6 +108,26 @@ std::vector<Vec3> ReadPoints(const std::string& path) {
   }
   if (points.empty()) FailInFile(path, "no points: expected lines of x y z");
   return points;
+}
+
+nlohmann::json DoubtsJson(const MeshDoubts& d) {
+  auto faces = [&](const DoubtfulFaces& f) {
+    return nlohmann::json{{"faces", f.count},
+                          {"area_share", d.totalArea > 0 ? f.area / d.totalArea : 0.0}};
+  };
+  nlohmann::json j = {{"crossing", faces(d.crossing)},
+                      {"lying_on_another_face", faces(d.overlapping)},
+                      {"non_convex", faces(d.nonConvex)},
+                      {"long_thin", faces(d.longThin)},
+                      {"zero_area", faces(d.zeroArea)},
+                      {"far_nodes", d.farNodes},
+                      {"faces_using_far_nodes", faces(d.farNodeFaces)},
+                      {"long_thin_ratio", kLongThinRatio}};
+  j["crossing"]["triangle_pairs"] = d.crossingPairs;
+  j["crossing"]["shell_pairs"] = d.shellPairsCrossing;
+  j["crossing"]["shells_crossing_themselves"] = d.shellsCrossingThemselves;
+  if (d.farNodes > 0) j["node_box_growth"] = d.boxGrowth;
+  return j;
 }
 
 }  // namespace
@@ -171,15 +203,53 @@ std::vector<std::string> AddCheckSection(Session& session) {
             {"split_for", splitFor},
             {"accepted", reasons.empty()},
             {"reasons", reasons}};
+  const MeshDoubts& doubts = session.doubts();
+  const std::vector<std::string> warnings = doubts.warnings();
+  s.json["warnings"] = warnings;
+  s.json["doubts"] = DoubtsJson(doubts);
   if (reasons.empty()) {
-    s.lines.push_back(Row("verdict", "ready for every analysis"));
+    s.lines.push_back(Row("verdict", warnings.empty()
+                                         ? "ready for every analysis"
+                                         : "ready for every analysis, with warnings:"));
   } else {
     s.lines.push_back(Row("verdict", "rejected by every analysis but the distance method:"));
     for (const auto& reason : reasons)
       s.lines.push_back("  - " + reason);
+    if (!warnings.empty()) s.lines.push_back("and with warnings:");
   }
+  for (const auto& warning : warnings)
+    s.lines.push_back("  - " + warning);
   session.report().sections.push_back(std::move(s));
   return reasons;
+}
+
+void AddFaultFields(Session& session) {
+  const MeshDoubts& d = session.doubts();
+  Results& results = session.report().results;
+  const MeshTopology& t = session.topology();
+  results.edgeNodes = t.boundaryEdges;
+  results.edgeNodes.insert(results.edgeNodes.end(), t.nonManifoldEdges.begin(),
+                           t.nonManifoldEdges.end());
+  std::vector<double> edgeFault(t.boundaryEdges.size() / 2, 1.0);
+  edgeFault.resize(results.edgeNodes.size() / 2, 2.0);
+  results.fields.push_back({"edge_fault", Location::kEdge, edgeFault});
+  const std::pair<const char*, uint8_t> flags[] = {
+      {"crossing", kDoubtCrossing},    {"lying_on_another_face", kDoubtOverlapping},
+      {"non_convex", kDoubtNonConvex}, {"long_thin", kDoubtLongThin},
+      {"zero_area", kDoubtZeroArea},   {"uses_far_node", kDoubtUsesFarNode}};
+  std::vector<double> any(d.faceFlags.size(), 0.0);
+  for (size_t f = 0; f < any.size(); ++f)
+    any[f] = d.faceFlags[f] != 0 ? 1.0 : 0.0;
+  results.fields.push_back({"doubtful", Location::kFace, any});
+  for (const auto& [name, bit] : flags) {
+    std::vector<double> values(d.faceFlags.size());
+    for (size_t f = 0; f < values.size(); ++f)
+      values[f] = (d.faceFlags[f] & bit) != 0 ? 1.0 : 0.0;
+    results.fields.push_back({name, Location::kFace, values});
+  }
+  results.fields.push_back(
+      {"far_node", Location::kNode, std::vector<double>(d.farNode.begin(), d.farNode.end())});
+  results.colourField = "doubtful";
 }
 
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options) {
