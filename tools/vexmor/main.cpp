@@ -93,15 +93,36 @@ CLI::Option* AddMethodOption(CLI::App* command, std::string& method, bool withDi
   return command
       ->add_option("--method", method,
                    "ray (the fast method): ray cast inwards from each face; sphere: diameter of "
-                   "the largest sphere rolled at each face; contact: distance to where that "
-                   "sphere touches the opposite wall (sphere and contact are the careful "
-                   "methods, and can take minutes on a large, thick part)" +
+                   "the largest sphere tangent at each face; contact: distance from the tangent "
+                   "point to where that sphere touches the opposite wall (sphere and contact are "
+                   "the careful methods, and can take minutes on a large, thick part)" +
                        std::string(withDistance ? "; distance: distance from points to the "
                                                   "surface (with --points)"
                                                 : "") +
                        " (default ray)")
       ->check(CLI::IsMember(methods));
 }
+
+void AddRefineOption(CLI::App* command, bool& refine) {
+  command->add_flag("!--no-refine", refine,
+                    "sphere, contact: measure each triangle of the file at its incircle centre "
+                    "alone, without refining long or large triangles first");
+}
+
+constexpr const char* kCarefulMethods =
+    "Sphere and contact: before measuring, vexmor refines the triangles so that no edge is\n"
+    "longer than a quarter of the local ray thickness (at most twice the triangles, or 100 000\n"
+    "pieces on small meshes); each piece is measured at its incircle centre, the statistics\n"
+    "are over the pieces weighted by area, and a face of the file reads (in -o files) the\n"
+    "area-weighted mean of its pieces. --no-refine measures each triangle at one point.\n"
+    "Contact is the distance from the tangent point to where the sphere touches the opposite\n"
+    "wall: across a wall, its thickness. On round bodies the sphere touches the wall all\n"
+    "around and that distance is a chord: pieces whose contact distance is below half their\n"
+    "sphere diameter are counted as 'touching around a curve' and left out, not reported as\n"
+    "thin (-o: touching_around_a_curve, the share of each face, and sphere_diameter).\n"
+    "Missing is not zero: faces where no wall was found have no value, in the gradient too;\n"
+    "with --outside, faces that see only the enclosing box are counted apart (-o: open_to_box)\n"
+    "from the part's own clearances.";
 
 }  // namespace
 
@@ -129,12 +150,17 @@ int main(int argc, char** argv) {
   AddCommonOptions(thickness, a, true);
   AddMethodOption(thickness, a.method, true);
   thickness->footer(
-      "Methods: ray is the fast one, typically ten times faster than the others or more; it\n"
-      "reads a wall's thickness straight across from each face. sphere and contact are the\n"
-      "careful ones: they roll the largest sphere that fits at each face, which also measures\n"
-      "corners, ribs and curved walls well, but they can take many minutes on a large, thick,\n"
-      "finely meshed part (the progress line on the terminal shows what runs and for how\n"
-      "long). distance measures how far given points (--points) lie from the surface.");
+      std::string(
+          "Methods: ray is the fast one, typically ten times faster than the others or more; it\n"
+          "reads a wall's thickness straight across from each face. sphere and contact are the\n"
+          "careful ones: they roll the largest sphere that fits at each face, which also "
+          "measures\n"
+          "corners, ribs and curved walls well, but they can take many minutes on a large, "
+          "thick,\n"
+          "finely meshed part (the progress line on the terminal shows what runs and for how\n"
+          "long). distance measures how far given points (--points) lie from the surface.\n\n") +
+      kCarefulMethods);
+  AddRefineOption(thickness, a.thickness.refine);
   thickness->add_flag("--outside", a.thickness.outside,
                       "Measure the space between the part and an enclosing box (ray, contact)");
   thickness->add_option("--min", a.thickness.min, "Report the faces thinner than T")
@@ -150,6 +176,8 @@ int main(int argc, char** argv) {
   AddMethodOption(gradient, a.method, false);
   gradient->add_flag("--outside", a.gradient.outside,
                      "Take the thickness of the space around the part (ray, contact)");
+  AddRefineOption(gradient, a.gradient.refine);
+  gradient->footer(kCarefulMethods);
   gradient->add_option("--max", a.gradient.max, "Report the faces whose gradient exceeds G")
       ->type_name("G");
 

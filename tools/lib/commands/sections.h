@@ -16,7 +16,8 @@ std::vector<std::string> AddCheckSection(Session& session);
 // Where the check's faults are, as the values that -o writes: boundary and non-manifold edges
 // as lines, flagged faces, far nodes.
 void AddFaultFields(Session& session);
-// Returns the per-face thickness (face methods) for the gradient to reuse.
+// Returns the per-face thickness (face methods) for the gradient to reuse: NaN where no wall
+// of the part was measured.
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options);
 void AddGradientSection(Session& session, const GradientOptions& options,
                         const std::vector<double>* thickness = nullptr);
