@@ -111,7 +111,7 @@ void AddRefineOption(CLI::App* command, bool& refine) {
 
 constexpr const char* kCarefulMethods =
     "Sphere and contact: before measuring, vexmor refines the triangles so that no edge is\n"
-    "longer than a quarter of the local ray thickness (at most twice the triangles, or 100 000\n"
+    "longer than a sixth of the local ray thickness (at most twice the triangles, or 100 000\n"
     "pieces on small meshes); each piece is measured at its incircle centre, the statistics\n"
     "are over the pieces weighted by area, and a face of the file reads (in -o files) the\n"
     "area-weighted mean of its pieces. --no-refine measures each triangle at one point.\n"

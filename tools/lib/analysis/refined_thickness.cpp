@@ -36,11 +36,18 @@ PieceThickness MeasureRefined(const Library& library, ThicknessMethod method, bo
   const Mesh& triangles = library.triangles();
   // The local thickness scale: the ray thickness of each triangle (the space around the part
   // for --outside, where a negative value is the distance to the enclosing box).
-  std::vector<double> ray =
-      library.thicknessOf(triangles, ThicknessMethod::kRay, outside, " for the refinement");
-  for (double& v : ray)
-    v = std::fabs(v);
-  p.refinement = RefineTriangles(triangles, RefinementTargets(triangles, ray));
+  auto ray = [&](const Mesh& m) {
+    std::vector<double> values =
+        library.thicknessOf(m, ThicknessMethod::kRay, outside, " for the refinement");
+    for (double& v : values)
+      v = std::fabs(v);
+    return values;
+  };
+  const size_t cap = RefinementCap(triangles.faceCount());
+  const Refinement first =
+      RefineTriangles(triangles, FirstPassLengths(triangles, ray(triangles)), cap);
+  p.refinement = Compose(
+      first, RefineTriangles(first.mesh, RefinementLengths(first.mesh, ray(first.mesh)), cap));
   const Mesh& pieces = p.refinement.mesh;
   p.values = library.thicknessOf(pieces, method, outside, " of the refined pieces");
   if (method == ThicknessMethod::kContact) {

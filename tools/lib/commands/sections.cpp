@@ -334,7 +334,7 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
                       FormatCount(values.size()) + " pieces" +
                       (values.size() == triangles ? " (none needed splitting)" : "") +
                       (pieces->refinement.capped ? ", stopped at the cap" : "") +
-                      ", no edge longer than a quarter of the local ray thickness, so that "
+                      ", no edge longer than a sixth of the local ray thickness, so that "
                       "tangent points spread over each face; the statistics are over the pieces, "
                       "by area; a face of the file reads the area-weighted mean of its pieces)");
     s.json["refined_pieces"] = values.size();

@@ -48,7 +48,7 @@ FaceSplit Fan(const Mesh& mesh, std::span<const int32_t> nodes, const FacePlane&
   const auto points = Projected(mesh, nodes, plane);
   for (size_t k = 1; k + 1 < nodes.size(); ++k) {
     split.triangles.push_back({nodes[0], nodes[k], nodes[k + 1]});
-    if (!plane.flat && Turn(points[0], points[k], points[k + 1]) <= 0) split.folded = true;
+    if (!plane.flat && Turn(points[0], points[k], points[k + 1]) < 0) split.folded = true;
   }
   return split;
 }
@@ -74,6 +74,11 @@ class EarClipper {
     for (size_t i = 0; i < n; ++i) {
       if (Turn(points_[prev_[i]], points_[i], points_[next_[i]]) <= 0) blockers_.push_back(i);
     }
+    for (size_t i = 0; i < n; ++i) {
+      const Point2 &p = points_[i], &q = points_[(i + 1) % n];
+      faceArea_ += 0.5 * (p.x * q.y - q.x * p.y);
+    }
+    faceArea_ = std::fabs(faceArea_);
   }
 
   FaceSplit run() {
@@ -88,13 +93,14 @@ class EarClipper {
         ears_.pop();
         if (alive_[top.corner] && stamp_[top.corner] == top.stamp) ear = top.corner;
       }
-      if (ear == nodes_.size()) {
-        // No true ear: the face crosses itself. Clip the roundest corner that turns the
-        // face's way, or any, and say that the split folds.
+      const bool forced = ear == nodes_.size();
+      if (forced) {
+        // No true ear: the face crosses itself, or touches itself at a repeated node (which
+        // leaves a triangle without area). Clip the roundest corner.
         ear = forcedCorner();
-        split.folded = true;
       }
       const size_t p = prev_[ear], n = next_[ear];
+      if (forced && foldsBack(p, ear, n)) split.folded = true;
       split.triangles.push_back({nodes_[p], nodes_[ear], nodes_[n]});
       alive_[ear] = false;
       next_[p] = n;
@@ -110,7 +116,7 @@ class EarClipper {
       ++first;
     const size_t p = prev_[first], n = next_[first];
     split.triangles.push_back({nodes_[p], nodes_[first], nodes_[n]});
-    if (Turn(points_[p], points_[first], points_[n]) <= 0) split.folded = true;
+    if (foldsBack(p, first, n)) split.folded = true;
     return split;
   }
 
@@ -127,6 +133,15 @@ class EarClipper {
       return corner > o.corner;  // ties go to the earlier corner, for a fixed result
     }
   };
+
+  // Turns against the face by more than rounding: a triangle left without area where the face
+  // touches itself may come out a hair negative once its nodes were rounded.
+  bool foldsBack(size_t a, size_t b, size_t c) const {
+    if (Turn(points_[a], points_[b], points_[c]) >= 0) return false;
+    const Point2 &p = points_[a], &q = points_[b], &r = points_[c];
+    const double area = 0.5 * ((q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x));
+    return area < -1e-9 * faceArea_;
+  }
 
   bool isEar(size_t i) const {
     const size_t p = prev_[i], n = next_[i];
@@ -169,6 +184,7 @@ class EarClipper {
   std::vector<uint32_t> stamp_;  // bumped when a corner's neighbours change
   std::vector<bool> alive_;
   std::vector<size_t> blockers_;
+  double faceArea_ = 0;  // in the plane of projection
   std::priority_queue<Candidate> ears_;
 };
 

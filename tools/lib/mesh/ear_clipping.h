@@ -35,7 +35,8 @@ bool IsConvexFace(const Mesh& mesh, std::span<const int32_t> nodes);
 
 struct FaceSplit {
   std::vector<std::array<int32_t, 3>> triangles;  // node numbers, in the face's winding
-  bool folded = false;  // no split without a flat or folded triangle was found
+  bool folded = false;  // no split without a folded triangle was found (a face that crosses
+                        // itself); a face touching itself at a node may need flat ones
 };
 
 // Faces of more nodes than this are fanned from their first node: ear clipping costs up to

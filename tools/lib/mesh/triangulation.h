@@ -24,7 +24,7 @@ struct Triangulation {
   std::vector<size_t> triangleFace;  // the face of the split mesh that each triangle comes from
   size_t faceCount = 0;              // faces of the mesh that was split
   size_t quadsOtherDiagonal = 0;     // quadrilaterals split along the second-to-fourth diagonal
-  size_t foldedFaces = 0;            // faces no split of which avoids a flat or folded triangle
+  size_t foldedFaces = 0;            // faces no split of which avoids a folded triangle
 };
 Triangulation Triangulate(const Mesh& mesh);
 
