@@ -44,6 +44,7 @@ int Run(const std::string& command, const CommonOptions& common,
 int RunCheck(const CommonOptions& common) {
   return Run("check", common, {[](Session& s) {
                const auto reasons = AddCheckSection(s);
+               AddFaultFields(s);
                if (!reasons.empty()) {
                  throw CommandError(kExitRejected,
                                     "the mesh would be rejected: " + reasons.front());
@@ -52,19 +53,27 @@ int RunCheck(const CommonOptions& common) {
 }
 
 int RunThickness(const CommonOptions& common, const ThicknessOptions& options) {
-  return Run("thickness", common, {[&](Session& s) { AddThicknessSection(s, options); }});
+  return Run("thickness", common,
+             {[](Session& s) { s.warnAboutDoubts(); },
+              [&](Session& s) { AddThicknessSection(s, options); }});
 }
 
 int RunGradient(const CommonOptions& common, const GradientOptions& options) {
-  return Run("gradient", common, {[&](Session& s) { AddGradientSection(s, options); }});
+  return Run("gradient", common,
+             {[](Session& s) { s.warnAboutDoubts(); },
+              [&](Session& s) { AddGradientSection(s, options); }});
 }
 
 int RunDraft(const CommonOptions& common, const DraftOptions& options) {
-  return Run("draft", common, {[&](Session& s) { AddDraftSection(s, options); }});
+  return Run(
+      "draft", common,
+      {[](Session& s) { s.warnAboutDoubts(); }, [&](Session& s) { AddDraftSection(s, options); }});
 }
 
 int RunDihedral(const CommonOptions& common, const DihedralOptions& options) {
-  return Run("dihedral", common, {[&](Session& s) { AddDihedralSection(s, options); }});
+  return Run("dihedral", common,
+             {[](Session& s) { s.warnAboutDoubts(); },
+              [&](Session& s) { AddDihedralSection(s, options); }});
 }
 
 int RunAnalyze(const CommonOptions& common) {

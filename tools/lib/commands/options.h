@@ -22,6 +22,7 @@ struct CommonOptions {
 struct ThicknessOptions {
   ThicknessMethod method = ThicknessMethod::kRay;
   bool outside = false;
+  bool refine = true;  // sphere and contact: refine the triangles first (see refinement.h)
   std::optional<double> min, max;
   std::string points;  // query points for the distance method
 };
@@ -29,6 +30,7 @@ struct ThicknessOptions {
 struct GradientOptions {
   ThicknessMethod method = ThicknessMethod::kRay;
   bool outside = false;
+  bool refine = true;
   std::optional<double> max;  // faces whose gradient exceeds it are counted
 };
 
