@@ -1,141 +1,132 @@
 // The built program, run as a person runs it, one whole subcommand per test: exit statuses,
 // the key numbers of its summaries (through --json), and the files it writes, read back.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
+#include <array>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "io/mesh_reader.h"
+#include "io/mesh_writer.h"
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
 #include "mesh/triangulation.h"
+#include "program_fixture.h"
 #include "vtp_arrays.h"
 
 namespace vexmor::cli::test {
 namespace {
 
-namespace fs = std::filesystem;
-using nlohmann::json;
-using Row = std::map<std::string, std::string>;
+using Ring = std::vector<std::array<double, 2>>;
 
-struct RunResult {
-  int status = -1;
-  std::string out, err;
-  json parsed() const {
-    try {
-      return json::parse(out);
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "standard output is not JSON: " << e.what() << "\n" << out;
-      return json::object();
-    }
-  }
-  bool says(const std::string& text) const { return out.find(text) != std::string::npos; }
-  bool complains(const std::string& text) const { return err.find(text) != std::string::npos; }
-};
-
-class Program : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ =
-        fs::path(::testing::TempDir()) /
-        ("vexmor_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-  // Runs the program in the test's directory, with standard error kept apart.
-  RunResult vexmor(const std::string& arguments) const {
-    const std::string command = "cd '" + dir_.string() + "' && '" VEXMOR_PROGRAM "' " + arguments +
-                                " 2>stderr.txt </dev/null";
-    RunResult run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      run.out.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = read("stderr.txt");
-    return run;
-  }
-  // Runs the program and expects success; returns its --json summary.
-  json summary(const std::string& arguments) const {
-    const RunResult run = vexmor(arguments + " --json");
-    EXPECT_EQ(run.status, 0) << arguments << "\n" << run.err;
-    return run.parsed();
-  }
-
-  void write(const std::string& name, const std::string& content) const {
-    std::ofstream(path(name), std::ios::binary) << content;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
-  // The rows of a CSV written by -o, as named cells.
-  std::vector<Row> csv(const std::string& name) const {
-    std::istringstream in(read(name));
-    std::string line, cell;
-    std::getline(in, line);
-    std::vector<std::string> header;
-    for (std::stringstream h(line); std::getline(h, cell, ',');)
-      header.push_back(cell);
-    std::vector<Row> rows;
-    while (std::getline(in, line)) {
-      std::stringstream cells(line);
-      Row& row = rows.emplace_back();
-      for (const std::string& column : header) {
-        std::getline(cells, cell, ',');
-        row[column] = cell;
-      }
-    }
-    return rows;
-  }
-  // The sample part as a PLY file, which keeps its quadrilaterals.
-  std::string tray() const {
-    EXPECT_EQ(vexmor("sample -o tray.ply").status, 0);
-    return "tray.ply";
-  }
-
-  fs::path dir_;
-};
-
-double Number(const Row& row, const std::string& column) {
-  return std::stod(row.at(column));
+std::string Obj(const Mesh& m) {
+  return MeshToObj(m, MeshWriteOptions{});
 }
 
-// A regular hexagonal prism, 10 across its corners' circle radius and 2 thick, as OBJ: two
-// hexagon caps and six quadrilateral sides, wound outwards; with splitCaps, the caps come as
-// the fans of triangles that the program would make of them.
-std::string HexagonalPrism(bool splitCaps) {
-  std::string obj;
-  for (int i = 0; i < 12; ++i) {
-    obj += "v " + std::to_string(10 * std::cos(i % 6 * M_PI / 3)) + " " +
-           std::to_string(10 * std::sin(i % 6 * M_PI / 3)) + " " + std::to_string(i / 6 * 2) + "\n";
+// A prism over a counter-clockwise ring: the bottom, the top, then one quadrilateral per side.
+// `capTriangles` (corners of the ring, counter-clockwise) gives the caps as those triangles.
+Mesh Prism(const Ring& ring, double height,
+           const std::vector<std::array<int32_t, 3>>& capTriangles) {
+  Mesh m;
+  const auto n = static_cast<int32_t>(ring.size());
+  for (int z = 0; z < 2; ++z) {
+    for (const auto& p : ring)
+      m.addNode(p[0], p[1], z * height);
   }
-  for (const std::string cap : {"6 5 4 3 2 1", "7 8 9 10 11 12"}) {
-    std::vector<std::string> n;
-    std::istringstream words(cap);
-    for (std::string w; words >> w;)
-      n.push_back(w);
-    if (!splitCaps) obj += "f " + cap + "\n";
-    for (size_t k = 1; splitCaps && k + 1 < n.size(); ++k)
-      obj += "f " + n[0] + " " + n[k] + " " + n[k + 1] + "\n";
+  if (capTriangles.empty()) {
+    std::vector<int32_t> bottom, top;
+    for (int32_t i = 0; i < n; ++i) {
+      bottom.push_back(n - 1 - i);
+      top.push_back(n + i);
+    }
+    m.addFace(bottom);
+    m.addFace(top);
+  } else {
+    for (const auto& t : capTriangles)
+      m.addFace({t[0], t[2], t[1]});
+    for (const auto& t : capTriangles)
+      m.addFace({n + t[0], n + t[1], n + t[2]});
   }
-  for (int i = 1; i <= 6; ++i) {
-    const int j = i % 6 + 1;
-    obj += "f " + std::to_string(i) + " " + std::to_string(j) + " " + std::to_string(j + 6) + " " +
-           std::to_string(i + 6) + "\n";
+  for (int32_t i = 0; i < n; ++i)
+    m.addFace({i, (i + 1) % n, (i + 1) % n + n, i + n});
+  return m;
+}
+
+Ring RegularRing(int n, double radius) {
+  Ring ring;
+  for (int i = 0; i < n; ++i)
+    ring.push_back({radius * std::cos(2 * M_PI * i / n), radius * std::sin(2 * M_PI * i / n)});
+  return ring;
+}
+
+// A cylinder as coarse CAD exports write it: caps fanned from one rim node and sides of two
+// triangles that span the whole length, all of them long and thin.
+Mesh FannedCylinder(int n, double radius, double height) {
+  std::vector<std::array<int32_t, 3>> fan;
+  for (int32_t k = 1; k + 1 < n; ++k)
+    fan.push_back({0, k, k + 1});
+  Mesh quads = Prism(RegularRing(n, radius), height, fan);
+  return Triangulate(quads).mesh;
+}
+
+// A plate whose large faces are strips of slivers running its whole length.
+Mesh SliverPlate(double length, double width, double thickness, int strips) {
+  Ring ring;
+  for (int j = 0; j <= strips; ++j)
+    ring.push_back({length, width * j / strips});
+  for (int j = strips; j >= 0; --j)
+    ring.push_back({0, width * j / strips});
+  std::vector<std::array<int32_t, 3>> caps;
+  const auto n = static_cast<int32_t>(ring.size());
+  for (int32_t j = 0; j < strips; ++j) {
+    // Ring corner j runs along x = length, corner n - 1 - j along x = 0.
+    caps.push_back({n - 1 - j, j, j + 1});
+    caps.push_back({n - 1 - j, j + 1, n - 2 - j});
   }
-  return obj;
+  return Triangulate(Prism(ring, thickness, caps)).mesh;
+}
+
+Mesh Ball(double radius, int around, int down) {
+  Mesh m;
+  m.addNode(0, 0, radius);
+  for (int i = 1; i < down; ++i) {
+    const double polar = M_PI * i / down;
+    for (int j = 0; j < around; ++j) {
+      const double azimuth = 2 * M_PI * j / around;
+      m.addNode(radius * std::sin(polar) * std::cos(azimuth),
+                radius * std::sin(polar) * std::sin(azimuth), radius * std::cos(polar));
+    }
+  }
+  const auto south = m.addNode(0, 0, -radius);
+  auto at = [&](int i, int j) { return static_cast<int32_t>(1 + (i - 1) * around + j % around); };
+  for (int j = 0; j < around; ++j)
+    m.addFace({0, at(1, j), at(1, j + 1)});
+  for (int i = 1; i + 1 < down; ++i) {
+    for (int j = 0; j < around; ++j) {
+      m.addFace({at(i, j), at(i + 1, j), at(i + 1, j + 1)});
+      m.addFace({at(i, j), at(i + 1, j + 1), at(i, j + 1)});
+    }
+  }
+  for (int j = 0; j < around; ++j)
+    m.addFace({at(down - 1, j), south, at(down - 1, j + 1)});
+  return m;
+}
+
+// Mean over an a x b rectangle of the distance to its rim, capped at c, where a distance
+// across b counts `slope` times (the largest ball by a side wall at 60 degrees grows as
+// sqrt(3) times the distance to it): the integral over s from 0 to c of the area where the
+// distance is at least s, (a - 2s)(b - 2s / slope), over ab.
+double MeanRimDistance(double a, double b, double c, double slope = 1) {
+  const double k = 1 / slope;
+  c = std::min({c, a / 2, b / (2 * k)});
+  return (a * b * c - (a * k + b) * c * c + 4 * k / 3 * c * c * c) / (a * b);
+}
+
+// Mean over a regular polygon of apothem `apothem` of the distance to its rim, capped at c: in
+// the slice of each edge, the distance is apothem - t at depth t, over a width growing as t.
+double MeanPolygonRimDistance(double apothem, double c) {
+  const double a = apothem;
+  if (a <= c) return a / 3;
+  return ((a * c * c / 2 - c * c * c / 3) + c * (a - c) * (a - c) / 2) / (a * a / 2);
 }
 
 // A unit cube whose top is two quadrilaterals folded around node 9, which only they share: both
@@ -194,7 +185,7 @@ TEST_F(Program, CheckFindsAMeshReadyForEveryAnalysisAndSaysWhatItSplitsOrMerges)
   EXPECT_EQ(check["box"]["max"], json::array({80.0, 50.0, 16.0}));
   EXPECT_TRUE(vexmor("check tray.ply").says("ready for every analysis"));
 
-  write("prism.obj", HexagonalPrism(false));
+  write("prism.obj", Obj(Prism(RegularRing(6, 10), 2, {})));
   const json prism = summary("check prism.obj")["check"];
   EXPECT_EQ(prism["polygons"], 2);
   EXPECT_EQ(prism["quadrilaterals"], 6);
@@ -204,12 +195,13 @@ TEST_F(Program, CheckFindsAMeshReadyForEveryAnalysisAndSaysWhatItSplitsOrMerges)
   const RunResult text = vexmor("check prism.obj");
   EXPECT_TRUE(text.says("takes no face of 5+ nodes")) << text.out;
   EXPECT_TRUE(
-      text.says("splits the 6 quadrilaterals and 2 faces of 5+ nodes into triangles for "
-                "every analysis"))
+      text.says("splits the 6 quadrilaterals and 2 faces of 5+ nodes into triangles in their "
+                "planes for every analysis"))
       << text.out;
 
   write("folded.obj", kFoldedCube);
-  EXPECT_TRUE(vexmor("check folded.obj").says("1 face fanned from another node, since the first"));
+  EXPECT_TRUE(
+      vexmor("check folded.obj").says("1 quadrilateral along the second-to-fourth diagonal"));
 
   // A unit cube whose six faces each have their own four nodes, as some exporters write them.
   std::string faceted;
@@ -289,13 +281,13 @@ bool UnderOpenFloor(const Row& row) {
 
 TEST_F(Program, ThicknessMeasuresWallsByEveryMethodAndPointsByTheirDistance) {
   const std::string t = tray();
-  write("polygons.obj", HexagonalPrism(false));
-  write("triangles.obj", HexagonalPrism(true));
   write("folded.obj", kFoldedCube);
+  // Unrefined, so that each face reads the ball at its own incircle centre.
   for (const std::string method : {"ray", "sphere", "contact"}) {
     SCOPED_TRACE(method);
     const std::string column = "thickness_" + method;
-    const json thickness = summary("thickness " + t + " --method " + method + " --min 2 -o t.csv");
+    const json thickness =
+        summary("thickness " + t + " --method " + method + " --no-refine --min 2 -o t.csv");
     EXPECT_EQ(thickness["thickness"]["method"], method);
     EXPECT_GT(thickness["thickness"]["values"]["below_min"]["count"].get<size_t>(), 0u);
     size_t rib = 0, floor = 0;
@@ -310,24 +302,6 @@ TEST_F(Program, ThicknessMeasuresWallsByEveryMethodAndPointsByTheirDistance) {
       }
     }
     EXPECT_GT(rib * floor, 0u);
-    // The prism's caps are a plate 2 thick; given as polygons, a cap reads the smallest of the
-    // triangles it is split into.
-    EXPECT_EQ(
-        summary("thickness polygons.obj -o p.csv --method " + method)["thickness"]["faces_split"],
-        8);
-    ASSERT_EQ(vexmor("thickness triangles.obj -o t.csv --method " + method).status, 0);
-    const std::vector<Row> polygons = csv("p.csv"), triangles = csv("t.csv");
-    ASSERT_EQ(polygons.size(), 8u);
-    ASSERT_EQ(triangles.size(), 14u);
-    for (size_t cap = 0; cap < 2; ++cap) {
-      double smallest = INFINITY;
-      for (size_t k = 4 * cap; k < 4 * cap + 4; ++k)
-        smallest = std::min(smallest, Number(triangles[k], column));
-      EXPECT_NEAR(Number(polygons[cap], column), smallest, 1e-9);
-      EXPECT_NEAR(smallest, 2, 0.01);
-    }
-    for (size_t side = 0; side < 6; ++side)
-      EXPECT_NEAR(Number(polygons[2 + side], column), Number(triangles[8 + side], column), 1e-9);
   }
   // The folded top splits without doubling an edge: every face reads the cube's side.
   ASSERT_EQ(vexmor("thickness folded.obj -o t.csv").status, 0);
@@ -354,7 +328,7 @@ TEST_F(Program, GradientIsZeroWhereTheWallKeepsItsThickness) {
       EXPECT_NEAR(Number(row, "thickness_gradient"), 0, 1e-9);
     }
   }
-  write("prism.obj", HexagonalPrism(false));
+  write("prism.obj", Obj(Prism(RegularRing(6, 10), 2, {})));
   EXPECT_EQ(summary("gradient prism.obj")["gradient"]["values"]["count"], 8);
   write("folded.obj", kFoldedCube);
   EXPECT_EQ(vexmor("gradient folded.obj").status, 0);
@@ -403,18 +377,11 @@ TEST_F(Program, DraftSortsFacesByTheirAngleToThePullAndWritesThemInEveryResultsF
     }
     EXPECT_EQ(Number(rows[f], "draft_class"), d >= 1 ? 1 : d <= -1 ? -1 : 0);
   }
-  // The prism's caps, split or not, read the same along a tilted pull.
-  write("polygons.obj", HexagonalPrism(false));
-  write("triangles.obj", HexagonalPrism(true));
+  write("polygons.obj", Obj(Prism(RegularRing(6, 10), 2, {})));
   const json prism = summary("draft polygons.obj")["draft"];
   EXPECT_EQ(prism["positive"]["faces"], 1);
   EXPECT_EQ(prism["negative"]["faces"], 1);
   EXPECT_EQ(prism["requires_draft"]["faces"], 6);
-  ASSERT_EQ(vexmor("draft polygons.obj -o p.csv --pull 1,2,3").status, 0);
-  ASSERT_EQ(vexmor("draft triangles.obj -o t.csv --pull 1,2,3").status, 0);
-  const std::vector<Row> polygons = csv("p.csv"), triangles = csv("t.csv");
-  EXPECT_NEAR(Number(polygons[0], "draft_deg"), Number(triangles[0], "draft_deg"), 1e-9);
-  EXPECT_NEAR(Number(polygons[1], "draft_deg"), Number(triangles[7], "draft_deg"), 1e-9);
 }
 
 TEST_F(Program, DihedralMeasuresTheFilesEdgesAndTheSharpestFoldAtEveryNode) {
@@ -431,8 +398,8 @@ TEST_F(Program, DihedralMeasuresTheFilesEdgesAndTheSharpestFoldAtEveryNode) {
   EXPECT_LT(dihedral["values"]["min"].get<double>(), -89);
   EXPECT_GT(dihedral["values"]["max"].get<double>(), 89);
   // The prism file's 18 edges, without the diagonals: 90 degrees round the caps, 60 down the
-  // sides (six-decimal corners).
-  write("prism.obj", HexagonalPrism(false));
+  // sides.
+  write("prism.obj", Obj(Prism(RegularRing(6, 10), 2, {})));
   dihedral = summary("dihedral prism.obj --sharp 70")["dihedral"];
   EXPECT_EQ(dihedral["edges"], 18);
   EXPECT_EQ(dihedral["sharp_convex"], 12);
@@ -441,6 +408,228 @@ TEST_F(Program, DihedralMeasuresTheFilesEdgesAndTheSharpestFoldAtEveryNode) {
   EXPECT_EQ(summary("dihedral prism.obj --per-node")["dihedral"]["values"]["count"], 12);
   write("folded.obj", kFoldedCube);
   EXPECT_EQ(vexmor("dihedral folded.obj").status, 0);
+}
+
+TEST_F(Program, SplitFacesMeasureLikeTheSameSolidAsTriangles) {
+  // Prisms whose caps are faces of several nodes, against the same solids with their caps
+  // given as triangles that lie inside them. A split that folds turns triangles inside out,
+  // so the caps lose their thickness and edges flip between convex and concave.
+  const Ring hexagon = RegularRing(6, 10);
+  const Ring ell = {{20, 0}, {20, 5}, {5, 5}, {5, 20}, {0, 20}, {0, 0}};  // its first corner
+                                                                          // does not see it all
+  const Ring dart = {{5, 8}, {0, 4}, {-5, 8}, {0, 0}};  // reflex at its second corner
+  struct Case {
+    const char* what;
+    Ring ring;
+    double thickness;
+    std::vector<std::array<int32_t, 3>> inside;  // the caps as triangles inside them
+    size_t nonConvex;
+    bool sphere;  // compare the sphere too (the dart's sharp tips take many pieces)
+  } cases[] = {
+      {"hexagon", hexagon, 2, {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 5}}, 0, true},
+      {"L", ell, 3, {{0, 1, 2}, {0, 2, 5}, {2, 3, 4}, {2, 4, 5}}, 2, true},
+      {"dart", dart, 2, {{1, 2, 3}, {1, 3, 0}}, 2, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    write("faces.obj", Obj(Prism(c.ring, c.thickness, {})));
+    write("triangles.obj", Obj(Prism(c.ring, c.thickness, c.inside)));
+    const size_t caps = 2 * c.inside.size(), sides = c.ring.size();
+    RunResult run = vexmor("check faces.obj --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.parsed()["check"]["doubts"]["non_convex"]["faces"], c.nonConvex);
+
+    // Ray: the caps read the plate's thickness, the sides the same in both files.
+    ASSERT_EQ(vexmor("thickness faces.obj -o f.csv").status, 0);
+    ASSERT_EQ(vexmor("thickness triangles.obj -o t.csv").status, 0);
+    auto faces = csv("f.csv"), triangles = csv("t.csv");
+    ASSERT_EQ(faces.size(), 2 + sides);
+    ASSERT_EQ(triangles.size(), caps + sides);
+    EXPECT_NEAR(Number(faces[0], "thickness_ray"), c.thickness, 1e-9);
+    EXPECT_NEAR(Number(faces[1], "thickness_ray"), c.thickness, 1e-9);
+    for (size_t i = 0; i < sides; ++i) {
+      EXPECT_NEAR(Number(faces[2 + i], "thickness_ray"),
+                  Number(triangles[caps + i], "thickness_ray"), 1e-9);
+    }
+    // Draft along a tilted pull: each cap reads as its triangles.
+    ASSERT_EQ(vexmor("draft faces.obj -o f.csv --pull 1,2,3").status, 0);
+    ASSERT_EQ(vexmor("draft triangles.obj -o t.csv --pull 1,2,3").status, 0);
+    faces = csv("f.csv");
+    triangles = csv("t.csv");
+    EXPECT_NEAR(Number(faces[0], "draft_deg"), Number(triangles[0], "draft_deg"), 1e-9);
+    EXPECT_NEAR(Number(faces[1], "draft_deg"), Number(triangles[caps - 1], "draft_deg"), 1e-9);
+    // The file's edges fold the same way: the diagonals are left out.
+    const json edges = vexmor("dihedral faces.obj --json").parsed()["dihedral"];
+    const json reference = vexmor("dihedral triangles.obj --json").parsed()["dihedral"];
+    EXPECT_EQ(edges["edges"], 3 * sides);
+    EXPECT_EQ(edges["sharp_convex"], reference["sharp_convex"]);
+    EXPECT_EQ(edges["sharp_concave"], reference["sharp_concave"]);
+    // The sphere over the whole surface, by area.
+    if (!c.sphere) continue;
+    const double mean = vexmor("thickness faces.obj --method sphere --json")
+                            .parsed()["thickness"]["values"]["area_weighted_mean"];
+    const double expected = vexmor("thickness triangles.obj --method sphere --json")
+                                .parsed()["thickness"]["values"]["area_weighted_mean"];
+    EXPECT_NEAR(mean, expected, 0.01 * expected);
+  }
+}
+
+TEST_F(Program, SphereMeansMatchTheLargestTangentBall) {
+  // The largest ball tangent at a point of a convex solid's face, against the faces more than
+  // 30 degrees from it (the sphere ignores walls facing its own way within that), is fixed by
+  // the nearest such wall: on a face between parallel walls w apart with side walls at right
+  // angles, its diameter is 2 min(distance to the face's rim, w / 2). The area-weighted means
+  // of that, worked out exactly, against the refined sphere method on meshes whose triangles
+  // are long and thin or large. Refinement to edges of a sixth of the local thickness samples
+  // each face at incircle centres that far apart; where the nearest wall changes, the value at
+  // a piece's incircle centre is above the piece's mean, which biases the mean by a small share
+  // of a piece: 0.4 % on the cube, less on the others, so within 1 %.
+  const double r = 14.1, h = 25;
+  const int n = 120;  // fine enough that neighbouring sides never hold the ball below h / 2
+  const double apothem = r * std::cos(M_PI / n),
+               capArea = n * apothem * apothem * std::tan(M_PI / n);
+  const double sideArea = n * 2 * r * std::sin(M_PI / n) * h;
+  const double cylinder =
+      (2 * capArea * 2 * MeanPolygonRimDistance(apothem, h / 2) + sideArea * h / 2) /
+      (2 * capArea + sideArea);
+  const double hexApothem = 10 * std::cos(M_PI / 6),
+               hexCap = 6 * hexApothem * hexApothem / std::sqrt(3);
+  const double hexagonalPrism = (2 * hexCap * 2 * MeanPolygonRimDistance(hexApothem, 4) +
+                                 60 * 8 * 2 * MeanRimDistance(8, 10, 4, std::sqrt(3))) /
+                                (2 * hexCap + 60 * 8);
+  const double x = 6, y = 3, z = 2;
+  const double plate =
+      2 *
+      (2 * x * y * MeanRimDistance(x, y, z / 2) + 2 * x * z * MeanRimDistance(x, z, z / 2) +
+       2 * y * z * MeanRimDistance(y, z, z / 2)) /
+      (2 * (x * y + x * z + y * z));
+  std::vector<std::array<int32_t, 3>> cubeCaps = {{0, 1, 2}, {0, 2, 3}};
+  struct Case {
+    const char* what;
+    Mesh mesh;
+    double expected;
+  } cases[] = {
+      {"cube of 12 triangles",
+       Triangulate(Prism({{0, 0}, {25, 0}, {25, 25}, {0, 25}}, 25, cubeCaps)).mesh, 25.0 / 3},
+      {"cylinder of slivers the length of it", FannedCylinder(n, r, h), cylinder},
+      {"hexagonal prism", Prism(RegularRing(6, 10), 8, {}), hexagonalPrism},
+      {"plate of slivers 24 times as long as wide", SliverPlate(x, y, z, 12), plate},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    write("part.obj", Obj(c.mesh));
+    const RunResult run = vexmor("thickness part.obj --method sphere --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json thickness = run.parsed()["thickness"];
+    EXPECT_NEAR(thickness["values"]["area_weighted_mean"].get<double>(), c.expected,
+                0.01 * c.expected);
+  }
+  // Unrefined, each face of the cube reads the ball at its incircle centre, 7.3 from two
+  // edges: 14.64 on every face.
+  write("cube.obj", Obj(cases[0].mesh));
+  const json once =
+      vexmor("thickness cube.obj --method sphere --no-refine --json").parsed()["thickness"];
+  EXPECT_NEAR(once["values"]["min"].get<double>(), 25 * (2 - std::sqrt(2)), 0.01);
+  EXPECT_NEAR(once["values"]["max"].get<double>(), 25 * (2 - std::sqrt(2)), 0.01);
+}
+
+TEST_F(Program, ContactSaysWhenTheSphereTouchesAroundACurve) {
+  // In a ball the largest tangent sphere is the ball itself, touching it all around: the
+  // contact distance is then a short chord, not a thickness. On a plate it is the thickness.
+  struct Case {
+    const char* what;
+    Mesh mesh;
+    bool aroundCurve;
+  } cases[] = {
+      {"ball", Ball(15.5, 24, 12), true},
+      {"plate", Triangulate(Prism({{0, 0}, {6, 0}, {6, 6}, {0, 6}}, 2, {})).mesh, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    write("part.obj", Obj(c.mesh));
+    const RunResult run = vexmor("thickness part.obj --method contact --json -o c.csv");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json thickness = run.parsed()["thickness"];
+    const size_t pieces = thickness["refined_pieces"];
+    const size_t curve = thickness["touching_around_a_curve"]["pieces"];
+    const auto rows = csv("c.csv");
+    ASSERT_EQ(rows.size(), c.mesh.faceCount());
+    if (c.aroundCurve) {
+      EXPECT_EQ(curve, pieces);
+      EXPECT_EQ(thickness["values"]["count"], 0);
+      for (const auto& row : rows) {
+        EXPECT_EQ(row.at("thickness_contact"), "");  // not reported as thin
+        EXPECT_EQ(Number(row, "touching_around_a_curve"), 1);
+        EXPECT_GT(Number(row, "sphere_diameter"), 15.5);  // more than the ball's radius
+      }
+    } else {
+      EXPECT_EQ(curve, 0u);
+      EXPECT_NEAR(thickness["values"]["max"].get<double>(), 2, 1e-6);  // across the plate
+    }
+  }
+  const RunResult text = vexmor("thickness part.obj --method contact");
+  EXPECT_NE(text.out.find("where the largest sphere tangent there touches the opposite wall"),
+            std::string::npos)
+      << text.out;
+  EXPECT_NE(vexmor("thickness --help").out.find("touching around a curve"), std::string::npos);
+}
+
+TEST_F(Program, CheckTellsWhatMakesResultsDoubtful) {
+  // Each kind of doubt is found by the mesh doubts' own tests; here, how the program tells them.
+  Mesh box = Prism({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, 10, {});
+  write("box.obj", Obj(box));
+  EXPECT_TRUE(vexmor("check box.obj").says("verdict         ready for every analysis\n"));
+  Mesh crossing = box;  // a second box through the first one's top
+  const Mesh second = Prism({{4, 4}, {6, 4}, {6, 6}, {4, 6}}, 6, {});
+  for (size_t n = 0; n < second.nodeCount(); ++n)
+    crossing.addNode(second.node(n)[0], second.node(n)[1], second.node(n)[2] + 8);
+  for (size_t f = 0; f < second.faceCount(); ++f) {
+    std::vector<int32_t> nodes;
+    for (int32_t node : second.face(f))
+      nodes.push_back(node + 8);
+    crossing.addFace(nodes);
+  }
+  write("part.obj", Obj(crossing));
+  const std::string warning = "shells that cross: 5 faces (22.6 % of the area)";
+  const RunResult run = vexmor("check part.obj -o faults.vtp");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.says("ready for every analysis, with warnings:\n    - " + warning)) << run.out;
+  const auto flags = VtpArray(read("faults.vtp"), "crossing");
+  EXPECT_EQ(std::count(flags.begin(), flags.end(), 1.0), 5);
+  // The other analyses say it first.
+  const RunResult draft = vexmor("draft part.obj");
+  EXPECT_EQ(draft.out.find("warning: " + warning), draft.out.find('\n') + 1) << draft.out;
+  // Where an open mesh's boundary edges are.
+  Mesh open = Prism({{0, 0}, {1, 0}, {1, 1}, {0, 1}}, 1, {});
+  open.faceStart.erase(open.faceStart.begin() + 1);  // without its top
+  write("open.obj", Obj(open));
+  EXPECT_EQ(vexmor("check open.obj -o faults.csv").status, 3);
+  size_t boundary = 0;
+  for (const auto& row : csv("faults.csv"))
+    boundary += row.at("kind") == "edge" && Number(row, "edge_fault") == 1;
+  EXPECT_EQ(boundary, 4u);
+}
+
+TEST_F(Program, MissingThicknessIsNotZero) {
+  // Around the tray, the outer faces see only the enclosing box, and get no gradient either.
+  const std::string part = tray();
+  RunResult run = vexmor("thickness " + part + " --outside --json -o t.csv");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json thickness = run.parsed()["thickness"];
+  const size_t open = thickness["open_to_box"]["faces"];
+  EXPECT_GT(open, 0u);
+  EXPECT_GT(thickness["values"]["min"].get<double>(), 0);  // the part's own clearances only
+  EXPECT_EQ(thickness["values"]["count"].get<size_t>() + open, SamplePart().faceCount());
+  run = vexmor("gradient " + part + " --outside --json -o g.csv");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.parsed()["gradient"]["values"]["missing"], open);
+  const auto t = csv("t.csv"), g = csv("g.csv");
+  ASSERT_EQ(t.size(), g.size());
+  for (size_t f = 0; f < t.size(); ++f) {
+    const bool seesBox = Number(t[f], "open_to_box") == 1;
+    EXPECT_EQ(t[f].at("thickness_ray_outside").empty(), seesBox) << f;
+    EXPECT_EQ(g[f].at("thickness_gradient").empty(), seesBox) << f;
+  }
 }
 
 TEST_F(Program, AnalyzeRunsEveryAnalysisOnTheSampleOrAGivenFile) {
@@ -454,7 +643,7 @@ TEST_F(Program, AnalyzeRunsEveryAnalysisOnTheSampleOrAGivenFile) {
     EXPECT_TRUE(all.contains(key)) << key;
   EXPECT_EQ(all["errors"].size(), 0u);
   // The file's faces, not the triangles: two hexagons and six quadrilaterals.
-  write("prism.obj", HexagonalPrism(false));
+  write("prism.obj", Obj(Prism(RegularRing(6, 10), 2, {})));
   EXPECT_EQ(summary("analyze prism.obj -o a.vtp")["errors"].size(), 0u);
   EXPECT_EQ(VtpArray(read("a.vtp"), "offsets", "<Polys>"),
             (std::vector<double>{6, 12, 16, 20, 24, 28, 32, 36}));
