@@ -133,7 +133,9 @@ TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
     const Image image(path("p.png"));
     ASSERT_TRUE(image.ok());
     if (c.rows == 1) oneRowHeight = image.height();
-    if (c.rows > 1) EXPECT_GT(image.height(), 3 * oneRowHeight);
+    if (c.rows > 1) {
+      EXPECT_GT(image.height(), 3 * oneRowHeight);
+    }
   }
   const RunResult run = vexmor("draft tray.off -q --png no/such/folder/p.png");
   EXPECT_EQ(run.status, 2);
