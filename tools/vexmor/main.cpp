@@ -8,6 +8,7 @@
 #include "analysis/progress.h"
 #include "commands/commands.h"
 #include "io/text_cursor.h"
+#include "render/picture.h"
 #include "report_subcommand.h"
 
 namespace {
@@ -72,11 +73,14 @@ struct Arguments {
   bool sampleText = false;
 };
 
-// The analyses that write values can also draw them.
+// The analyses that write values can also draw them. A build without pictures still names the
+// options, so that asking for one gets a message saying why there is none.
 void AddPictureOptions(CLI::App* command, Arguments& a) {
-  command->add_option("--png", a.common.png, "Draw the part coloured by value: a PNG picture");
-  command->add_option("--svg", a.common.svg, "The same picture as SVG");
-  command->add_option("--pdf", a.common.pdf, "The same picture as PDF");
+  const std::string unavailable = PicturesAvailable() ? "" : " (not in this build)";
+  command->add_option("--png", a.common.png,
+                      "Draw the part coloured by value: a PNG picture" + unavailable);
+  command->add_option("--svg", a.common.svg, "The same picture as SVG" + unavailable);
+  command->add_option("--pdf", a.common.pdf, "The same picture as PDF" + unavailable);
 }
 
 void AddCommonOptions(
@@ -252,6 +256,9 @@ int main(int argc, char** argv) {
                  message.c_str());
     return static_cast<int>(kExitBadInput);
   };
+  const bool picturesAsked =
+      !a.common.png.empty() || !a.common.svg.empty() || !a.common.pdf.empty();
+  if (picturesAsked && !PicturesAvailable()) return usage(kNoPicturesMessage);
   const ThicknessMethod method = MethodFromName(a.method);
   if (*thickness) {
     a.thickness.method = method;

@@ -353,6 +353,10 @@ cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned
 
 }  // namespace
 
+bool PicturesAvailable() {
+  return true;
+}
+
 void WritePicture(const Mesh& mesh, const std::vector<FaceLayer>& layers,
                   const PictureRequest& request, PictureFormat format, const std::string& path) {
   if (layers.empty()) throw std::runtime_error(path + ": nothing to draw");
