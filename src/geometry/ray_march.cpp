@@ -43,55 +43,6 @@ bool LeavesBox(const double bbox[6], const double* prev, const double* cur) {
   return false;
 }
 
-// The triangle's plane lies so far from the box [lo, hi] that no segment between two points of
-// the box is reported crossing the triangle by SegmentTriangleIntersect. False whenever that
-// cannot be shown safely.
-//
-// Why the margin suffices: with both ends of a segment at more than delta from the plane on the
-// same side, the parallel branch needs the start within sqrt(eps) (1.22e-4) of the plane, and
-// the crossing of the non-parallel branch lies beyond the segment by more than delta along its
-// line, hence by more than delta / sqrt(3) on its longest axis, far more than the eps of the
-// box test; the terms in S (coordinate magnitude) and the step length cover the rounding of the
-// dot products and of the crossing parameter, including nearly parallel segments, whose
-// computed crossing lands far outside. A triangle whose plane is snapped to x, y or z = const
-// must also have that plane outside the box on its axis.
-bool PlaneClearOfBox(const double* tri, const double lo[3], const double hi[3], double stepLength) {
-  const Vec3 A = Vec3::Load(tri), B = Vec3::Load(tri + 3), C = Vec3::Load(tri + 6);
-  const Vec3 n = Cross(B - A, C - A);
-  const double nn = SquaredLength(n);
-  if (!(nn >= kSqrtEps)) return false;  // too small to have a plane the test would use
-  double magnitude = 1.0;
-  for (int k = 0; k < 3; ++k)
-    magnitude = std::max({magnitude, std::fabs(lo[k]), std::fabs(hi[k]), std::fabs(A[k])});
-  if (!(magnitude <= 1e9) || !(stepLength <= 1e9)) return false;
-  const double delta = 2e-4 + 1e-7 * magnitude + 1e-5 * stepLength;
-  const double margin = delta * std::sqrt(nn) * (1 + 1e-6);
-  double fmin = INFINITY, fmax = -INFINITY;
-  for (int corner = 0; corner < 8; ++corner) {
-    const Vec3 p = {(corner & 1) ? hi[0] : lo[0], (corner & 2) ? hi[1] : lo[1],
-                    (corner & 4) ? hi[2] : lo[2]};
-    const double f = Dot(n, p - A);
-    fmin = std::min(fmin, f);
-    fmax = std::max(fmax, f);
-  }
-  if (!(fmin > margin || fmax < -margin)) return false;
-  const bool flatX = std::fabs(n.x) < kSqrtEps, flatY = std::fabs(n.y) < kSqrtEps,
-             flatZ = std::fabs(n.z) < kSqrtEps;
-  int snapped = -1;
-  if (flatY && flatZ) {
-    snapped = 0;
-  } else if (flatX && flatZ) {
-    snapped = 1;
-  } else if (flatX && flatY) {
-    snapped = 2;
-  }
-  if (snapped >= 0) {
-    const double a = A[snapped];
-    if (!(a < lo[snapped] - 2 * kSqrtEps || a > hi[snapped] + 2 * kSqrtEps)) return false;
-  }
-  return true;
-}
-
 class Marcher {
  public:
   Marcher(const SMesh& mesh, const double step[3], MarchVisitor& visitor)
@@ -235,6 +186,51 @@ class Marcher {
 };
 
 }  // namespace
+
+// Why the margin suffices: with both ends of a segment at more than delta from the plane on the
+// same side, the parallel branch needs the start within sqrt(eps) (1.22e-4) of the plane, and
+// the crossing of the non-parallel branch lies beyond the segment by more than delta along its
+// line, hence by more than delta / sqrt(3) on its longest axis, far more than the eps of the
+// box test; the terms in S (coordinate magnitude) and the step length cover the rounding of the
+// dot products and of the crossing parameter, including nearly parallel segments, whose
+// computed crossing lands far outside. A triangle whose plane is snapped to x, y or z = const
+// must also have that plane outside the box on its axis.
+bool PlaneClearOfBox(const double* tri, const double lo[3], const double hi[3], double stepLength) {
+  const Vec3 A = Vec3::Load(tri), B = Vec3::Load(tri + 3), C = Vec3::Load(tri + 6);
+  const Vec3 n = Cross(B - A, C - A);
+  const double nn = SquaredLength(n);
+  if (!(nn >= kSqrtEps)) return false;  // too small to have a plane the test would use
+  double magnitude = 1.0;
+  for (int k = 0; k < 3; ++k)
+    magnitude = std::max({magnitude, std::fabs(lo[k]), std::fabs(hi[k]), std::fabs(A[k])});
+  if (!(magnitude <= 1e9) || !(stepLength <= 1e9)) return false;
+  const double delta = 2e-4 + 1e-7 * magnitude + 1e-5 * stepLength;
+  const double margin = delta * std::sqrt(nn) * (1 + 1e-6);
+  double fmin = INFINITY, fmax = -INFINITY;
+  for (int corner = 0; corner < 8; ++corner) {
+    const Vec3 p = {(corner & 1) ? hi[0] : lo[0], (corner & 2) ? hi[1] : lo[1],
+                    (corner & 4) ? hi[2] : lo[2]};
+    const double f = Dot(n, p - A);
+    fmin = std::min(fmin, f);
+    fmax = std::max(fmax, f);
+  }
+  if (!(fmin > margin || fmax < -margin)) return false;
+  const bool flatX = std::fabs(n.x) < kSqrtEps, flatY = std::fabs(n.y) < kSqrtEps,
+             flatZ = std::fabs(n.z) < kSqrtEps;
+  int snapped = -1;
+  if (flatY && flatZ) {
+    snapped = 0;
+  } else if (flatX && flatZ) {
+    snapped = 1;
+  } else if (flatX && flatY) {
+    snapped = 2;
+  }
+  if (snapped >= 0) {
+    const double a = A[snapped];
+    if (!(a < lo[snapped] - 2 * kSqrtEps || a > hi[snapped] + 2 * kSqrtEps)) return false;
+  }
+  return true;
+}
 
 MarchEnd MarchRay(const SMesh& mesh, const double start[3], const double step[3],
                   int64_t maxSearches, MarchVisitor& visitor) {

@@ -77,18 +77,22 @@ class FirstHitVisitor final : public MarchVisitor {
 // Every face crossed, each once, in order of discovery.
 class CrossedFacesVisitor final : public MarchVisitor {
  public:
-  CrossedFacesVisitor(const SMesh& mesh, int32_t sourcePos, std::vector<FaceRef>& result)
-      : mesh_(mesh), sourcePos_(sourcePos), result_(result) {}
+  CrossedFacesVisitor(const SMesh& mesh, int32_t sourcePos, size_t maxFaces,
+                      std::vector<FaceRef>& result)
+      : mesh_(mesh), sourcePos_(sourcePos), maxFaces_(maxFaces), result_(result) {}
 
   bool Visit(const double prev[3], const double cur[3], std::span<const AdtReach> faces) override {
     for (const AdtReach& face : faces) {
       if (face.facePos == sourcePos_) continue;
       const FaceRef ref = {face.faceIndex, face.facePos};
-      ForEachSubTriangle(mesh_, face.facePos, [&](const double* tri) {
+      // Faces are listed in order of discovery, so the list stops growing at maxFaces with the
+      // same first faces as the whole march would give.
+      const bool full = ForEachSubTriangle(mesh_, face.facePos, [&](const double* tri) {
         double x[3];
         if (CrossesTriangle(tri, prev, cur, x)) Append(ref);
-        return false;
+        return result_.size() >= maxFaces_;
       });
+      if (full) return true;
     }
     return false;
   }
@@ -117,6 +121,7 @@ class CrossedFacesVisitor final : public MarchVisitor {
 
   const SMesh& mesh_;
   int32_t sourcePos_;
+  size_t maxFaces_;
   std::vector<FaceRef>& result_;
   std::unordered_set<uint64_t> seen_;
 };
@@ -195,26 +200,32 @@ double RayFirstHit(SMesh& mesh, int32_t excludedPos, const double p[3], const do
   return end == MarchEnd::kLeftBox ? kRayLeftBox : kRayOutOfSteps;
 }
 
-void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos) {
+bool CrossingProbeSteps(const SMesh& mesh, int32_t sourcePos, double start[3], double step[3]) {
+  double normal[3] = {0, 0, 0}, radius = 0.0;
+  bool hasTriangle = false;
+  ForEachSubTriangle(mesh, sourcePos, [&](const double* tri) {
+    // A triangle whose corners coincide has no incircle; its centre is that point.
+    std::copy_n(tri, 3, start);
+    radius = TriangleIncircle(tri, start);
+    Compute_FaceNormal(normal, tri);
+    hasTriangle = true;
+    return false;
+  });
+  if (!hasTriangle) return false;
+  for (int k = 0; k < 3; ++k)
+    step[k] = normal[k] * radius;
+  return true;
+}
+
+void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos,
+                     size_t maxFaces) {
   PrepareSearch(mesh);
-  double centre[3] = {0, 0, 0}, normal[3] = {0, 0, 0}, radius = 0.0;
-  const bool hasTriangle = [&] {
-    bool any = false;
-    ForEachSubTriangle(mesh, sourcePos, [&](const double* tri) {
-      // A triangle whose corners coincide has no incircle; its centre is that point.
-      std::copy_n(tri, 3, centre);
-      radius = TriangleIncircle(tri, centre);
-      Compute_FaceNormal(normal, tri);
-      any = true;
-      return false;
-    });
-    return any;
-  }();
+  double start[3] = {0, 0, 0}, step[3] = {0, 0, 0};
+  const bool hasTriangle = CrossingProbeSteps(mesh, sourcePos, start, step);
   result.clear();
-  if (!hasTriangle) return;
-  const double step[3] = {normal[0] * radius, normal[1] * radius, normal[2] * radius};
-  CrossedFacesVisitor visitor(mesh, sourcePos, result);
-  MarchRay(mesh, centre, step, kUnlimitedSearches, visitor);
+  if (!hasTriangle || maxFaces == 0) return;
+  CrossedFacesVisitor visitor(mesh, sourcePos, maxFaces, result);
+  MarchRay(mesh, start, step, kUnlimitedSearches, visitor);
 }
 
 namespace {
