@@ -74,14 +74,19 @@ class FirstHitVisitor final : public MarchVisitor {
   FaceRef hit_;
 };
 
-// Every face crossed, each once, in order of discovery.
+// Every face crossed, each once, in order of discovery; and whether some step listed a face
+// after one that the ray crosses farther from its start.
 class CrossedFacesVisitor final : public MarchVisitor {
  public:
-  CrossedFacesVisitor(const SMesh& mesh, int32_t sourcePos, size_t maxFaces,
+  CrossedFacesVisitor(const SMesh& mesh, int32_t sourcePos, const double start[3], size_t maxFaces,
                       std::vector<FaceRef>& result)
-      : mesh_(mesh), sourcePos_(sourcePos), maxFaces_(maxFaces), result_(result) {}
+      : mesh_(mesh), sourcePos_(sourcePos), maxFaces_(maxFaces), result_(result) {
+    std::copy_n(start, 3, start_);
+  }
 
   bool Visit(const double prev[3], const double cur[3], std::span<const AdtReach> faces) override {
+    // Squared distance from the start of the farthest crossing listed in this step so far.
+    double farthest = -1.0;
     for (const AdtReach& face : faces) {
       if (face.facePos == sourcePos_) continue;
       const FaceRef ref = {face.faceIndex, face.facePos};
@@ -89,7 +94,11 @@ class CrossedFacesVisitor final : public MarchVisitor {
       // same first faces as the whole march would give.
       const bool full = ForEachSubTriangle(mesh_, face.facePos, [&](const double* tri) {
         double x[3];
-        if (CrossesTriangle(tri, prev, cur, x)) Append(ref);
+        if (CrossesTriangle(tri, prev, cur, x) && Append(ref)) {
+          const double d2 = SquaredLength(Vec3::Load(x) - Vec3::Load(start_));
+          if (d2 < farthest) outOfOrder_ = true;
+          farthest = std::max(farthest, d2);
+        }
         return result_.size() >= maxFaces_;
       });
       if (full) return true;
@@ -97,33 +106,38 @@ class CrossedFacesVisitor final : public MarchVisitor {
     return false;
   }
 
+  bool OutOfOrder() const { return outOfOrder_; }
+
  private:
   static uint64_t Key(FaceRef ref) {
     return (uint64_t{static_cast<uint32_t>(ref.faceIndex)} << 32) |
            static_cast<uint32_t>(ref.facePos);
   }
 
-  // Short lists are scanned; a ray through many layers switches to a hash set so that the
-  // check stays constant-time.
-  void Append(FaceRef ref) {
+  // Appends a face not listed yet; false when it is. Short lists are scanned; a ray through
+  // many layers switches to a hash set so that the check stays constant-time.
+  bool Append(FaceRef ref) {
     constexpr size_t kScanLimit = 32;
     if (result_.size() < kScanLimit) {
-      if (std::find(result_.begin(), result_.end(), ref) != result_.end()) return;
+      if (std::find(result_.begin(), result_.end(), ref) != result_.end()) return false;
     } else {
       if (seen_.empty()) {
         for (const FaceRef& r : result_)
           seen_.insert(Key(r));
       }
-      if (!seen_.insert(Key(ref)).second) return;
+      if (!seen_.insert(Key(ref)).second) return false;
     }
     result_.push_back(ref);
+    return true;
   }
 
   const SMesh& mesh_;
   int32_t sourcePos_;
+  double start_[3];
   size_t maxFaces_;
   std::vector<FaceRef>& result_;
   std::unordered_set<uint64_t> seen_;
+  bool outOfOrder_ = false;
 };
 
 // trunc(length / step) + 1 as a step count, held inside the int32 range.
@@ -217,15 +231,17 @@ bool CrossingProbeSteps(const SMesh& mesh, int32_t sourcePos, double start[3], d
   return true;
 }
 
-void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos,
-                     size_t maxFaces) {
+void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos, size_t maxFaces,
+                     bool* listedOutOfOrder) {
   PrepareSearch(mesh);
   double start[3] = {0, 0, 0}, step[3] = {0, 0, 0};
   const bool hasTriangle = CrossingProbeSteps(mesh, sourcePos, start, step);
   result.clear();
+  if (listedOutOfOrder != nullptr) *listedOutOfOrder = false;
   if (!hasTriangle || maxFaces == 0) return;
-  CrossedFacesVisitor visitor(mesh, sourcePos, maxFaces, result);
+  CrossedFacesVisitor visitor(mesh, sourcePos, start, maxFaces, result);
   MarchRay(mesh, start, step, kUnlimitedSearches, visitor);
+  if (listedOutOfOrder != nullptr) *listedOutOfOrder = visitor.OutOfOrder();
 }
 
 namespace {

@@ -37,8 +37,13 @@ double RayFirstHit(SMesh& mesh, int32_t excludedPos, const double p[3], const do
 // cannot progress end the march with the faces found so far. With maxFaces, the march stops as
 // soon as that many faces are listed: the result is then the first maxFaces faces of the whole
 // list (all of it when shorter). Builds the ADT if it is missing.
+//
+// Within one step the faces come in the order of the ADT's search, not along the ray. With
+// listedOutOfOrder given, it is set when some step listed a face after another one although
+// the ray crosses it nearer the start: the list is then not in the order of the ray.
 void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos,
-                     size_t maxFaces = std::numeric_limits<size_t>::max());
+                     size_t maxFaces = std::numeric_limits<size_t>::max(),
+                     bool* listedOutOfOrder = nullptr);
 
 // Where the probe of RayCrossedFaces from the face at sourcePos starts and how it steps: the
 // incentre of the face's last sub-triangle, and its unit normal times its inradius (the march
