@@ -3,6 +3,8 @@
 #                to build/demo/sample.png and build/demo/sample.html
 #   make test    build with the sanitizers, then run every test
 #   make bench   build optimised, then run the benchmarks
+#   make bench-compare  time each call on one large mesh against Embree's rays and an edge
+#                pass in the same run (MESH=path, SPHERE_MESH=path for the sphere methods)
 #   make golden  compare every output of the eight functions with golden/expected.txt
 #   make windows       cross-build vexmor.dll, its import library and vexmor.exe for Windows
 #   make windows-test  cross-build everything, run the tests and the built meshes' golden
@@ -27,7 +29,7 @@ WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-p
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps windows-deps build demo test bench golden golden-record windows windows-test \
+.PHONY: all deps windows-deps build demo test bench bench-compare golden golden-record windows windows-test \
   windows-golden format format-check clean python python-test python-bench
 
 all: build
@@ -89,6 +91,15 @@ bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
 	./build/bench/bench/vexmor_bench
+
+# Embree is installed for this benchmark only; the library depends on nothing.
+MESH ?= ../shared/meshes/derived/counter_unitsmm_x16.ply
+SPHERE_MESH ?= ../shared/meshes/common3d/nefertiti.obj
+bench-compare: deps
+	$(call install-missing,libembree-dev)
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target vexmor_bench_compare -j $(JOBS)
+	nice -n 10 ./build/release/bench/compare/vexmor_bench_compare $(MESH) $(SPHERE_MESH)
 
 # Results are pinned: every output of the eight functions on the shared meshes and on meshes
 # built in code, as hashes. golden-record writes them anew after a deliberate change of values.

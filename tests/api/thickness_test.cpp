@@ -103,6 +103,16 @@ TEST(ThicknessApi, FollowsTheCallerUnitAndIgnoresWhereThePartLies) {
   ExpectClose(Measure(kLsr, moved), lsr, 2e-3, "LSR moved");
 }
 
+TEST(ThicknessApi, APartFarSmallerThanItsNodeBoxMeasuresAsItself) {
+  // One stray unused node makes the part a millionth of its node box: the probes that look for
+  // the part from the box's corners march a million of the part's edges through empty space.
+  const TestMesh wedge = Wedge(10, 4, 3, 8);
+  TestMesh stray = wedge;
+  stray.AddNode(3e6, -2e6, 1e6);
+  ExpectClose(Measure(kRay, stray), Measure(kRay, wedge), 1e-9, "ray with a stray node");
+  ExpectClose(Measure(kLscp, stray), Measure(kLscp, wedge), 2e-3, "LSCP with a stray node");
+}
+
 TEST(ThicknessApi, GivesAQuadrilateralTheThinnerOrTheMeanOfItsTriangles) {
   const TestMesh box = Box(6, 3, 2, 3, /*quads=*/true);
   std::vector<int32_t> triFace;

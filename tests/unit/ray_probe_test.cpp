@@ -544,6 +544,46 @@ TEST(RayMarch, CrossedFacesMatchASearchPerStep) {
   }
 }
 
+TEST(RayMarch, LongMarchesThroughEmptySpaceMatchASearchPerStep) {
+  // A soup a hundredth of its node box, kept large by one stray node: marches cross tens of
+  // thousands of empty steps before and after the soup, which runs skip without making them.
+  TestMesh m = RandomTriangleSoup(47, 120, 1.0, 0.3);
+  m.AddNode(100, 70, -30);
+  PreparedMesh mesh(m);
+  std::mt19937 rng(53);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int hits = 0;
+  for (int ray = 0; ray < 12; ++ray) {
+    // From anywhere in the box towards a point near the soup, in steps of 0.05 to 1.
+    const double p[3] = {mesh.bbox[0] + unit(rng) * (mesh.bbox[3] - mesh.bbox[0]),
+                         mesh.bbox[1] + unit(rng) * (mesh.bbox[4] - mesh.bbox[1]),
+                         mesh.bbox[2] + unit(rng) * (mesh.bbox[5] - mesh.bbox[2])};
+    // The soup lies in [0, 100] x [0, 100] x [3000, 3100] of the normalised frame.
+    const double target[3] = {20 + 60 * unit(rng), 20 + 60 * unit(rng), 3020 + 60 * unit(rng)};
+    double d[3];
+    for (int k = 0; k < 3; ++k)
+      d[k] = p[k] - target[k];
+    const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    for (double& c : d)
+      c /= len;
+    const double h = std::pow(10.0, -1.3 * unit(rng));
+    const bool limited = ray % 3 == 0;
+    const int32_t maxSteps = static_cast<int32_t>(len / h * (0.5 + unit(rng)));
+    FaceRef hit{-5, -5};
+    const double value = RayFirstHit(mesh, -1, p, d, h, hit, limited, maxSteps);
+    ASSERT_EQ((FirstHit{value, hit}), NaiveFirstHit(mesh, -1, p, d, h, limited, maxSteps))
+        << "ray " << ray;
+    hits += value >= 0;
+  }
+  EXPECT_GT(hits, 3);
+  std::vector<FaceRef> crossed;
+  const std::vector<int32_t> sources = FacePositions(m);
+  for (size_t i = 0; i < sources.size(); i += 4) {
+    RayCrossedFaces(mesh, crossed, sources[i]);
+    ASSERT_EQ(crossed, NaiveCrossedFaces(mesh, sources[i])) << "face " << sources[i];
+  }
+}
+
 TEST(RayMarch, RaysAlongWallsAndEdgesMatchASearchPerStep) {
   PreparedMesh mesh(Box(1, 1, 1, 4));
   // Points on walls, on edges between cells and at corners, stepping along the walls.

@@ -250,6 +250,40 @@ TEST(SphereReference, WholeMeshesMeasureAsTheDesignedWalk) {
   }
 }
 
+TEST(SphereReference, FirstRegionStartsAtTheFirstFaceWhoseProbeCrossesOneFace) {
+  // A fat torus listed with the band around its outer equator first: the probes of those 64
+  // faces run across the hole through the far side of the tube, so the walk starts further on.
+  const TestMesh torus = Torus(16, 32, 1.5, 1.0);
+  TestMesh banded;
+  banded.coords = torus.coords;
+  std::vector<size_t> rest;
+  for (size_t p = 0; p < torus.elem.size(); p += 4) {
+    bool onBand = true;
+    for (size_t k = 1; k <= 3; ++k) {
+      const double* q = &torus.coords[3 * static_cast<size_t>(torus.elem[p + k])];
+      onBand = onBand && std::fabs(q[2]) < 0.25 && std::hypot(q[0], q[1]) > 1.5;
+    }
+    if (onBand) {
+      banded.AddTriangle(torus.elem[p + 1], torus.elem[p + 2], torus.elem[p + 3]);
+    } else {
+      rest.push_back(p);
+    }
+  }
+  ASSERT_EQ(banded.nbFaces(), 64);
+  for (size_t p : rest)
+    banded.AddTriangle(torus.elem[p + 1], torus.elem[p + 2], torus.elem[p + 3]);
+
+  SMesh mesh = MakeSMesh(banded, kSphereContactDistance);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(Checking_SMesh(mesh), 0);
+  testing::internal::GetCapturedStdout();
+  std::vector<double> values(static_cast<size_t>(mesh.nbFaces));
+  ASSERT_EQ(SphereThickness(mesh, values, kSphereContactDistance), 0);
+  const std::vector<double> reference = ReferenceSphereThickness(mesh, kSphereContactDistance);
+  for (size_t i = 0; i < values.size(); ++i)
+    ASSERT_EQ(values[i], reference[i]) << "face " << i;
+}
+
 TEST(SphereReference, CoarseRayMeetsTheFaceThatTheMarchMeets) {
   // The designed probe marches in steps of the face's longest edge and keeps the nearest
   // crossing of the first step that has one. Following the ray through the index meets the
