@@ -17,6 +17,7 @@
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
 #include "mesh/triangulation.h"
+#include "report/report.h"
 #include "vtp_arrays.h"
 
 namespace vexmor::cli::test {
@@ -757,16 +758,16 @@ TEST_F(CliEndToEnd, FormatsAreToldByContent) {
   write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n");
   // Second item: the tetrahedron raised 5 by a component, then doubled and moved 10 along x.
   const Case cases[] = {
-      {"tray_stl.obj", 0, "binary STL", Triangulate(SamplePart()).mesh.faceCount(), 0, 0, ""},
-      {TestFile("tetra.obj.gz"), 0, "OBJ, gzip-compressed", 4, 1, 1, ""},
+      {"tray_stl.obj", 0, "binary STL", Triangulate(SamplePart()).mesh.faceCount(), 0, 0, "mm"},
+      {TestFile("tetra.obj.gz"), 0, "OBJ, gzip-compressed", 4, 1, 1, "mm"},
       {TestFile("tetra_items.3mf"), 0, "3MF", 8, 12, 12, "in"},
       // Second instance: turned 90 degrees about z, then moved 10 along x.
       {TestFile("tetra_pair.amf"), 0, "AMF", 8, 10, 1, "in"},
       {TestFile("tetra_pair_zipped.amf"), 0, "AMF (zipped)", 8, 10, 1, "in"},
-      {"readme.obj", 2, "readme.obj: not a mesh file"},
-      {"scene.obj", 2, "scene.obj: not a mesh file (a VRML scene)"},
-      {"empty.stl", 2, "empty.stl: empty file"},
-      {"points.obj", 2, "points.obj: no faces"},
+      {"readme.obj", 2, "readme.obj: not a mesh file", 0, 0, 0, ""},
+      {"scene.obj", 2, "scene.obj: not a mesh file (a VRML scene)", 0, 0, 0, ""},
+      {"empty.stl", 2, "empty.stl: empty file", 0, 0, 0, ""},
+      {"points.obj", 2, "points.obj: no faces", 0, 0, 0, ""},
   };
   for (const Case& c : cases) {
     const RunResult run = vexmor("check '" + c.file + "' --json");
@@ -802,7 +803,8 @@ TEST_F(CliEndToEnd, OutputPathsAreCheckedBeforeTheWork) {
   for (const auto& [arguments, message] : cases) {
     const RunResult run = vexmor(arguments);
     EXPECT_EQ(run.status, 2) << arguments;
-    EXPECT_NE(run.err.find("vexmor: error: " + message), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.rfind("vexmor: error: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "") << arguments;  // nothing was analysed
   }
   EXPECT_EQ(fs::file_size(path(tray)), size);
@@ -860,7 +862,7 @@ TEST_F(CliEndToEnd, DraftSamplePart) {
   EXPECT_GT(strict["requires_draft"]["faces"].get<size_t>(), vertical);
   const RunResult text = vexmor("draft " + tray + " --pull 0,0,2");
   EXPECT_EQ(text.status, 0);
-  EXPECT_NE(text.out.find("needs draft: steeper than 1 deg"), std::string::npos);
+  EXPECT_NE(text.out.find("needs draft: steeper than 1"), std::string::npos);
   EXPECT_NE(text.out.find("histogram (share of area)"), std::string::npos);
 }
 
@@ -1046,8 +1048,8 @@ TEST_F(CliEndToEnd, ManyFilesGiveOneLineEachAndTheWorstStatus) {
   ASSERT_EQ(summaries.size(), 3u) << lines.out;
   EXPECT_EQ(summaries[0]["file"], "parts/broken.stl");
   EXPECT_EQ(summaries[0]["exit_code"], 2);
-  EXPECT_EQ(summaries[1]["draft"]["values"]["count"], SamplePart().faceCount());
-  EXPECT_EQ(summaries[2]["faces"], 4);
+  EXPECT_EQ(summaries[1]["faces"], 4);  // sub/tetra.obj.gz sorts before tray.ply
+  EXPECT_EQ(summaries[2]["draft"]["values"]["count"], SamplePart().faceCount());
 
   const RunResult table = vexmor("check parts/tray.ply parts/broken.stl");
   EXPECT_EQ(table.status, 2);
@@ -1057,6 +1059,35 @@ TEST_F(CliEndToEnd, ManyFilesGiveOneLineEachAndTheWorstStatus) {
             std::string::npos)
       << table.out;
   EXPECT_EQ(vexmor("check parts -o x.csv").status, 2);
+}
+
+TEST_F(CliEndToEnd, ProcessRulesEndEachAnalysisWithAVerdict) {
+  const std::string tray = samplePly();
+  // The preset's wall in the file's unit, and an option overriding it.
+  for (const auto& [options, limit] : {std::pair<std::string, double>{"--process fdm", 0.8},
+                                       {"--process fdm --unit in", 0.8 / 25.4},
+                                       {"--process sls --min 100", 100}}) {
+    const RunResult run = vexmor("thickness " + tray + " --json " + options);
+    const json t = run.parsed()["thickness"];
+    const json& below = t["values"]["below_min"];
+    EXPECT_DOUBLE_EQ(below["limit"].get<double>(), limit) << options;
+    EXPECT_EQ(t["verdict"]["failing_faces"], below["count"]) << options;
+    EXPECT_EQ(t["verdict"]["pass"], below["count"] == 0) << options;
+    EXPECT_EQ(run.status, below["count"] == 0 ? 0 : 4) << options << run.err;
+  }
+  // Injection moulding wants draft: the tray's vertical faces fail, by count and area.
+  const RunResult draft = vexmor("draft " + tray + " --process injection");
+  EXPECT_EQ(draft.status, 4);
+  const json d = vexmor("draft " + tray + " --process injection --json").parsed()["draft"];
+  EXPECT_EQ(d["verdict"]["failing_faces"], d["requires_draft"]["faces"]);
+  EXPECT_NE(draft.out.find("FAIL injection moulding: " +
+                           FormatCount(d["requires_draft"]["faces"].get<size_t>()) + " faces, "),
+            std::string::npos)
+      << draft.out;
+  const RunResult dihedral = vexmor("dihedral " + tray + " --process sla");
+  EXPECT_EQ(dihedral.status, 0);
+  EXPECT_NE(dihedral.out.find("PASS SLA printing: no rule on edge angles"), std::string::npos);
+  EXPECT_NE(dihedral.out.find("lengths in millimetres, assumed"), std::string::npos);
 }
 
 }  // namespace
