@@ -16,6 +16,7 @@
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format \
+  zlib1g-dev lib3mf-dev libzip-dev libexpat1-dev \
   pkg-config libcairo2-dev fonts-dejavu-core libjs-three chromium nodejs \
   python3-numpy python3-pytest python3-setuptools python3-wheel python3-pip python3-venv \
   python3-dask python3-distributed

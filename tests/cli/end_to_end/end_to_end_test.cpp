@@ -17,6 +17,7 @@
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
 #include "mesh/triangulation.h"
+#include "report/report.h"
 #include "vtp_arrays.h"
 
 namespace vexmor::cli::test {
@@ -272,9 +273,14 @@ TEST_F(CliEndToEnd, HelpDocumentsExitStatuses) {
                            "dihedral", "analyze", "sample"}) {
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   }
-  const RunResult thickness = vexmor("thickness --help");
-  EXPECT_EQ(thickness.status, 0);
-  EXPECT_NE(thickness.out.find("--method"), std::string::npos);
+  for (const char* command :
+       {"check", "thickness", "gradient", "draft", "dihedral", "analyze", "report", "sample"}) {
+    const RunResult sub = vexmor(std::string(command) + " --help");
+    EXPECT_EQ(sub.status, 0) << command;
+    EXPECT_NE(sub.out.find("Exit status:\n  0  success"), std::string::npos) << command;
+    EXPECT_NE(sub.out.find("3  the mesh is rejected"), std::string::npos) << command;
+  }
+  EXPECT_NE(vexmor("thickness --help").out.find("--method"), std::string::npos);
   EXPECT_NE(vexmor("--version").out.find("vexmor "), std::string::npos);
 }
 
@@ -288,8 +294,13 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwo) {
         "dihedral " + tray + " --sharp 200", "check " + tray + " -o out.xyz"}) {
     const RunResult run = vexmor(arguments);
     EXPECT_EQ(run.status, 2) << arguments << "\n" << run.err;
-    EXPECT_FALSE(run.err.empty()) << arguments;
+    EXPECT_EQ(run.err.rfind("vexmor: error: ", 0), 0u) << arguments << "\n" << run.err;
   }
+  // Numbers as typed, bounds as the help gives them.
+  const RunResult range = vexmor("dihedral " + tray + " --sharp 180.50");
+  EXPECT_NE(range.err.find("expected from 0 to 180, got 180.50"), std::string::npos) << range.err;
+  EXPECT_NE(vexmor("draft " + tray + " --bins 0").err.find("from 1 to 200, got 0"),
+            std::string::npos);
 }
 
 TEST_F(CliEndToEnd, SampleWritesEveryFormat) {
@@ -725,6 +736,80 @@ TEST_F(CliEndToEnd, RepeatedNodesAreMergedWhenThatClosesTheSurface) {
   EXPECT_EQ(ray.parsed()["thickness"]["values"]["median"], 1.0);
 }
 
+// Small files of the packaged formats, kept beside the tests: a unit tetrahedron placed twice.
+std::string TestFile(const std::string& name) {
+  return VEXMOR_TEST_FILES "/" + name;
+}
+
+TEST_F(CliEndToEnd, FormatsAreToldByContent) {
+  struct Case {
+    std::string file;
+    int status;
+    std::string expected;  // in the format line, or in the error
+    size_t faces = 0;
+    double maxX = 0, maxZ = 0;
+    std::string unit;
+  };
+  ASSERT_EQ(vexmor("sample -o tray.stl").status, 0);
+  fs::copy_file(path("tray.stl"), path("tray_stl.obj"));
+  write("readme.obj", "# Tray\nThe part as drawn in 2019; see the drawing.\n");
+  write("scene.obj", "#VRML V2.0 utf8\nTransform { children [] }\n");
+  write("empty.stl", "");
+  write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n");
+  // Second item: the tetrahedron raised 5 by a component, then doubled and moved 10 along x.
+  const Case cases[] = {
+      {"tray_stl.obj", 0, "binary STL", Triangulate(SamplePart()).mesh.faceCount(), 0, 0, "mm"},
+      {TestFile("tetra.obj.gz"), 0, "OBJ, gzip-compressed", 4, 1, 1, "mm"},
+      {TestFile("tetra_items.3mf"), 0, "3MF", 8, 12, 12, "in"},
+      // Second instance: turned 90 degrees about z, then moved 10 along x.
+      {TestFile("tetra_pair.amf"), 0, "AMF", 8, 10, 1, "in"},
+      {TestFile("tetra_pair_zipped.amf"), 0, "AMF (zipped)", 8, 10, 1, "in"},
+      {"readme.obj", 2, "readme.obj: not a mesh file", 0, 0, 0, ""},
+      {"scene.obj", 2, "scene.obj: not a mesh file (a VRML scene)", 0, 0, 0, ""},
+      {"empty.stl", 2, "empty.stl: empty file", 0, 0, 0, ""},
+      {"points.obj", 2, "points.obj: no faces", 0, 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = vexmor("check '" + c.file + "' --json");
+    ASSERT_EQ(run.status, c.status) << c.file << "\n" << run.err;
+    if (c.status != 0) {
+      EXPECT_NE(run.err.find("vexmor: error: " + c.expected), std::string::npos) << run.err;
+      continue;
+    }
+    const json summary = run.parsed();
+    EXPECT_NE(summary["format"].get<std::string>().find(c.expected), std::string::npos)
+        << summary["format"];
+    EXPECT_EQ(summary["check"]["faces"], c.faces) << c.file;
+    if (c.maxX > 0) {
+      EXPECT_NEAR(summary["check"]["box"]["max"][0].get<double>(), c.maxX, 1e-6) << c.file;
+      EXPECT_NEAR(summary["check"]["box"]["max"][2].get<double>(), c.maxZ, 1e-6) << c.file;
+    }
+    EXPECT_EQ(summary.value("unit", ""), c.unit) << c.file;
+  }
+}
+
+TEST_F(CliEndToEnd, OutputPathsAreCheckedBeforeTheWork) {
+  const std::string tray = samplePly();
+  const std::pair<std::string, std::string> cases[] = {
+      {"thickness " + tray + " --method sphere -o t.xyz", "-o t.xyz: unknown extension '.xyz'"},
+      {"thickness " + tray + " --method sphere -o nowhere/t.vtp",
+       "the folder nowhere does not exist"},
+      {"check " + tray + " -o ./" + tray, "that is the input file"},
+      {"draft " + tray + " --png " + tray, "--png " + tray + ": unknown extension '.ply'"},
+      {"report " + tray + " -o page.txt", "-o page.txt: unknown extension '.txt'"},
+      {"sample -o missing/s.stl", "the folder missing does not exist"},
+  };
+  const auto size = fs::file_size(path(tray));
+  for (const auto& [arguments, message] : cases) {
+    const RunResult run = vexmor(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_EQ(run.err.rfind("vexmor: error: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "") << arguments;  // nothing was analysed
+  }
+  EXPECT_EQ(fs::file_size(path(tray)), size);
+}
+
 TEST_F(CliEndToEnd, DamagedFilesExitTwoWithLocation) {
   std::string stl(80, 'x');
   stl += std::string("\x05\x00\x00\x00", 4) + std::string(120, '\0');
@@ -777,7 +862,7 @@ TEST_F(CliEndToEnd, DraftSamplePart) {
   EXPECT_GT(strict["requires_draft"]["faces"].get<size_t>(), vertical);
   const RunResult text = vexmor("draft " + tray + " --pull 0,0,2");
   EXPECT_EQ(text.status, 0);
-  EXPECT_NE(text.out.find("requires draft"), std::string::npos);
+  EXPECT_NE(text.out.find("needs draft: steeper than 1"), std::string::npos);
   EXPECT_NE(text.out.find("histogram (share of area)"), std::string::npos);
 }
 
@@ -865,12 +950,15 @@ TEST_F(CliEndToEnd, ThicknessDistanceOfPoints) {
                                "-o d.csv --json");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.parsed()["thickness"]["values"]["count"], 3);
+  // One row per query point, in the file's order, with its position and distance.
   const auto rows = ReadCsv(read("d.csv"));
-  const size_t first = SamplePart().nodeCount();
-  ASSERT_EQ(rows.size(), first + 3);
-  EXPECT_NEAR(Number(rows[first], "distance"), 4, 1e-6);
-  EXPECT_NEAR(Number(rows[first + 1], "distance"), 5, 1e-6);
-  EXPECT_NEAR(Number(rows[first + 2], "distance"), 1, 1e-6);
+  ASSERT_EQ(rows.size(), 3u);
+  const double expected[3][4] = {{18, 22, 20, 4}, {40, 25, -5, 5}, {1, 25, 7, 1}};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(Number(rows[i], "x"), expected[i][0]);
+    EXPECT_EQ(Number(rows[i], "z"), expected[i][2]);
+    EXPECT_NEAR(Number(rows[i], "distance"), expected[i][3], 1e-6);
+  }
   EXPECT_EQ(vexmor("thickness " + tray + " --method distance").status, 2);
 }
 
@@ -921,6 +1009,85 @@ TEST_F(CliEndToEnd, AnalyzeSamplePart) {
   for (const char* key : {"check", "thickness", "gradient", "draft", "dihedral"})
     EXPECT_TRUE(summary.contains(key)) << key;
   EXPECT_EQ(summary["errors"].size(), 0u);
+}
+
+TEST_F(CliEndToEnd, AnalyzeTakesTheOptionsOfItsAnalyses) {
+  const std::string tray = samplePly();
+  const RunResult run = vexmor("analyze " + tray +
+                               " --json --method contact --no-refine --min 1.5 --pull=-z "
+                               "--min-draft 3 --sharp 60");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json summary = run.parsed();
+  // Each section is what the analysis' own subcommand gives with the same options.
+  const std::pair<std::string, std::string> alone[] = {
+      {"thickness", "thickness " + tray + " --json --method contact --no-refine --min 1.5"},
+      {"draft", "draft " + tray + " --json --pull=-z --min-draft 3"},
+      {"dihedral", "dihedral " + tray + " --json --sharp 60"}};
+  for (const auto& [key, arguments] : alone) {
+    const RunResult own = vexmor(arguments);
+    ASSERT_EQ(own.status, 0) << own.err;
+    EXPECT_EQ(summary[key], own.parsed()[key]) << key;
+  }
+  EXPECT_EQ(summary["gradient"]["method"], "contact");
+  EXPECT_EQ(vexmor("analyze " + tray + " --method sphere --outside").status, 2);
+}
+
+TEST_F(CliEndToEnd, ManyFilesGiveOneLineEachAndTheWorstStatus) {
+  samplePly();
+  fs::create_directories(path("parts/sub"));
+  fs::copy_file(path("tray.ply"), path("parts/tray.ply"));
+  write("parts/broken.stl", "");
+  write("parts/notes.txt", "not a part");
+  fs::copy_file(TestFile("tetra.obj.gz"), path("parts/sub/tetra.obj.gz"));
+  const RunResult lines = vexmor("draft parts --recursive --jobs 2 --json");
+  EXPECT_EQ(lines.status, 2) << lines.err;
+  std::istringstream in(lines.out);
+  std::vector<json> summaries;
+  for (std::string line; std::getline(in, line);)
+    summaries.push_back(json::parse(line));
+  ASSERT_EQ(summaries.size(), 3u) << lines.out;
+  EXPECT_EQ(summaries[0]["file"], "parts/broken.stl");
+  EXPECT_EQ(summaries[0]["exit_code"], 2);
+  EXPECT_EQ(summaries[1]["faces"], 4);  // sub/tetra.obj.gz sorts before tray.ply
+  EXPECT_EQ(summaries[2]["draft"]["values"]["count"], SamplePart().faceCount());
+
+  const RunResult table = vexmor("check parts/tray.ply parts/broken.stl");
+  EXPECT_EQ(table.status, 2);
+  EXPECT_NE(table.out.find("\n  vexmor: error: parts/broken.stl: empty file\n"), std::string::npos)
+      << table.out;
+  EXPECT_NE(table.out.find("2 files: 1 exit 0, 1 with a non-zero exit status (the worst: 2)"),
+            std::string::npos)
+      << table.out;
+  EXPECT_EQ(vexmor("check parts -o x.csv").status, 2);
+}
+
+TEST_F(CliEndToEnd, ProcessRulesEndEachAnalysisWithAVerdict) {
+  const std::string tray = samplePly();
+  // The preset's wall in the file's unit, and an option overriding it.
+  for (const auto& [options, limit] : {std::pair<std::string, double>{"--process fdm", 0.8},
+                                       {"--process fdm --unit in", 0.8 / 25.4},
+                                       {"--process sls --min 100", 100}}) {
+    const RunResult run = vexmor("thickness " + tray + " --json " + options);
+    const json t = run.parsed()["thickness"];
+    const json& below = t["values"]["below_min"];
+    EXPECT_DOUBLE_EQ(below["limit"].get<double>(), limit) << options;
+    EXPECT_EQ(t["verdict"]["failing_faces"], below["count"]) << options;
+    EXPECT_EQ(t["verdict"]["pass"], below["count"] == 0) << options;
+    EXPECT_EQ(run.status, below["count"] == 0 ? 0 : 4) << options << run.err;
+  }
+  // Injection moulding wants draft: the tray's vertical faces fail, by count and area.
+  const RunResult draft = vexmor("draft " + tray + " --process injection");
+  EXPECT_EQ(draft.status, 4);
+  const json d = vexmor("draft " + tray + " --process injection --json").parsed()["draft"];
+  EXPECT_EQ(d["verdict"]["failing_faces"], d["requires_draft"]["faces"]);
+  EXPECT_NE(draft.out.find("FAIL injection moulding: " +
+                           FormatCount(d["requires_draft"]["faces"].get<size_t>()) + " faces, "),
+            std::string::npos)
+      << draft.out;
+  const RunResult dihedral = vexmor("dihedral " + tray + " --process sla");
+  EXPECT_EQ(dihedral.status, 0);
+  EXPECT_NE(dihedral.out.find("PASS SLA printing: no rule on edge angles"), std::string::npos);
+  EXPECT_NE(dihedral.out.find("lengths in millimetres, assumed"), std::string::npos);
 }
 
 }  // namespace

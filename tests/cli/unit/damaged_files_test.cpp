@@ -72,6 +72,21 @@ TEST(DamagedFiles, Obj) {
   ExpectError(MeshFormat::kObj, "v nan 0 0\n", "nan.obj", {":1:", "not a finite number"});
 }
 
+TEST(DamagedFiles, AmfAndPackages) {
+  const std::string head = "<?xml version=\"1.0\"?>\n<amf>\n<object id=\"1\"><mesh><vertices>\n";
+  const std::string vertex =
+      "<vertex><coordinates><x>0</x><y>0</y><z>0</z></coordinates></vertex>\n";
+  ExpectError(MeshFormat::kAmf, head + "<vertex>\n", "cut.amf", {"malformed XML"});
+  ExpectError(MeshFormat::kAmf,
+              head + vertex + "</vertices><volume>\n<triangle><v1>0</v1><v2>0</v2><v3>7</v3>" +
+                  "</triangle>\n</volume></mesh></object></amf>\n",
+              "index.amf", {":6:", "vertex 7", "1 vertices"});
+  ExpectError(MeshFormat::kAmf, head + "<vertex><coordinates><x>a</x>", "word.amf",
+              {":4:", "expected a number", "'a'"});
+  ExpectError(MeshFormat::k3mf, "PK\x03\x04 not really a zip", "fake.3mf",
+              {"not a readable 3MF file"});
+}
+
 TEST(DamagedFiles, Off) {
   ExpectError(MeshFormat::kOff, "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 5\n", "index.off",
               {":6:", "vertex 5"});

@@ -2,6 +2,7 @@
 // come out in the file's order, with exactly equal STL points welded in first-seen order.
 #include <gtest/gtest.h>
 
+#include "io/format_sniffer.h"
 #include "io/mesh_reader.h"
 #include "io/read_error.h"
 #include "unit/byte_builder.h"
@@ -201,16 +202,43 @@ TEST(PlyReader, TriangleStripsAndVertexIndexName) {
   EXPECT_EQ(Faces(ReadPly(named, "n.ply").mesh), (FaceList{{0, 1, 2}}));
 }
 
-TEST(MeshFormat, ExtensionFirstThenContent) {
+TEST(MeshFormat, ContentDecidesAndTheExtensionOnlyBreaksTies) {
   EXPECT_EQ(FormatFromExtension("a/b.STL"), MeshFormat::kStl);
-  EXPECT_EQ(FormatFromExtension("x.Ply"), MeshFormat::kPly);
+  EXPECT_EQ(FormatFromExtension("x.3mf"), MeshFormat::k3mf);
   EXPECT_EQ(FormatFromExtension("dir.obj/file"), std::nullopt);
-  EXPECT_EQ(FormatFromContent("ply\nformat"), MeshFormat::kPly);
-  EXPECT_EQ(FormatFromContent("OFF\n3 1 0"), MeshFormat::kOff);
-  EXPECT_EQ(FormatFromContent("  solid x\n"), MeshFormat::kStl);
-  EXPECT_EQ(FormatFromContent("v 1 2 3\n"), MeshFormat::kObj);
-  EXPECT_EQ(FormatFromContent(BinaryStlTetra("anything")), MeshFormat::kStl);
-  EXPECT_EQ(FormatFromContent("hello"), std::nullopt);
+  struct Case {
+    std::string bytes, name;
+    std::optional<MeshFormat> format;  // nullopt: a ReadError containing `error`
+    std::string error;
+  };
+  const Case cases[] = {
+      {"ply\nformat", "a.obj", MeshFormat::kPly, ""},
+      {"OFF\n3 1 0", "a.stl", MeshFormat::kOff, ""},
+      {"COFF\n3 1 0", "a", MeshFormat::kOff, ""},
+      {"  solid x\n", "a", MeshFormat::kStl, ""},
+      {"# made by hand\n\nv 1 2 3\n", "a.txt", MeshFormat::kObj, ""},
+      {BinaryStlTetra("solid looks like text"), "tetra.obj", MeshFormat::kStl, ""},
+      {"<?xml version=\"1.0\"?>\n<amf unit=\"inch\">", "a.xml", MeshFormat::kAmf, ""},
+      {"", "a.stl", std::nullopt, "a.stl: empty file"},
+      {" \n\t\n", "a.obj", std::nullopt, "a.obj: empty file"},
+      {"# Read me\nThis part was drawn in 2019.\n", "readme.obj", std::nullopt,
+       "not a mesh file (text"},
+      {"#VRML V2.0 utf8\nShape {}\n", "scene.obj", std::nullopt, "not a mesh file (a VRML"},
+      {"<?xml version=\"1.0\"?>\n<svg/>", "a.amf", std::nullopt, "not a mesh file (XML"},
+      {std::string("\x7f\0\0\x01garbage", 11), "x.obj", std::nullopt, "not a mesh file (binary"},
+      // Binary bytes without a magic number named .stl go to the STL reader, which says where
+      // the file breaks off.
+      {std::string(90, '\0'), "cut.stl", MeshFormat::kStl, ""},
+  };
+  for (const Case& c : cases) {
+    try {
+      EXPECT_EQ(ChooseFormat(c.bytes, c.name, c.name), c.format) << c.name;
+      EXPECT_TRUE(c.format.has_value()) << c.name;
+    } catch (const ReadError& e) {
+      EXPECT_FALSE(c.format.has_value()) << c.name << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+    }
+  }
 }
 
 }  // namespace

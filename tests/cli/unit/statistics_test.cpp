@@ -61,15 +61,17 @@ TEST(Statistics, FarOutValuesGetABinOfTheirOwn) {
     values.push_back(i);
   values.push_back(1e6);
   const Distribution d = Describe(values, {}, 10);
-  ASSERT_EQ(d.histogram.size(), 10u);
+  // Nine bins wanted for 0 .. 990 (the 99th percentile): five of 200.
+  ASSERT_EQ(d.histogram.size(), 6u);
   const HistogramBin& tail = d.histogram.back();
   EXPECT_TRUE(tail.tail);
   EXPECT_EQ(tail.to, 1e6);
-  EXPECT_EQ(tail.from, 990);
-  EXPECT_EQ(tail.count, 10u);  // 991 .. 999 and the million, above the 99th percentile
+  EXPECT_EQ(tail.from, 1000);
+  EXPECT_EQ(tail.count, 1u);
   EXPECT_FALSE(d.histogram.front().tail);
   EXPECT_EQ(d.histogram.front().from, 0);
-  EXPECT_EQ(d.histogram.front().count, 110u);  // nine bins of 110 below the tail
+  EXPECT_EQ(d.histogram.front().to, 200);
+  EXPECT_EQ(d.histogram.front().count, 200u);
   size_t counted = 0;
   for (const auto& bin : d.histogram)
     counted += bin.count;
@@ -82,6 +84,19 @@ TEST(Statistics, FarOutValuesGetABinOfTheirOwn) {
   values.pop_back();
   for (const auto& bin : Describe(values, {}, 10).histogram)
     EXPECT_FALSE(bin.tail);
+}
+
+TEST(Statistics, BinEdgesAreRoundNumbers) {
+  const std::pair<double, double> steps[] = {{0.7, 1}, {1, 1},  {1.3, 2},      {2.2, 2.5},
+                                             {3, 5},   {7, 10}, {0.031, 0.05}, {1234, 2000}};
+  for (const auto& [raw, step] : steps)
+    EXPECT_DOUBLE_EQ(ReadableStep(raw), step) << raw;
+  // 0.37 .. 2.91 in six bins: edges 0.37, 0.793, ... would not be readable; 0.5 steps are.
+  const Distribution d = Describe(std::vector<double>{0.37, 1.1, 2.91}, {}, 6);
+  ASSERT_EQ(d.histogram.size(), 6u);
+  EXPECT_EQ(d.histogram.front().from, 0);
+  EXPECT_EQ(d.histogram.back().to, 3);
+  EXPECT_EQ(d.histogram[2].from, 1);
 }
 
 }  // namespace

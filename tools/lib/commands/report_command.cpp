@@ -53,7 +53,8 @@ int RunReport(const ReportOptions& options) {
                 }
                 s.report().notes.push_back("report written to " + options.html +
                                            " (open it in a web browser)");
-              }});
+              }},
+             {{"-o", options.html, {".html", ".htm"}}});
 }
 
 }  // namespace vexmor::cli
