@@ -3,14 +3,18 @@
 #   make test    build with the sanitizers, then run every test
 #   make bench   build optimised, then run the benchmarks
 #   make golden  compare every output of the eight functions with golden/expected.txt
+#   make fuzz    build the libFuzzer targets, then run each for FUZZ_SECONDS (default 60)
+#   make tsan    build the concurrent-calls stress test under ThreadSanitizer and run it
 #   make format  reformat the sources; make format-check fails on any drift
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format
+FUZZ_SECONDS ?= 60
+DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev \
+  clang-format clang libclang-rt-14-dev
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps build demo test bench golden golden-record format format-check clean
+.PHONY: all deps build demo test bench fuzz tsan golden golden-record format format-check clean
 
 all: build
 
@@ -45,6 +49,17 @@ bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
 	./build/bench/bench/vexmor_bench
+
+# Every fuzz target in turn, under AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh build/fuzz
+
+tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+	./build/tsan/tests/vexmor_stress_tests
 
 # Results are pinned: every output of the eight functions on the shared meshes and on meshes
 # built in code, as hashes. golden-record writes them anew after a deliberate change of values.
