@@ -8,7 +8,6 @@
 //
 // Each call gets the mesh exactly as read: no splitting, no repair, so a function that
 // refuses a mesh shows its status. The hash is FNV-1a over the bytes of the output arrays.
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -175,14 +174,42 @@ void AddBox(Mesh& m, double x0, double y0, double z0, double x1, double y1, doub
   }
 }
 
+// Cosine and sine of the angle 2 pi k / n from their series, in a fixed order of IEEE
+// operations: the C libraries' cos and sin differ in the last bit between platforms (MinGW-w64's
+// use the x87 unit), and a built mesh must be the same mesh everywhere.
+struct CosSin {
+  double c = 0, s = 0;
+};
+CosSin TurnFraction(int k, int n) {
+  // Whole quarter turns are exact; the rest, at most an eighth of a turn, comes from the series.
+  const int quarters = (4 * k + n / 2) / n;
+  const double a = 1.5707963267948966 * (4 * k - quarters * n) / n;
+  double c = 0, s = 0, term = 1;  // term = a^i / i!
+  for (int i = 0; i < 24; ++i) {
+    double& sum = i % 2 == 0 ? c : s;
+    sum = i % 4 < 2 ? sum + term : sum - term;
+    term = term * a / (i + 1);
+  }
+  switch (quarters % 4) {
+    case 0:
+      return {c, s};
+    case 1:
+      return {-s, c};
+    case 2:
+      return {-c, -s};
+    default:
+      return {s, -c};
+  }
+}
+
 // A torus of nu x nv quads split into outward triangles.
 Mesh Torus(int nu, int nv, double major, double minor) {
   Mesh m;
   for (int i = 0; i < nu; ++i)
     for (int j = 0; j < nv; ++j) {
-      const double u = 6.283185307179586 * i / nu, v = 6.283185307179586 * j / nv;
-      const double ring = major + minor * std::cos(v);
-      m.addNode(ring * std::cos(u), ring * std::sin(u), minor * std::sin(v));
+      const CosSin u = TurnFraction(i, nu), v = TurnFraction(j, nv);
+      const double ring = major + minor * v.c;
+      m.addNode(ring * u.c, ring * u.s, minor * v.s);
     }
   auto id = [&](int i, int j) { return static_cast<int32_t>((i % nu) * nv + (j % nv)); };
   for (int i = 0; i < nu; ++i)

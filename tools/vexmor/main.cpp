@@ -8,6 +8,7 @@
 #include "analysis/progress.h"
 #include "commands/commands.h"
 #include "io/text_cursor.h"
+#include "report_subcommand.h"
 
 namespace {
 
@@ -66,20 +67,27 @@ struct Arguments {
   std::string pull = "0,0,1";
   DraftOptions draft;
   DihedralOptions dihedral;
+  ReportOptions report;
   std::string sampleOutput;
   bool sampleText = false;
 };
 
-void AddCommonOptions(CLI::App* command, Arguments& a, bool fileRequired, bool writesValues) {
+// The analyses that write values can also draw them.
+void AddPictureOptions(CLI::App* command, Arguments& a) {
+  command->add_option("--png", a.common.png, "Draw the part coloured by value: a PNG picture");
+  command->add_option("--svg", a.common.svg, "The same picture as SVG");
+  command->add_option("--pdf", a.common.pdf, "The same picture as PDF");
+}
+
+void AddCommonOptions(
+    CLI::App* command, Arguments& a, bool fileRequired,
+    const std::string& outputHelp = "Write per-face/per-node values to a .vtp, .ply or .csv file") {
   auto* file =
       command->add_option("FILE", a.common.file,
                           "Mesh file: .stl, .obj, .off or .ply" +
                               std::string(fileRequired ? "" : " (default: the sample part)"));
   if (fileRequired) file->required();
-  if (writesValues) {
-    command->add_option("-o,--output", a.common.output,
-                        "Write per-face/per-node values to a .vtp, .ply or .csv file");
-  }
+  command->add_option("-o,--output", a.common.output, outputHelp);
   command->add_flag("--json", a.common.json, "Print the summary as JSON on standard output");
   command->add_option("--bins", a.common.bins, "Histogram bins (default 10)")
       ->check(CLI::Range(1, 200));
@@ -94,15 +102,36 @@ CLI::Option* AddMethodOption(CLI::App* command, std::string& method, bool withDi
   return command
       ->add_option("--method", method,
                    "ray (the fast method): ray cast inwards from each face; sphere: diameter of "
-                   "the largest sphere rolled at each face; contact: distance to where that "
-                   "sphere touches the opposite wall (sphere and contact are the careful "
-                   "methods, and can take minutes on a large, thick part)" +
+                   "the largest sphere tangent at each face; contact: distance from the tangent "
+                   "point to where that sphere touches the opposite wall (sphere and contact are "
+                   "the careful methods, and can take minutes on a large, thick part)" +
                        std::string(withDistance ? "; distance: distance from points to the "
                                                   "surface (with --points)"
                                                 : "") +
                        " (default ray)")
       ->check(CLI::IsMember(methods));
 }
+
+void AddRefineOption(CLI::App* command, bool& refine) {
+  command->add_flag("!--no-refine", refine,
+                    "sphere, contact: measure each triangle of the file at its incircle centre "
+                    "alone, without refining long or large triangles first");
+}
+
+constexpr const char* kCarefulMethods =
+    "Sphere and contact: before measuring, vexmor refines the triangles so that no edge is\n"
+    "longer than a sixth of the local ray thickness (at most twice the triangles, or 100 000\n"
+    "pieces on small meshes); each piece is measured at its incircle centre, the statistics\n"
+    "are over the pieces weighted by area, and a face of the file reads (in -o files) the\n"
+    "area-weighted mean of its pieces. --no-refine measures each triangle at one point.\n"
+    "Contact is the distance from the tangent point to where the sphere touches the opposite\n"
+    "wall: across a wall, its thickness. On round bodies the sphere touches the wall all\n"
+    "around and that distance is a chord: pieces whose contact distance is below half their\n"
+    "sphere diameter are counted as 'touching around a curve' and left out, not reported as\n"
+    "thin (-o: touching_around_a_curve, the share of each face, and sphere_diameter).\n"
+    "Missing is not zero: faces where no wall was found have no value, in the gradient too;\n"
+    "with --outside, faces that see only the enclosing box are counted apart (-o: open_to_box)\n"
+    "from the part's own clearances.";
 
 }  // namespace
 
@@ -119,19 +148,29 @@ int main(int argc, char** argv) {
   auto* check = app.add_subcommand("check",
                                    "Sizes, face types, edges, defects and shells; "
                                    "whether and why the analyses would reject the mesh");
-  AddCommonOptions(check, a, true, false);
+  AddCommonOptions(check, a, true,
+                   "Write where the problems are to a .vtp, .ply or .csv file: boundary and "
+                   "non-manifold edges as lines (edge_fault 1 and 2), faces flagged crossing, "
+                   "lying_on_another_face, non_convex, long_thin, zero_area, uses_far_node, and "
+                   "the far nodes");
 
   auto* thickness = app.add_subcommand(
       "thickness", "Wall thickness per face (per point for --method distance), in file units");
-  AddCommonOptions(thickness, a, true, true);
+  AddCommonOptions(thickness, a, true);
+  AddPictureOptions(thickness, a);
   AddMethodOption(thickness, a.method, true);
   thickness->footer(
-      "Methods: ray is the fast one, typically ten times faster than the others or more; it\n"
-      "reads a wall's thickness straight across from each face. sphere and contact are the\n"
-      "careful ones: they roll the largest sphere that fits at each face, which also measures\n"
-      "corners, ribs and curved walls well, but they can take many minutes on a large, thick,\n"
-      "finely meshed part (the progress line on the terminal shows what runs and for how\n"
-      "long). distance measures how far given points (--points) lie from the surface.");
+      std::string(
+          "Methods: ray is the fast one, typically ten times faster than the others or more; it\n"
+          "reads a wall's thickness straight across from each face. sphere and contact are the\n"
+          "careful ones: they roll the largest sphere that fits at each face, which also "
+          "measures\n"
+          "corners, ribs and curved walls well, but they can take many minutes on a large, "
+          "thick,\n"
+          "finely meshed part (the progress line on the terminal shows what runs and for how\n"
+          "long). distance measures how far given points (--points) lie from the surface.\n\n") +
+      kCarefulMethods);
+  AddRefineOption(thickness, a.thickness.refine);
   thickness->add_flag("--outside", a.thickness.outside,
                       "Measure the space between the part and an enclosing box (ray, contact)");
   thickness->add_option("--min", a.thickness.min, "Report the faces thinner than T")
@@ -143,16 +182,20 @@ int main(int argc, char** argv) {
 
   auto* gradient = app.add_subcommand(
       "gradient", "Thickness gradient per face: mean relative thickness change to its neighbours");
-  AddCommonOptions(gradient, a, true, true);
+  AddCommonOptions(gradient, a, true);
+  AddPictureOptions(gradient, a);
   AddMethodOption(gradient, a.method, false);
   gradient->add_flag("--outside", a.gradient.outside,
                      "Take the thickness of the space around the part (ray, contact)");
+  AddRefineOption(gradient, a.gradient.refine);
+  gradient->footer(kCarefulMethods);
   gradient->add_option("--max", a.gradient.max, "Report the faces whose gradient exceeds G")
       ->type_name("G");
 
   auto* draft = app.add_subcommand(
       "draft", "Draft angle per face against the mould's pull direction, in degrees");
-  AddCommonOptions(draft, a, true, true);
+  AddCommonOptions(draft, a, true);
+  AddPictureOptions(draft, a);
   draft->add_option("--pull", a.pull,
                     "Pull direction as X,Y,Z or an axis such as z or -y (default 0,0,1)");
   draft
@@ -163,7 +206,8 @@ int main(int argc, char** argv) {
 
   auto* dihedral = app.add_subcommand(
       "dihedral", "Dihedral angle per edge (or largest per node), and sharp edge counts");
-  AddCommonOptions(dihedral, a, true, true);
+  AddCommonOptions(dihedral, a, true);
+  AddPictureOptions(dihedral, a);
   dihedral->add_flag("--signed", a.dihedral.signedAngles,
                      "Signed angles: convex positive, concave negative");
   dihedral->add_flag("--per-node", a.dihedral.perNode, "The largest angle at each node");
@@ -177,7 +221,11 @@ int main(int argc, char** argv) {
       app.add_subcommand("analyze",
                          "Check, ray thickness, gradient, draft along +z and dihedral angles, with "
                          "their defaults, in one summary");
-  AddCommonOptions(analyze, a, false, true);
+  AddCommonOptions(analyze, a, false);
+  AddPictureOptions(analyze, a);
+
+  auto* report = AddReportSubcommand(app, a.report, a.method, a.pull);
+  report->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
 
   auto* sample = app.add_subcommand("sample",
                                     "Write the bundled sample part (a moulded tray, "
@@ -234,6 +282,11 @@ int main(int argc, char** argv) {
     return RunDraft(a.common, a.draft);
   }
   if (*dihedral) return RunDihedral(a.common, a.dihedral);
+  if (*report) {
+    a.report.thickness.method = a.report.gradient.method = method;
+    if (!ParsePull(a.pull, a.report.draft.pull)) return usage("--pull: expected X,Y,Z or an axis");
+    return RunReport(a.report);
+  }
   if (*sample) return RunSample(a.sampleOutput, a.sampleText);
   return RunAnalyze(a.common);
 }

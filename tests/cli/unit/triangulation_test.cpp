@@ -1,8 +1,11 @@
-// Splitting faces into triangles and folding the triangles' values back onto the faces: the
-// fan from the first node, the fan moved where it would double an edge, and the four folds.
+// Splitting faces into triangles and folding the triangles' values back onto the faces: faces
+// split in their planes without folding, quadrilaterals split as the library splits them
+// where that is sound, and the four folds.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <span>
 
 #include "mesh/mesh_report.h"
 #include "mesh/triangulation.h"
@@ -44,29 +47,115 @@ Mesh CubeWithFoldedTop() {
   return m;
 }
 
-TEST(Triangulation, FanFromTheFirstNode) {
+// A face given by points of a plane tilted in space, as a one-face mesh.
+Mesh TiltedFace(const std::vector<std::array<double, 2>>& ring,
+                const std::vector<int32_t>& order = {}) {
   Mesh m;
-  for (int i = 0; i < 6; ++i)
-    m.addNode(std::cos(i), std::sin(i), 0);
-  m.addFace({0, 1, 2});
-  m.addFace({5, 4, 3, 2, 1, 0});
-  m.addFace({0, 1, 3, 4});  // its diagonal 0-3 is new; the hexagon's are 5-1, 5-2 and 5-3
-  const Triangulation t = Triangulate(m);
-  const std::vector<std::vector<int32_t>> expected = {{0, 1, 2}, {5, 4, 3}, {5, 3, 2}, {5, 2, 1},
-                                                      {5, 1, 0}, {0, 1, 3}, {0, 3, 4}};
-  EXPECT_EQ(Triangles(t), expected);
-  EXPECT_EQ(t.triangleFace, (std::vector<size_t>{0, 1, 1, 1, 1, 2, 2}));
-  EXPECT_EQ(t.faceCount, 3u);
-  EXPECT_EQ(t.movedFans, 0u);
-  EXPECT_EQ(t.mesh.coords, m.coords);
+  for (const auto& p : ring)
+    m.addNode(0.6 * p[0] + 0.2, 0.48 * p[0] + 0.6 * p[1] - 1, 0.64 * p[0] - 0.8 * p[1] + 3);
+  std::vector<int32_t> nodes = order;
+  if (nodes.empty()) {
+    for (size_t i = 0; i < ring.size(); ++i)
+      nodes.push_back(static_cast<int32_t>(i));
+  }
+  m.addFace(nodes);
+  return m;
 }
 
-TEST(Triangulation, FanMovesWhereItWouldDoubleAnEdge) {
+Vec3 AreaVector(const Mesh& m, std::span<const int32_t> nodes) {
+  Vec3 a{0, 0, 0};
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    const Vec3 p = m.node(static_cast<size_t>(nodes[i]));
+    const Vec3 q = m.node(static_cast<size_t>(nodes[(i + 1) % nodes.size()]));
+    a[0] += 0.5 * (p[1] * q[2] - p[2] * q[1]);
+    a[1] += 0.5 * (p[2] * q[0] - p[0] * q[2]);
+    a[2] += 0.5 * (p[0] * q[1] - p[1] * q[0]);
+  }
+  return a;
+}
+
+TEST(Triangulation, SplitsEveryFaceInItsPlaneWithoutFolding) {
+  struct Case {
+    const char* what;
+    std::vector<std::array<double, 2>> ring;
+    std::vector<int32_t> order;  // node order of the face, when it repeats a node
+  } cases[] = {
+      {"convex hexagon", {{2, 0}, {1, 1.7}, {-1, 1.7}, {-2, 0}, {-1, -1.7}, {1, -1.7}}, {}},
+      {"L from a corner that does not see it all",
+       {{20, 0}, {20, 5}, {5, 5}, {5, 20}, {0, 20}, {0, 0}},
+       {}},
+      {"comb",
+       {{0, 0},
+        {9, 0},
+        {9, 5},
+        {8, 5},
+        {8, 1},
+        {6, 1},
+        {6, 5},
+        {5, 5},
+        {5, 1},
+        {3, 1},
+        {3, 5},
+        {2, 5},
+        {2, 1},
+        {1, 1},
+        {1, 5},
+        {0, 5}},
+       {}},
+      {"nodes on one line along its sides",
+       {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}, {3, 2}, {2, 2}, {1, 2}, {1, 1}, {0, 1}},
+       {}},
+      {"nearly straight corners", {{0, 0}, {1, 1e-12}, {2, 0}, {2, 1}, {1, 1 - 1e-12}, {0, 1}}, {}},
+      {"touching itself at a repeated node",
+       {{0, 0}, {2, 0}, {2, 2}, {4, 2}, {4, 4}, {2, 4}, {0, 2}},
+       {0, 1, 2, 3, 4, 5, 2, 6}},
+      {"dart, reflex at its second corner", {{5, 8}, {0, 4}, {-5, 8}, {0, 0}}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Mesh face = TiltedFace(c.ring, c.order);
+    const Triangulation t = Triangulate(face);
+    const auto nodes = face.face(0);
+    ASSERT_EQ(t.mesh.faceCount(), nodes.size() - 2);
+    EXPECT_EQ(t.foldedFaces, 0u);
+    const Vec3 whole = AreaVector(face, nodes);
+    Vec3 sum{0, 0, 0};
+    for (size_t i = 0; i < t.mesh.faceCount(); ++i) {
+      const Vec3 a = AreaVector(t.mesh, t.mesh.face(i));
+      // Each triangle turns the face's way: none folds, and none is flat unless the face
+      // repeats a node (its two corners there leave no room for n - 2 triangles with area).
+      const double along = a[0] * whole[0] + a[1] * whole[1] + a[2] * whole[2];
+      if (c.order.empty()) {
+        EXPECT_GT(along, 1e-9) << i;
+      } else {
+        EXPECT_GT(along, -1e-12) << i;
+      }
+      for (int k = 0; k < 3; ++k)
+        sum[k] += a[k];
+    }
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(sum[k], whole[k], 1e-9 * std::fabs(whole[0] + whole[1] + whole[2]));
+  }
+}
+
+TEST(Triangulation, QuadrilateralsKeepTheLibrarysDiagonalWhereItLiesInsideAndIsNew) {
+  const Triangulation convex = Triangulate(TiltedFace({{0, 0}, {3, 0}, {3, 2}, {0, 2}}));
+  EXPECT_EQ(Triangles(convex), (std::vector<std::vector<int32_t>>{{0, 1, 2}, {0, 2, 3}}));
+  EXPECT_EQ(convex.quadsOtherDiagonal, 0u);
+  // A dart whose reflex corner is the second: the first-to-third diagonal lies outside.
+  const Triangulation dart = Triangulate(TiltedFace({{5, 8}, {0, 4}, {-5, 8}, {0, 0}}));
+  EXPECT_EQ(Triangles(dart), (std::vector<std::vector<int32_t>>{{1, 2, 3}, {1, 3, 0}}));
+  EXPECT_EQ(dart.quadsOtherDiagonal, 1u);
+  // Reflex at the third corner: the first-to-third diagonal is the inside one.
+  const Triangulation third = Triangulate(TiltedFace({{0, 0}, {5, 8}, {0, 4}, {-5, 8}}));
+  EXPECT_EQ(third.quadsOtherDiagonal, 0u);
+
+  // Two quadrilaterals folded around a node that only they share: both first-to-third
+  // diagonals are 0-2; the second face is split along its other diagonal, 8-1.
   const Mesh cube = CubeWithFoldedTop();
   ASSERT_EQ(InspectMesh(cube).nonManifoldEdges, 0u);
   const Triangulation t = Triangulate(cube);
-  EXPECT_EQ(t.movedFans, 1u);
-  // The first face keeps its fan; the second is fanned from its second node, 8.
+  EXPECT_EQ(t.quadsOtherDiagonal, 1u);
   const auto triangles = Triangles(t);
   EXPECT_EQ(triangles[0], (std::vector<int32_t>{0, 8, 2}));
   EXPECT_EQ(triangles[2], (std::vector<int32_t>{8, 0, 1}));
@@ -76,14 +165,14 @@ TEST(Triangulation, FanMovesWhereItWouldDoubleAnEdge) {
   EXPECT_EQ(split.boundaryEdges, 0u);
   EXPECT_EQ(split.misorientedEdges, 0u);
 
-  // A quadrilateral whose first-to-third diagonal is an edge of another face.
+  // A convex quadrilateral whose first-to-third diagonal is an edge of another face.
   Mesh m;
   for (int i = 0; i < 5; ++i)
     m.addNode(i, i * i, 0);
   m.addFace({0, 1, 2, 3});
   m.addFace({0, 2, 4});
   const Triangulation moved = Triangulate(m);
-  EXPECT_EQ(moved.movedFans, 1u);
+  EXPECT_EQ(moved.quadsOtherDiagonal, 1u);
   EXPECT_EQ(Triangles(moved)[0], (std::vector<int32_t>{1, 2, 3}));
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "analysis/gradient_missing.h"
 #include "analysis/progress.h"
 #include "analysis/quiet_stdout.h"
 #include "mesh/edge_table.h"
@@ -125,18 +126,16 @@ Library::Library(const Mesh& mesh, const MeshReport& report, bool diagnosticsToS
   const MeshReport split = InspectMesh(triangulation_.mesh);
   if (split.nonManifoldEdges > report.nonManifoldEdges) {
     const size_t added = split.nonManifoldEdges - report.nonManifoldEdges;
-    reasons_.push_back(
-        "splitting its faces into triangles (fan from each face's first node) "
-        "makes " +
-        Plural(added, "edge", "edges") +
-        " shared by more than two faces: a diagonal runs along an edge");
+    reasons_.push_back("splitting its faces into triangles makes " +
+                       Plural(added, "edge", "edges") +
+                       " shared by more than two faces: a diagonal runs along an edge");
   }
 }
 
 bool Library::splits(Analysis analysis) const {
   if (report_.polygons > 0) return true;
   return report_.quadrilaterals > 0 &&
-         (!TakesQuadrilaterals(analysis) || triangulation_.movedFans > 0);
+         (!TakesQuadrilaterals(analysis) || triangulation_.quadsOtherDiagonal > 0);
 }
 
 void Library::refuseRejected(const std::string& analysis) const {
@@ -201,23 +200,40 @@ std::vector<double> Library::draftCosines(const Vec3& pull) const {
 std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("thickness");
-  const uint8_t out = outside ? 1 : 0;
   const Analysis analysis = AnalysisOf(method);
-  const Mesh& m = meshFor(analysis);
+  const std::vector<double> values = thicknessOf(meshFor(analysis), method, outside);
+  // A split face takes the smallest value of its triangles, as the library does for the
+  // quadrilaterals it splits.
+  return splits(analysis) ? FoldMinimum(triangulation_, values) : values;
+}
+
+const Mesh& Library::triangles() const {
+  return report_.quadrilaterals + report_.polygons > 0 ? triangulation_.mesh : mesh_;
+}
+
+size_t Library::faceOfTriangle(size_t triangle) const {
+  return report_.quadrilaterals + report_.polygons > 0 ? triangulation_.triangleFace[triangle]
+                                                       : triangle;
+}
+
+std::vector<double> Library::thicknessOf(const Mesh& m, ThicknessMethod method, bool outside,
+                                         const std::string& what) const {
+  const uint8_t out = outside ? 1 : 0;
   std::vector<double> values(m.faceCount());
   int status;
   {
     // The careful methods can take minutes on a large, thick part; the hint shows after ten
     // seconds.
-    Progress progress(Label(std::string("thickness (") + MethodName(method) + ")", m),
+    Progress progress(Label(std::string("thickness (") + MethodName(method) + ")" + what, m),
                       method == ThicknessMethod::kRay ? "" : "--method ray is the fast one");
     QuietStdout quiet(toStderr_);
     const auto nodes = Size32(m.nodeCount()), entries = Size32(m.elem.size());
     switch (method) {
       case ThicknessMethod::kSphere:
-        // Its flag would only mark the last faces as box walls and negate radii against them.
+        // The flag only marks the last 12 faces as the walls of an enclosing box and negates
+        // the radii found against them: the caller appends that box itself.
         status = VX_Thickness_Computation_LSR(nodes, entries, m.elem.data(), m.coords.data(),
-                                              values.data(), 0);
+                                              values.data(), out);
         break;
       case ThicknessMethod::kContact:
         status = VX_Thickness_Computation_LSCP(nodes, entries, m.elem.data(), m.coords.data(),
@@ -236,9 +252,7 @@ std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside)
     for (double& v : values)
       v *= toFile;
   }
-  // A split face takes the smallest value of its triangles, as the library does for the
-  // quadrilaterals it splits.
-  return splits(analysis) ? FoldMinimum(triangulation_, values) : values;
+  return values;
 }
 
 std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
@@ -262,12 +276,22 @@ std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
 std::vector<double> Library::gradient(const std::vector<double>& faceThickness) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("the thickness gradient");
-  const bool split = splits(Analysis::kGradient);
-  const Mesh& m = meshFor(Analysis::kGradient);
+  const bool missing = std::any_of(faceThickness.begin(), faceThickness.end(),
+                                   [](double t) { return std::isnan(t); });
+  // Faces without thickness are taken out of their neighbours' means on the triangles that the
+  // library compares, so a mesh with quadrilaterals is split by the program then too.
+  const bool split = splits(Analysis::kGradient) || (missing && report_.quadrilaterals > 0);
+  const Mesh& m = split ? triangulation_.mesh : mesh_;
   // The triangles of a split face take its thickness; the face gets the mean of their
   // gradients, as the library does for the quadrilaterals it splits.
-  const std::vector<double> thickness =
+  std::vector<double> thickness =
       split ? ExpandToTriangles(triangulation_, faceThickness) : faceThickness;
+  std::vector<uint8_t> without(thickness.size(), 0);
+  for (size_t t = 0; t < thickness.size(); ++t) {
+    if (!std::isnan(thickness[t])) continue;
+    without[t] = 1;
+    thickness[t] = 0;  // the library compares nothing with it; its neighbours see a change of 1
+  }
   std::vector<double> values(m.faceCount());
   int status;
   {
@@ -277,6 +301,7 @@ std::vector<double> Library::gradient(const std::vector<double>& faceThickness) 
                                    m.coords.data(), thickness.data(), values.data());
   }
   check(status, "thickness gradient");
+  if (missing) DiscountMissingNeighbours(m, without, values);
   return split ? FoldMean(triangulation_, values) : values;
 }
 

@@ -60,6 +60,16 @@ class Library {
   std::vector<double> draftCosines(const Vec3& pull) const;
   // Thickness per face in file units by a face method (ray, sphere diameter, contact).
   std::vector<double> faceThickness(ThicknessMethod method, bool outside) const;
+  // The same on any mesh that the method takes, per face of that mesh, without checks or
+  // folding: for meshes the program derives from this one (refined, boxed). `what` follows
+  // the method's name in the progress display. With the sphere method, `outside` marks the
+  // last 12 faces as an enclosing box and negates the values found against them.
+  std::vector<double> thicknessOf(const Mesh& mesh, ThicknessMethod method, bool outside,
+                                  const std::string& what = "") const;
+  // The mesh as triangles (split the way every analysis gets it when it has other faces), and
+  // the face of the mesh that each of its triangles comes from.
+  const Mesh& triangles() const;
+  size_t faceOfTriangle(size_t triangle) const;
   // Distance to the surface of every node of `withPoints` (this mesh with query points
   // appended as nodes), in file units.
   std::vector<double> nodeDistances(const Mesh& withPoints) const;
@@ -84,10 +94,10 @@ class Library {
 
   // True when the program splits the faces into triangles before calling the library for
   // the analysis: when the library does not take some of them, or would split a
-  // quadrilateral differently (see Triangulate).
+  // quadrilateral differently (along its other diagonal, see Triangulate).
   bool splits(Analysis analysis) const;
-  // Faces fanned from another node than their first.
-  size_t movedFans() const { return triangulation_.movedFans; }
+  // How the faces were split (see Triangulate).
+  const Triangulation& triangulation() const { return triangulation_; }
 
  private:
   // The mesh handed to the library for an analysis.

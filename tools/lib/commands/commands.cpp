@@ -9,12 +9,10 @@
 #include "io/mesh_writer.h"
 #include "mesh/mesh_report.h"
 #include "mesh/sample_part.h"
+#include "render/picture_outputs.h"
 
 namespace vexmor::cli {
-namespace {
 
-// Opens the session and runs the analyses; a failing analysis is reported and, unless it is
-// the only one, the others still run.
 int Run(const std::string& command, const CommonOptions& common,
         const std::vector<std::function<void(Session&)>>& analyses) {
   std::unique_ptr<Session> session;
@@ -39,14 +37,14 @@ int Run(const std::string& command, const CommonOptions& common,
       session->fail(e);
     }
   }
+  WriteRequestedPictures(*session);
   return session->finish();
 }
-
-}  // namespace
 
 int RunCheck(const CommonOptions& common) {
   return Run("check", common, {[](Session& s) {
                const auto reasons = AddCheckSection(s);
+               AddFaultFields(s);
                if (!reasons.empty()) {
                  throw CommandError(kExitRejected,
                                     "the mesh would be rejected: " + reasons.front());
@@ -55,19 +53,27 @@ int RunCheck(const CommonOptions& common) {
 }
 
 int RunThickness(const CommonOptions& common, const ThicknessOptions& options) {
-  return Run("thickness", common, {[&](Session& s) { AddThicknessSection(s, options); }});
+  return Run("thickness", common,
+             {[](Session& s) { s.warnAboutDoubts(); },
+              [&](Session& s) { AddThicknessSection(s, options); }});
 }
 
 int RunGradient(const CommonOptions& common, const GradientOptions& options) {
-  return Run("gradient", common, {[&](Session& s) { AddGradientSection(s, options); }});
+  return Run("gradient", common,
+             {[](Session& s) { s.warnAboutDoubts(); },
+              [&](Session& s) { AddGradientSection(s, options); }});
 }
 
 int RunDraft(const CommonOptions& common, const DraftOptions& options) {
-  return Run("draft", common, {[&](Session& s) { AddDraftSection(s, options); }});
+  return Run(
+      "draft", common,
+      {[](Session& s) { s.warnAboutDoubts(); }, [&](Session& s) { AddDraftSection(s, options); }});
 }
 
 int RunDihedral(const CommonOptions& common, const DihedralOptions& options) {
-  return Run("dihedral", common, {[&](Session& s) { AddDihedralSection(s, options); }});
+  return Run("dihedral", common,
+             {[](Session& s) { s.warnAboutDoubts(); },
+              [&](Session& s) { AddDihedralSection(s, options); }});
 }
 
 int RunAnalyze(const CommonOptions& common) {

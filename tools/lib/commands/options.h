@@ -15,11 +15,14 @@ struct CommonOptions {
   bool json = false;     // the summary as JSON on standard output
   bool verbose = false;  // the library's diagnostic lines on standard error
   int bins = 10;         // histogram bins
+
+  std::string png, svg, pdf;  // heat-map pictures of the results
 };
 
 struct ThicknessOptions {
   ThicknessMethod method = ThicknessMethod::kRay;
   bool outside = false;
+  bool refine = true;  // sphere and contact: refine the triangles first (see refinement.h)
   std::optional<double> min, max;
   std::string points;  // query points for the distance method
 };
@@ -27,6 +30,7 @@ struct ThicknessOptions {
 struct GradientOptions {
   ThicknessMethod method = ThicknessMethod::kRay;
   bool outside = false;
+  bool refine = true;
   std::optional<double> max;  // faces whose gradient exceeds it are counted
 };
 

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
+#include "analysis/refined_thickness.h"
+#include "commands/thickness_values.h"
 #include "io/read_error.h"
 #include "io/text_cursor.h"
 #include "vexmor.h"
@@ -68,14 +71,26 @@ std::string ProgramDoes(const MeshReport& r, const Library& library) {
   if (r.quadrilaterals + r.polygons == 0) return "passes the mesh unchanged";
   if (!library.splits(Analysis::kRay)) {
     return "splits the " + FacesSplit(r) +
-           " into two triangles for draft, dihedral and sphere, as the library does for the rest";
+           " along their first-to-third diagonal for draft, dihedral and sphere, as the library "
+           "does for the rest";
   }
-  const size_t moved = library.movedFans();
-  return "splits the " + FacesSplit(r) + " into triangles for every analysis" +
-         (moved == 0 ? std::string()
-                     : " (" + FormatCount(moved) + (moved == 1 ? " face" : " faces") +
-                           " fanned from another node, since the first node's fan would "
-                           "double an edge)");
+  const Triangulation& t = library.triangulation();
+  std::vector<std::string> how;
+  if (t.quadsOtherDiagonal > 0) {
+    how.push_back(FormatCount(t.quadsOtherDiagonal) +
+                  (t.quadsOtherDiagonal == 1 ? " quadrilateral" : " quadrilaterals") +
+                  " along the second-to-fourth diagonal, since the first lies outside the face "
+                  "or would double an edge");
+  }
+  if (t.foldedFaces > 0) {
+    how.push_back(FormatCount(t.foldedFaces) + (t.foldedFaces == 1 ? " face" : " faces") +
+                  " that cross themselves, with folded triangles");
+  }
+  std::string detail;
+  for (const auto& h : how)
+    detail += (detail.empty() ? " (" : "; ") + h;
+  return "splits the " + FacesSplit(r) + " into triangles in their planes for every analysis" +
+         (detail.empty() ? "" : detail + ")");
 }
 
 std::vector<Vec3> ReadPoints(const std::string& path) {
@@ -96,6 +111,26 @@ std::vector<Vec3> ReadPoints(const std::string& path) {
   }
   if (points.empty()) FailInFile(path, "no points: expected lines of x y z");
   return points;
+}
+
+nlohmann::json DoubtsJson(const MeshDoubts& d) {
+  auto faces = [&](const DoubtfulFaces& f) {
+    return nlohmann::json{{"faces", f.count},
+                          {"area_share", d.totalArea > 0 ? f.area / d.totalArea : 0.0}};
+  };
+  nlohmann::json j = {{"crossing", faces(d.crossing)},
+                      {"lying_on_another_face", faces(d.overlapping)},
+                      {"non_convex", faces(d.nonConvex)},
+                      {"long_thin", faces(d.longThin)},
+                      {"zero_area", faces(d.zeroArea)},
+                      {"far_nodes", d.farNodes},
+                      {"faces_using_far_nodes", faces(d.farNodeFaces)},
+                      {"long_thin_ratio", kLongThinRatio}};
+  j["crossing"]["triangle_pairs"] = d.crossingPairs;
+  j["crossing"]["shell_pairs"] = d.shellPairsCrossing;
+  j["crossing"]["shells_crossing_themselves"] = d.shellsCrossingThemselves;
+  if (d.farNodes > 0) j["node_box_growth"] = d.boxGrowth;
+  return j;
 }
 
 }  // namespace
@@ -171,15 +206,53 @@ std::vector<std::string> AddCheckSection(Session& session) {
             {"split_for", splitFor},
             {"accepted", reasons.empty()},
             {"reasons", reasons}};
+  const MeshDoubts& doubts = session.doubts();
+  const std::vector<std::string> warnings = doubts.warnings();
+  s.json["warnings"] = warnings;
+  s.json["doubts"] = DoubtsJson(doubts);
   if (reasons.empty()) {
-    s.lines.push_back(Row("verdict", "ready for every analysis"));
+    s.lines.push_back(Row("verdict", warnings.empty()
+                                         ? "ready for every analysis"
+                                         : "ready for every analysis, with warnings:"));
   } else {
     s.lines.push_back(Row("verdict", "rejected by every analysis but the distance method:"));
     for (const auto& reason : reasons)
       s.lines.push_back("  - " + reason);
+    if (!warnings.empty()) s.lines.push_back("and with warnings:");
   }
+  for (const auto& warning : warnings)
+    s.lines.push_back("  - " + warning);
   session.report().sections.push_back(std::move(s));
   return reasons;
+}
+
+void AddFaultFields(Session& session) {
+  const MeshDoubts& d = session.doubts();
+  Results& results = session.report().results;
+  const MeshTopology& t = session.topology();
+  results.edgeNodes = t.boundaryEdges;
+  results.edgeNodes.insert(results.edgeNodes.end(), t.nonManifoldEdges.begin(),
+                           t.nonManifoldEdges.end());
+  std::vector<double> edgeFault(t.boundaryEdges.size() / 2, 1.0);
+  edgeFault.resize(results.edgeNodes.size() / 2, 2.0);
+  results.fields.push_back({"edge_fault", Location::kEdge, edgeFault});
+  const std::pair<const char*, uint8_t> flags[] = {
+      {"crossing", kDoubtCrossing},    {"lying_on_another_face", kDoubtOverlapping},
+      {"non_convex", kDoubtNonConvex}, {"long_thin", kDoubtLongThin},
+      {"zero_area", kDoubtZeroArea},   {"uses_far_node", kDoubtUsesFarNode}};
+  std::vector<double> any(d.faceFlags.size(), 0.0);
+  for (size_t f = 0; f < any.size(); ++f)
+    any[f] = d.faceFlags[f] != 0 ? 1.0 : 0.0;
+  results.fields.push_back({"doubtful", Location::kFace, any});
+  for (const auto& [name, bit] : flags) {
+    std::vector<double> values(d.faceFlags.size());
+    for (size_t f = 0; f < values.size(); ++f)
+      values[f] = (d.faceFlags[f] & bit) != 0 ? 1.0 : 0.0;
+    results.fields.push_back({name, Location::kFace, values});
+  }
+  results.fields.push_back(
+      {"far_node", Location::kNode, std::vector<double>(d.farNode.begin(), d.farNode.end())});
+  results.colourField = "doubtful";
 }
 
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options) {
@@ -239,34 +312,109 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     return {};
   }
 
-  std::vector<double> values = session.library().faceThickness(options.method, options.outside);
-  std::vector<double> shown = values;
-  size_t noWall = 0, boxWall = 0;
-  for (double& v : shown) {
-    // A ray that leaves without crossing a wall reads 0: no thickness was found there.
-    if (options.method == ThicknessMethod::kRay && v == 0) {
-      v = kNaN;
-      ++noWall;
+  const Library& library = session.library();
+  const Mesh& mesh = session.mesh();
+  const bool careful =
+      options.method == ThicknessMethod::kSphere || options.method == ThicknessMethod::kContact;
+  const bool contact = options.method == ThicknessMethod::kContact;
+  // The items measured: the refined pieces, or the faces of the file.
+  std::vector<double> values, areas, diameters;
+  std::vector<uint32_t> itemFace;
+  std::optional<PieceThickness> pieces;
+  if (careful && options.refine) {
+    CheckLibraryCanTake(mesh, "the mesh");
+    library.refuseRejected("thickness");
+    pieces = MeasureRefined(library, options.method, options.outside);
+    values = pieces->values;
+    areas = pieces->areas;
+    diameters = pieces->diameter;
+    itemFace = pieces->face;
+    const size_t triangles = library.triangles().faceCount();
+    s.lines.push_back("(refined: " + FormatCount(triangles) + " triangles into " +
+                      FormatCount(values.size()) + " pieces" +
+                      (values.size() == triangles ? " (none needed splitting)" : "") +
+                      (pieces->refinement.capped ? ", stopped at the cap" : "") +
+                      ", no edge longer than a sixth of the local ray thickness, so that "
+                      "tangent points spread over each face; the statistics are over the pieces, "
+                      "by area; a face of the file reads the area-weighted mean of its pieces)");
+    s.json["refined_pieces"] = values.size();
+    s.json["refinement_capped"] = pieces->refinement.capped;
+  } else {
+    values = library.faceThickness(options.method, options.outside);
+    areas = session.areas();
+    itemFace.resize(values.size());
+    for (size_t f = 0; f < itemFace.size(); ++f)
+      itemFace[f] = static_cast<uint32_t>(f);
+    if (contact) {
+      // The sphere that goes with each contact distance, for the faces it touches around a
+      // curve; with --outside, measured inside a box as the contact distance is.
+      if (options.outside) {
+        std::vector<double> boxed = library.thicknessOf(
+            WithEnclosingBox(library.triangles()), ThicknessMethod::kSphere, true, " in a box");
+        boxed.resize(library.triangles().faceCount());
+        std::vector<double> folded(mesh.faceCount(), kNaN);
+        for (size_t t = 0; t < boxed.size(); ++t) {
+          double& v = folded[library.faceOfTriangle(t)];
+          if (std::isnan(v) || std::fabs(boxed[t]) < std::fabs(v)) v = boxed[t];
+        }
+        diameters = std::move(folded);
+      } else {
+        diameters = library.faceThickness(ThicknessMethod::kSphere, false);
+      }
     }
-    if (v < 0) ++boxWall;
+    NoteSplitting(s, session, AnalysisOf(options.method), "a face reads its thinnest triangle");
   }
-  NoteSplitting(s, session, AnalysisOf(options.method), "a face reads its thinnest triangle");
-  const Distribution d = Describe(shown, session.areas(), session.options().bins, limits);
-  AddDistribution(s, session, d, "", "faces", limits);
-  if (noWall > 0) {
-    s.lines.push_back(FormatCount(noWall) + " faces whose ray found no opposite wall");
+  const ClassifiedThickness c = ClassifyThickness(values, areas, diameters, options.outside);
+  const std::string items = pieces ? "pieces" : "faces";
+  if (contact) {
+    s.lines.push_back(
+        "(contact: the distance from each face's tangent point to where the largest sphere "
+        "tangent there touches the opposite wall; across a wall that is its thickness)");
   }
-  if (options.outside && boxWall > 0) {
-    s.lines.push_back(FormatCount(boxWall) +
-                      " faces face the enclosing box rather than the part (negative values)");
+  // The statistics hold the measured items and count those without a value as missing; the
+  // items of the part's surroundings or touched around a curve are counted apart below.
+  std::vector<double> shownValues, shownAreas;
+  for (size_t i = 0; i < c.kind.size(); ++i) {
+    if (c.kind[i] != ThicknessKind::kMeasured && c.kind[i] != ThicknessKind::kNoWall) continue;
+    shownValues.push_back(c.measured[i]);
+    shownAreas.push_back(areas[i]);
   }
-  s.json["no_wall_faces"] = noWall;
+  const Distribution d = Describe(shownValues, shownAreas, session.options().bins, limits);
+  AddDistribution(s, session, d, "", items, limits);
+  for (const auto& line : LeftOutLines(c, items))
+    s.lines.push_back(line);
+  s.json["no_wall"] = {{items, c.noWall.count}, {"area", c.noWall.area}};
+  if (options.outside) {
+    s.json["open_to_box"] = {{items, c.openToBox.count}, {"area", c.openToBox.area}};
+  }
+  if (contact) {
+    s.json["touching_around_a_curve"] = {{items, c.aroundCurve.count},
+                                         {"area", c.aroundCurve.area}};
+  }
+
+  // Values per face of the file for the results and the gradient: NaN where nothing of the
+  // part's own thickness was measured.
+  const size_t faces = mesh.faceCount();
+  std::vector<double> perFace = pieces ? FoldPiecesByArea(*pieces, faces, c.measured) : c.measured;
   const std::string name =
       std::string("thickness_") + MethodName(options.method) + (options.outside ? "_outside" : "");
-  results.fields.push_back({name, Location::kFace, shown});
+  results.fields.push_back({name, Location::kFace, perFace});
   if (results.colourField.empty()) results.colourField = name;
+  if (options.outside) {
+    results.fields.push_back({"open_to_box", Location::kFace,
+                              ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kOpenToBox)});
+  }
+  if (contact) {
+    results.fields.push_back({"touching_around_a_curve", Location::kFace,
+                              ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kAroundCurve)});
+    std::vector<double> diameter(diameters.size());
+    for (size_t i = 0; i < diameters.size(); ++i)
+      diameter[i] = diameters[i] != 0 ? std::fabs(diameters[i]) : kNaN;
+    results.fields.push_back({"sphere_diameter", Location::kFace,
+                              pieces ? FoldPiecesByArea(*pieces, faces, diameter) : diameter});
+  }
   session.report().sections.push_back(std::move(s));
-  return values;
+  return perFace;
 }
 
 void AddGradientSection(Session& session, const GradientOptions& options,
@@ -282,6 +430,7 @@ void AddGradientSection(Session& session, const GradientOptions& options,
     ThicknessOptions t;
     t.method = options.method;
     t.outside = options.outside;
+    t.refine = options.refine;
     own = AddThicknessSection(session, t);
     thickness = &own;
   }
@@ -295,6 +444,11 @@ void AddGradientSection(Session& session, const GradientOptions& options,
   const Limits limits{std::nullopt, options.max};
   const Distribution d = Describe(values, session.areas(), session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
+  if (d.missing > 0) {
+    s.lines.push_back(
+        "(a face without a thickness has no gradient either, and its neighbours "
+        "are compared only with the faces that have one)");
+  }
   session.report().results.fields.push_back({"thickness_gradient", Location::kFace, values});
   session.report().sections.push_back(std::move(s));
 }

@@ -13,7 +13,11 @@ namespace vexmor::cli {
 
 // Returns the reasons for which the analyses would reject the mesh; empty when they accept it.
 std::vector<std::string> AddCheckSection(Session& session);
-// Returns the per-face thickness (face methods) for the gradient to reuse.
+// Where the check's faults are, as the values that -o writes: boundary and non-manifold edges
+// as lines, flagged faces, far nodes.
+void AddFaultFields(Session& session);
+// Returns the per-face thickness (face methods) for the gradient to reuse: NaN where no wall
+// of the part was measured.
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options);
 void AddGradientSection(Session& session, const GradientOptions& options,
                         const std::vector<double>* thickness = nullptr);

@@ -34,7 +34,7 @@ Session::Session(const std::string& command, const CommonOptions& options)
   report_.command = command;
   report_.format = loaded_.format;
   report_.notes = loaded_.notes;
-  meshReport_ = InspectMesh(loaded_.mesh);
+  meshReport_ = InspectMesh(loaded_.mesh, &topology_);
   mergeEqualNodesIfOpen();
   library_ = std::make_unique<Library>(loaded_.mesh, meshReport_, options.verbose);
   report_.results.mesh = &loaded_.mesh;
@@ -48,7 +48,8 @@ void Session::mergeEqualNodesIfOpen() {
   if (meshReport_.boundaryEdges == 0) return;
   Mesh merged = MergeEqualNodes(loaded_.mesh);
   if (merged.nodeCount() == loaded_.mesh.nodeCount()) return;
-  const MeshReport report = InspectMesh(merged);
+  MeshTopology topology;
+  const MeshReport report = InspectMesh(merged, &topology);
   if (report.boundaryEdges + report.nonManifoldEdges >=
       meshReport_.boundaryEdges + meshReport_.nonManifoldEdges) {
     return;
@@ -62,6 +63,23 @@ void Session::mergeEqualNodesIfOpen() {
                           "of the merged mesh");
   loaded_.mesh = std::move(merged);
   meshReport_ = report;
+  topology_ = std::move(topology);
+}
+
+const MeshDoubts& Session::doubts() {
+  if (!doubts_) {
+    Progress progress("looking for crossing faces among " + FormatCount(mesh().faceCount()) +
+                      " faces");
+    const bool triangles = meshReport_.quadrilaterals + meshReport_.polygons == 0;
+    doubts_ = InspectDoubts(mesh(), triangles ? nullptr : &library_->triangulation(),
+                            topology_.faceShell);
+  }
+  return *doubts_;
+}
+
+void Session::warnAboutDoubts() {
+  for (const auto& warning : doubts().warnings())
+    report_.warnings.push_back(warning);
 }
 
 const std::vector<double>& Session::areas() {

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/library_calls.h"
 #include "commands/options.h"
 #include "io/mesh_reader.h"
+#include "mesh/mesh_doubts.h"
 #include "mesh/mesh_report.h"
 #include "report/report.h"
 
@@ -21,6 +23,12 @@ class Session {
 
   const Mesh& mesh() const { return loaded_.mesh; }
   const MeshReport& meshReport() const { return meshReport_; }
+  const MeshTopology& topology() const { return topology_; }
+  // What makes results on the mesh doubtful, found once (the crossing test takes a few
+  // seconds on a million faces).
+  const MeshDoubts& doubts();
+  // Puts the doubts at the top of the summary, for the analyses that show no mesh check.
+  void warnAboutDoubts();
   const Library& library() const { return *library_; }
   const CommonOptions& options() const { return options_; }
   const TextStyle& style() const { return style_; }
@@ -43,6 +51,8 @@ class Session {
   CommonOptions options_;
   LoadedMesh loaded_;
   MeshReport meshReport_;
+  MeshTopology topology_;
+  std::optional<MeshDoubts> doubts_;
   std::unique_ptr<Library> library_;
   TextStyle style_;
   Report report_;

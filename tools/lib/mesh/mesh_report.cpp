@@ -34,7 +34,7 @@ std::string Plural(size_t n, const std::string& one, const std::string& many) {
 
 }  // namespace
 
-MeshReport InspectMesh(const Mesh& mesh) {
+MeshReport InspectMesh(const Mesh& mesh, MeshTopology* topology) {
   MeshReport r;
   r.nodes = mesh.nodeCount();
   r.faces = mesh.faceCount();
@@ -88,6 +88,24 @@ MeshReport InspectMesh(const Mesh& mesh) {
     if (shells.root(f) != f) continue;
     ++r.shells;
     if (!openShell[f]) ++r.closedShells;
+  }
+  if (topology != nullptr) {
+    // A shell's root is its first face, so numbering roots in face order numbers the shells
+    // in the order of their first faces.
+    topology->faceShell.assign(r.faces, 0);
+    uint32_t next = 0;
+    for (size_t f = 0; f < r.faces; ++f) {
+      const size_t root = shells.root(f);
+      topology->faceShell[f] = root == f ? next++ : topology->faceShell[root];
+    }
+    topology->boundaryEdges.clear();
+    topology->nonManifoldEdges.clear();
+    for (size_t e = 0; e < uses.size(); ++e) {
+      if (uses[e].faces == 2) continue;
+      auto& list = uses[e].faces == 1 ? topology->boundaryEdges : topology->nonManifoldEdges;
+      list.push_back(table.first(e));
+      list.push_back(table.second(e));
+    }
   }
   for (bool u : used)
     r.unusedNodes += u ? 0 : 1;

@@ -33,7 +33,15 @@ struct MeshReport {
   bool analysable() const { return closedAndManifold() && faces > 0; }
 };
 
-MeshReport InspectMesh(const Mesh& mesh);
+// Where the mesh's topology stands, for showing it: each face's shell and the faulty edges.
+struct MeshTopology {
+  std::vector<uint32_t> faceShell;        // shells numbered 0, 1, ... in the order of first faces
+  std::vector<int32_t> boundaryEdges;     // two nodes per edge used by one face
+  std::vector<int32_t> nonManifoldEdges;  // two nodes per edge used by three faces or more
+};
+
+// `topology`, when given, receives the shells and faulty edges as well.
+MeshReport InspectMesh(const Mesh& mesh, MeshTopology* topology = nullptr);
 
 // One sentence per defect for which the library rejects the mesh whatever its faces are split
 // into; empty when it accepts it.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
+#include "mesh/ear_clipping.h"
 #include "mesh/edge_table.h"
 
 namespace vexmor::cli {
@@ -30,29 +32,26 @@ Triangulation Triangulate(const Mesh& mesh) {
     for (size_t i = 0; i < nodes.size(); ++i)
       lines.insert(nodes[i], nodes[(i + 1) % nodes.size()]);
   }
+  const std::function<bool(int32_t, int32_t)> isLine = [&](int32_t a, int32_t b) {
+    return lines.find(a, b) >= 0;
+  };
   for (size_t f = 0; f < mesh.faceCount(); ++f) {
     const auto nodes = mesh.face(f);
-    const size_t n = nodes.size();
-    auto node = [&](size_t apex, size_t k) { return nodes[(apex + k) % n]; };
-    auto allNew = [&](size_t apex) {
-      for (size_t k = 2; k + 1 < n; ++k) {
-        if (node(apex, 0) == node(apex, k) || lines.find(node(apex, 0), node(apex, k)) >= 0) {
-          return false;
-        }
-      }
-      return true;
-    };
-    // A few nodes are tried, so that a face of many nodes costs no more than a few passes.
-    const size_t tries = std::min<size_t>(n, 8);
-    size_t apex = 0;
-    while (n > 3 && apex < tries && !allNew(apex))
-      ++apex;
-    if (apex == tries) apex = 0;  // no fan tried avoids them: the first, and the check says why
-    if (apex > 0) ++t.movedFans;
-    for (size_t k = 1; k + 1 < n; ++k) {
-      t.mesh.addFace({node(apex, 0), node(apex, k), node(apex, k + 1)});
+    if (nodes.size() == 3) {
+      t.mesh.addFace(nodes);
       t.triangleFace.push_back(f);
-      if (k + 2 < n) lines.insert(node(apex, 0), node(apex, k + 1));
+      continue;
+    }
+    const FaceSplit split = SplitFace(mesh, nodes, isLine);
+    if (split.folded) ++t.foldedFaces;
+    if (nodes.size() == 4 && !split.triangles.empty() && split.triangles[0][0] != nodes[0]) {
+      ++t.quadsOtherDiagonal;
+    }
+    for (const auto& triangle : split.triangles) {
+      t.mesh.addFace({triangle[0], triangle[1], triangle[2]});
+      t.triangleFace.push_back(f);
+      for (int k = 0; k < 3; ++k)
+        lines.insert(triangle[k], triangle[(k + 1) % 3]);
     }
   }
   return t;

@@ -1,13 +1,15 @@
 // Splitting faces into triangles for the library functions that do not take them as they are,
 // and folding the triangles' results back onto the faces they came from.
 //
-// A face of n >= 4 nodes becomes the fan from its first node: (0, 1, 2), (0, 2, 3), ...,
-// (0, n - 2, n - 1). For a quadrilateral that is the split along its first-to-third diagonal,
-// the one the library makes itself, so a result does not depend on which side split the face.
-// Where a diagonal of that fan would run along an edge of the mesh, or along a diagonal
-// already drawn in another face (two quadrilaterals folded around a node that only they
-// share), the split would leave an edge with four triangles, which no analysis takes: such a
-// face is fanned from the next node whose diagonals are all new (of its first eight).
+// Each face is split in its own plane by ear clipping (see ear_clipping.h), so that no
+// triangle folds over another even where the face is not convex. A quadrilateral keeps the
+// split along its first-to-third diagonal, the one the library makes itself, wherever that
+// diagonal lies inside it: results then do not depend on which side split the face. It is split
+// along its other diagonal where the first one lies outside (a non-convex quadrilateral whose
+// reflex corner is its second or fourth), or where the first one would run along an edge of
+// the mesh or a diagonal already drawn in another face (two quadrilaterals folded around a
+// node that only they share): that would leave an edge with four triangles, which no analysis
+// takes. Faces of five or more nodes avoid such diagonals in the same way where they can.
 #pragma once
 
 #include <span>
@@ -21,7 +23,8 @@ struct Triangulation {
   Mesh mesh;                         // the same nodes; triangles only
   std::vector<size_t> triangleFace;  // the face of the split mesh that each triangle comes from
   size_t faceCount = 0;              // faces of the mesh that was split
-  size_t movedFans = 0;              // faces fanned from another node than their first
+  size_t quadsOtherDiagonal = 0;     // quadrilaterals split along the second-to-fourth diagonal
+  size_t foldedFaces = 0;            // faces no split of which avoids a folded triangle
 };
 Triangulation Triangulate(const Mesh& mesh);
 

@@ -14,22 +14,26 @@ constexpr Lch kStops[] = {
     {0.28, 0.12, 305}, {0.45, 0.12, 265}, {0.60, 0.10, 205}, {0.76, 0.15, 145}, {0.94, 0.18, 105},
 };
 
+// The diverging map's stops from -1 to 1: lightness falls evenly away from zero on both sides.
+constexpr Lch kDivergingStops[] = {
+    {0.38, 0.13, 262}, {0.66, 0.09, 250}, {0.96, 0.0, 250}, {0.74, 0.12, 65}, {0.50, 0.12, 50},
+};
+
 double ToSrgb(double linear) {
   linear = std::clamp(linear, 0.0, 1.0);
   return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
 }
 
-}  // namespace
-
-Rgb ColourAt(double t) {
+template <size_t kCount>
+Rgb Interpolate(const Lch (&stops)[kCount], double t) {
   if (!(t >= 0)) t = 0;
   t = std::min(t, 1.0);
-  constexpr int kSegments = sizeof kStops / sizeof kStops[0] - 1;
+  constexpr int kSegments = kCount - 1;
   const double at = t * kSegments;
   const int i = std::min(static_cast<int>(at), kSegments - 1);
   const double u = at - i;
-  const Lch& p = kStops[i];
-  const Lch& q = kStops[i + 1];
+  const Lch& p = stops[i];
+  const Lch& q = stops[i + 1];
   const double l = p.l + (q.l - p.l) * u, c = p.c + (q.c - p.c) * u;
   const double h = (p.h + (q.h - p.h) * u) * 3.141592653589793 / 180;
   const double a = c * std::cos(h), b = c * std::sin(h);
@@ -44,6 +48,16 @@ Rgb ColourAt(double t) {
   for (int k = 0; k < 3; ++k)
     out[k] = static_cast<uint8_t>(std::lround(ToSrgb(rgb[k]) * 255));
   return out;
+}
+
+}  // namespace
+
+Rgb ColourAt(double t) {
+  return Interpolate(kStops, t);
+}
+
+Rgb DivergingColourAt(double t) {
+  return Interpolate(kDivergingStops, (t + 1) / 2);
 }
 
 }  // namespace vexmor::cli

@@ -195,6 +195,8 @@ std::string RenderText(const Report& report, const TextStyle& style) {
   out += bold + report.file + plain + "  (" + report.format + ")\n";
   for (const auto& note : report.notes)
     out += "note: " + note + "\n";
+  for (const auto& warning : report.warnings)
+    out += "warning: " + warning + "\n";
   for (const Section& section : report.sections) {
     out += "\n" + bold + section.title + plain + "\n";
     for (const auto& line : section.lines) {
@@ -212,6 +214,7 @@ nlohmann::json RenderJson(const Report& report, int exitCode,
   j["file"] = report.file;
   j["format"] = report.format;
   j["notes"] = report.notes;
+  j["warnings"] = report.warnings;
   for (const Section& section : report.sections)
     j[section.key] = section.json;
   j["exit_code"] = exitCode;

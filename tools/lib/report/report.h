@@ -38,6 +38,7 @@ struct Report {
   std::string file;
   std::string format;
   std::vector<std::string> notes;
+  std::vector<std::string> warnings;  // what makes the results on this mesh doubtful
   std::vector<Section> sections;
   Results results;
 };

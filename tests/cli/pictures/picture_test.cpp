@@ -1,0 +1,233 @@
+// Pictures and reports as a person gets them: the built program draws the sample part, and the
+// test reads the picture's pixels back (the HTML report's page is opened in a browser by
+// browser/report_page_test.mjs).
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+
+#include "io/mesh_reader.h"
+#include "render/face_layers.h"
+#include "render/picture.h"
+#include "report/html_report.h"
+
+namespace vexmor::cli::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Pictures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::path(::testing::TempDir()) / (std::string("vexmor_pictures_") + info->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // Runs the program in the test's directory; returns its exit status and standard output.
+  int vexmor(const std::string& arguments, std::string* out = nullptr) const {
+    const std::string command = "cd '" + dir_.string() + "' && '" VEXMOR_PROGRAM "' " + arguments +
+                                " 2>stderr.txt </dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    std::string text;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      text.append(buffer, got);
+    const int status = ::pclose(pipe);
+    if (out != nullptr) *out = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string head(const std::string& name, size_t bytes) const {
+    std::ifstream in(path(name), std::ios::binary);
+    std::string text(bytes, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(bytes));
+    text.resize(static_cast<size_t>(in.gcount()));
+    return text;
+  }
+
+  fs::path dir_;
+};
+
+struct Image {
+  cairo_surface_t* surface;
+  explicit Image(const std::string& path)
+      : surface(cairo_image_surface_create_from_png(path.c_str())) {}
+  ~Image() { cairo_surface_destroy(surface); }
+  bool ok() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
+  int width() const { return cairo_image_surface_get_width(surface); }
+  int height() const { return cairo_image_surface_get_height(surface); }
+  Rgb at(int x, int y) const {
+    const auto* row =
+        cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+    uint32_t pixel;
+    std::memcpy(&pixel, row + 4 * x, 4);
+    return {static_cast<uint8_t>(pixel >> 16), static_cast<uint8_t>(pixel >> 8),
+            static_cast<uint8_t>(pixel)};
+  }
+};
+
+// How alike two colours are in hue and saturation, whatever their lightness (the shading only
+// darkens a face's colour): the cosine between them as vectors.
+double Likeness(const Rgb& a, const Rgb& b) {
+  double dot = 0, aa = 0, bb = 0;
+  for (int k = 0; k < 3; ++k) {
+    dot += double(a[k]) * b[k];
+    aa += double(a[k]) * a[k];
+    bb += double(b[k]) * b[k];
+  }
+  return aa > 0 && bb > 0 ? dot / std::sqrt(aa * bb) : 0;
+}
+
+TEST_F(Pictures, TheThinRibCarriesTheThinnestBinsColour) {
+  ASSERT_EQ(vexmor("sample -o tray.stl"), 0);
+  std::string out;
+  ASSERT_EQ(vexmor("thickness tray.stl --png tray.png --json -q", &out), 0);
+  const Image image(path("tray.png"));
+  ASSERT_TRUE(image.ok());
+
+  // Not blank: the views hold many colours, and much of the page is drawn.
+  std::set<uint32_t> colours;
+  size_t drawn = 0, total = 0;
+  for (int y = 0; y < image.height(); y += 2) {
+    for (int x = 0; x < image.width(); x += 2) {
+      const Rgb c = image.at(x, y);
+      colours.insert(c[0] << 16 | c[1] << 8 | c[2]);
+      drawn += c != Rgb{255, 255, 255};
+      ++total;
+    }
+  }
+  EXPECT_GT(colours.size(), 50u);
+  EXPECT_GT(static_cast<double>(drawn) / total, 0.2);
+
+  // The layer as the summary describes it: its bins give the colour classes.
+  Report report;
+  report.sections.push_back({"thickness", "", {}, nlohmann::json::parse(out)["thickness"]});
+  const Mesh tray = ReadMeshFile(path("tray.stl")).mesh;
+  report.results.fields.push_back(
+      {"thickness_ray", Location::kFace, std::vector<double>(tray.faceCount(), 1.0)});
+  const auto layers = FaceLayersOf(report, tray, "mm");
+  ASSERT_EQ(layers.size(), 1u);
+  ASSERT_GE(layers[0].bins.size(), 3u);
+
+  // The rib's side facing +x (x = 51.25 mm), seen in the isometric view: every face of it
+  // away from the front wall shows the thinnest bin's colour rather than any other bin's.
+  size_t checked = 0;
+  for (size_t f = 0; f < tray.faceCount(); ++f) {
+    const auto nodes = tray.face(f);
+    bool onRib = true;
+    for (int32_t n : nodes)
+      onRib = onRib && tray.node(n)[0] == 51.25;
+    const Vec3 c = FaceCentroid(tray, f);
+    if (!onRib || c[1] < 20 || c[2] < 3) continue;
+    const ScreenPoint p = PictureLocation(tray, layers, 0, 0, c);
+    const Rgb seen = image.at(static_cast<int>(p.x), static_cast<int>(p.y));
+    size_t best = 0;
+    for (size_t b = 1; b < layers[0].bins.size(); ++b) {
+      if (Likeness(seen, layers[0].binColour(b)) > Likeness(seen, layers[0].binColour(best))) {
+        best = b;
+      }
+    }
+    EXPECT_EQ(best, 0u) << "face " << f << " at (" << p.x << ", " << p.y << ") shows "
+                        << int(seen[0]) << "," << int(seen[1]) << "," << int(seen[2]);
+    ++checked;
+  }
+  EXPECT_GT(checked, 0u);
+}
+
+// Every command that draws writes each format, a row per analysis; a file that cannot be
+// written is an error that names it, and the summary still prints.
+TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
+  ASSERT_EQ(vexmor("sample -o tray.off"), 0);
+  const struct {
+    const char* command;
+    int rows;
+  } cases[] = {{"thickness tray.off --min 1.5", 1},
+               {"gradient tray.off --max 0.5", 1},
+               {"draft tray.off --pull -y", 1},
+               {"dihedral tray.off --signed --per-node", 1},
+               {"analyze tray.off", 4}};
+  int oneRowHeight = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    ASSERT_EQ(vexmor(std::string(c.command) + " -q --png p.png --svg p.svg --pdf p.pdf"), 0);
+    EXPECT_EQ(head("p.png", 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_NE(head("p.svg", 200).find("<svg"), std::string::npos);
+    EXPECT_EQ(head("p.pdf", 5), "%PDF-");
+    const Image image(path("p.png"));
+    ASSERT_TRUE(image.ok());
+    if (c.rows == 1) oneRowHeight = image.height();
+    if (c.rows > 1) EXPECT_GT(image.height(), 3 * oneRowHeight);
+  }
+  std::string out;
+  EXPECT_EQ(vexmor("draft tray.off -q --png no/such/folder/p.png", &out), 2);
+  std::ifstream err(path("stderr.txt"));
+  const std::string message{std::istreambuf_iterator<char>(err), {}};
+  EXPECT_NE(message.find("no/such/folder/p.png"), std::string::npos) << message;
+  EXPECT_NE(out.find("Draft"), std::string::npos);
+}
+
+// A face's colour is its histogram bin: counting faces by colour class gives the printed
+// histogram, with far-out tails in bins of their own and values on bin edges alike.
+TEST(FaceLayerClasses, CountLikeTheSummarysHistogram) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> spread(0.5, 4.0);
+  std::vector<double> uniform, tailed, edges, repeated, constant(50, 2.5);
+  for (int i = 0; i < 2000; ++i) {
+    uniform.push_back(spread(random));
+    tailed.push_back(i % 200 == 0 ? 900.0 + i : i % 170 == 0 ? -300.0 : spread(random));
+    edges.push_back(i % 11);  // every bin edge of 0..10 in ten bins is a value
+    // The 99th percentile, where the far tail starts, is itself a value (99).
+    repeated.push_back(i < 1990 ? i % 100 : 1e4);
+  }
+  for (const auto* values : {&uniform, &tailed, &edges, &repeated, &constant}) {
+    const Distribution d = Describe(*values, {}, 10);
+    Report report;
+    report.sections.push_back({"gradient", "", {}, {{"values", DistributionJson(d, {})}}});
+    report.results.fields.push_back({"thickness_gradient", Location::kFace, *values});
+    Mesh mesh;
+    for (size_t f = 0; f < values->size(); ++f)
+      mesh.addFace({0, 1, 2});
+    const auto layers = FaceLayersOf(report, mesh, "mm");
+    ASSERT_EQ(layers.size(), 1u);
+    std::vector<size_t> counted(layers[0].bins.size(), 0);
+    for (double v : *values)
+      ++counted[static_cast<size_t>(layers[0].binOf(v))];
+    for (size_t b = 0; b < counted.size(); ++b)
+      EXPECT_EQ(counted[b], d.histogram[b].count) << "bin " << b << " of " << counted.size();
+  }
+}
+
+TEST(HtmlReportText, Base64MatchesTheStandardsVectors) {
+  const std::pair<const char*, const char*> vectors[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
+                                                         {"foobar", "Zm9vYmFy"}};
+  for (const auto& [text, encoded] : vectors)
+    EXPECT_EQ(Base64(text), encoded) << text;
+  EXPECT_EQ(Base64(std::string("\xff\x00\xfe", 3)), "/wD+");
+}
+
+TEST(HtmlReportText, EscapedTextCannotOpenMarkup) {
+  EXPECT_EQ(HtmlEscape("<b a=\"x\" c='y'>&</b>"),
+            "&lt;b a=&quot;x&quot; c=&#39;y&#39;&gt;&amp;&lt;/b&gt;");
+}
+
+}  // namespace
+}  // namespace vexmor::cli::test

@@ -1,0 +1,190 @@
+// Crossing triangles, decided exactly: the filtered orientation tests against their exact
+// evaluation, the triangle pair test against a literal long double computation and on the
+// touching cases where rounding would decide, and the tree of boxes against all pairs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "mesh/exact_predicates.h"
+#include "mesh/self_intersection.h"
+
+namespace vexmor::cli::test {
+namespace {
+
+using Triangle = std::array<Vec3, 3>;
+
+TriangleContact Contact(const Triangle& s, const Triangle& t) {
+  return ContactOfTriangles(s[0], s[1], s[2], t[0], t[1], t[2]);
+}
+
+// The literal test: the two pieces of the line where the planes meet, in long double,
+// and how far they overlap (negative: apart).
+long double OverlapAlongPlaneLine(const Triangle& s, const Triangle& t) {
+  using L = long double;
+  using V = std::array<L, 3>;
+  auto sub = [](const V& a, const V& b) { return V{a[0] - b[0], a[1] - b[1], a[2] - b[2]}; };
+  auto cross = [](const V& a, const V& b) {
+    return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+  };
+  auto dot = [](const V& a, const V& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+  auto wide = [](const Triangle& x) {
+    std::array<V, 3> w;
+    for (int i = 0; i < 3; ++i)
+      w[i] = {x[i][0], x[i][1], x[i][2]};
+    return w;
+  };
+  const auto a = wide(s), b = wide(t);
+  const V n1 = cross(sub(a[1], a[0]), sub(a[2], a[0])),
+          n2 = cross(sub(b[1], b[0]), sub(b[2], b[0]));
+  const V along = cross(n1, n2);
+  auto piece = [&](const std::array<V, 3>& x, const V& n, const V& o, L& lo, L& hi) {
+    L d[3];
+    for (int k = 0; k < 3; ++k)
+      d[k] = dot(n, sub(x[k], o));
+    lo = INFINITY;
+    hi = -INFINITY;
+    int ends = 0;
+    for (int k = 0; k < 3; ++k) {
+      const int m = (k + 1) % 3;
+      if ((d[k] > 0 && d[m] < 0) || (d[k] < 0 && d[m] > 0)) {
+        const L f = d[k] / (d[k] - d[m]);
+        V p;
+        for (int c = 0; c < 3; ++c)
+          p[c] = x[k][c] + f * (x[m][c] - x[k][c]);
+        lo = std::min(lo, dot(p, along));
+        hi = std::max(hi, dot(p, along));
+        ++ends;
+      }
+    }
+    return ends == 2;
+  };
+  L lo1, hi1, lo2, hi2;
+  if (!piece(a, n2, b[0], lo1, hi1) || !piece(b, n1, a[0], lo2, hi2)) return -1;
+  return (std::min(hi1, hi2) - std::max(lo1, lo2)) / std::sqrt(dot(along, along));
+}
+
+TEST(SelfIntersection, FilteredOrientationAgreesWithExactOnNearlyDegeneratePoints) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  for (int i = 0; i < 20000; ++i) {
+    const Vec3 a{unit(random), unit(random), unit(random)};
+    const Vec3 b{unit(random), unit(random), unit(random)};
+    const Vec3 c{unit(random), unit(random), unit(random)};
+    // On the plane of a, b, c or on the line a b, up to rounding.
+    const double s = unit(random), t = unit(random);
+    Vec3 d;
+    for (int k = 0; k < 3; ++k)
+      d[k] = a[k] + s * (b[k] - a[k]) + t * (c[k] - a[k]);
+    ASSERT_EQ(Orient3d(a, b, c, d), Orient3dExact(a, b, c, d));
+    const double x = a[0] + s * (b[0] - a[0]), y = a[1] + s * (b[1] - a[1]);
+    ASSERT_EQ(Orient2d(a[0], a[1], b[0], b[1], x, y), Orient2dExact(a[0], a[1], b[0], b[1], x, y));
+  }
+  // Exactly on the plane x + y + z = 1, and one step of rounding off it either way.
+  const Vec3 a{1, 0, 0}, b{0, 1, 0}, c{0, 0, 1};
+  EXPECT_EQ(Orient3d(a, b, c, Vec3{0.25, 0.25, 0.5}), 0);
+  EXPECT_EQ(Orient3d(a, b, c, Vec3{0.25, 0.25, std::nextafter(0.5, 1.0)}), 1);
+  EXPECT_EQ(Orient3d(a, b, c, Vec3{0.25, 0.25, std::nextafter(0.5, 0.0)}), -1);
+  // Far from the origin, where the differences round.
+  const Vec3 far{1e8 + 1, 1e8, 1e8};
+  EXPECT_EQ(
+      Orient3d(Vec3{1e8, 1e8, 1e8}, far, Vec3{1e8, 1e8 + 1, 1e8}, Vec3{1e8 + 0.5, 1e8 + 0.5, 1e8}),
+      0);
+  EXPECT_EQ(Orient2d(0, 0, 1, 1, 1e-300, 0), -1);
+}
+
+TEST(SelfIntersection, PairTestAgreesWithLiteralComputation) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> unit(0, 1);
+  size_t crossings = 0;
+  for (int i = 0; i < 50000; ++i) {
+    Triangle s, t;
+    for (int k = 0; k < 3; ++k) {
+      s[k] = {unit(random), unit(random), unit(random)};
+      t[k] = {unit(random), unit(random), unit(random)};
+    }
+    const long double overlap = OverlapAlongPlaneLine(s, t);
+    if (std::fabs(overlap) < 1e-9) continue;  // too close to call in long double
+    const bool literal = overlap > 0;
+    crossings += literal;
+    ASSERT_EQ(Contact(s, t) == TriangleContact::kCrossing, literal) << i;
+    ASSERT_EQ(Contact(t, s) == TriangleContact::kCrossing, literal) << i;
+  }
+  EXPECT_GT(crossings, 5000u);
+}
+
+TEST(SelfIntersection, TouchingIsNotCrossing) {
+  const Triangle floor = {Vec3{0, 0, 0}, Vec3{4, 0, 0}, Vec3{0, 4, 0}};
+  const double below = -std::ldexp(1.0, -40);
+  struct Case {
+    const char* what;
+    Triangle other;
+    TriangleContact expected;
+  } cases[] = {
+      {"pierces the middle",
+       {Vec3{1, 1, -1}, Vec3{1, 1, 1}, Vec3{2, 1, 1}},
+       TriangleContact::kCrossing},
+      {"a corner on it", {Vec3{1, 1, 0}, Vec3{1, 2, 1}, Vec3{2, 1, 1}}, TriangleContact::kNone},
+      {"an edge on it", {Vec3{1, 1, 0}, Vec3{2, 1, 0}, Vec3{1, 1, 1}}, TriangleContact::kNone},
+      {"a corner a hair below it",
+       {Vec3{1, 1, below}, Vec3{1, 2, 1}, Vec3{2, 1, 1}},
+       TriangleContact::kCrossing},
+      {"through a corner of it, on both sides",
+       {Vec3{1, 1, 0}, Vec3{1, 1, 1}, Vec3{2, 1, -1}},
+       TriangleContact::kCrossing},
+      {"meets it only at its rim",
+       {Vec3{4, 0, -1}, Vec3{4, 0, 1}, Vec3{5, 0, 0}},
+       TriangleContact::kNone},
+      {"passes beside it", {Vec3{3, 3, -1}, Vec3{3, 3, 1}, Vec3{4, 3, 1}}, TriangleContact::kNone},
+      {"lies on it, sharing area",
+       {Vec3{1, 1, 0}, Vec3{5, 1, 0}, Vec3{1, 5, 0}},
+       TriangleContact::kOverlapping},
+      {"beside it in its plane, sharing an edge line",
+       {Vec3{4, 0, 0}, Vec3{0, 4, 0}, Vec3{4, 4, 0}},
+       TriangleContact::kNone},
+      {"without area", {Vec3{1, 1, -1}, Vec3{1, 1, 0}, Vec3{1, 1, 1}}, TriangleContact::kNone},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Contact(floor, c.other), c.expected) << c.what;
+    EXPECT_EQ(Contact(c.other, floor), c.expected) << c.what;
+  }
+}
+
+TEST(SelfIntersection, TreeFindsEveryPairThatAllPairsFind) {
+  // A soup of small random triangles, some of them sharing nodes.
+  std::mt19937_64 random(3);
+  std::uniform_real_distribution<double> unit(0, 10), step(-1, 1);
+  Mesh soup;
+  for (int i = 0; i < 600; ++i) {
+    const Vec3 c{unit(random), unit(random), unit(random)};
+    for (int k = 0; k < 3; ++k)
+      soup.addNode(c[0] + step(random), c[1] + step(random), c[2] + step(random));
+  }
+  std::uniform_int_distribution<int32_t> node(0, static_cast<int32_t>(soup.nodeCount()) - 1);
+  for (int i = 0; i < 700; ++i)
+    soup.addFace({node(random), node(random), node(random)});
+  std::set<std::tuple<size_t, size_t, TriangleContact>> tree, all;
+  FindTriangleContacts(soup, {}, [&](size_t s, size_t t, TriangleContact c) {
+    EXPECT_LT(s, t);
+    tree.insert({s, t, c});
+  });
+  for (size_t s = 0; s < soup.faceCount(); ++s) {
+    for (size_t t = s + 1; t < soup.faceCount(); ++t) {
+      const auto a = soup.face(s), b = soup.face(t);
+      bool shared = false;
+      for (int32_t x : a)
+        shared = shared || std::find(b.begin(), b.end(), x) != b.end();
+      if (shared) continue;
+      const TriangleContact c =
+          ContactOfTriangles(soup.node(a[0]), soup.node(a[1]), soup.node(a[2]), soup.node(b[0]),
+                             soup.node(b[1]), soup.node(b[2]));
+      if (c != TriangleContact::kNone) all.insert({s, t, c});
+    }
+  }
+  EXPECT_GT(all.size(), 50u);
+  EXPECT_EQ(tree, all);
+}
+
+}  // namespace
+}  // namespace vexmor::cli::test
