@@ -22,8 +22,7 @@ void CheckAngles(const std::vector<double>& angles, uint32_t signedMode, bool no
   }
 }
 
-std::vector<double> NodeAngles(const FuzzedMesh& m, const InputGuard& guard,
-                               uint32_t signedMode) {
+std::vector<double> NodeAngles(const FuzzedMesh& m, const InputGuard& guard, uint32_t signedMode) {
   const char* call = "VX_Diedral_Angle";
   Output<double> angles(NodeCount(m));
   const int32_t status = VX_Diedral_Angle(m.nbNodes, m.szelem, m.elem.data(), m.coords.data(),
