@@ -6,6 +6,8 @@
 #   make bench-compare  time each call on one large mesh against Embree's rays and an edge
 #                pass in the same run (MESH=path, SPHERE_MESH=path for the sphere methods)
 #   make golden  compare every output of the eight functions with golden/expected.txt
+#   make fuzz    build the libFuzzer targets, then run each for FUZZ_SECONDS (default 60)
+#   make tsan    build the concurrent-calls stress test under ThreadSanitizer and run it
 #   make windows       cross-build vexmor.dll, its import library and vexmor.exe for Windows
 #   make windows-test  cross-build everything, run the tests and the built meshes' golden
 #                      comparison in Wine; make windows-golden compares on every mesh there
@@ -15,8 +17,10 @@
 #   make python-bench  batch speed-up over the shared meshes, 1 thread against 2
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
 DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format \
   zlib1g-dev lib3mf-dev libzip-dev libexpat1-dev \
+  clang libclang-rt-14-dev \
   pkg-config libcairo2-dev fonts-dejavu-core libjs-three chromium nodejs \
   python3-numpy python3-pytest python3-setuptools python3-wheel python3-pip python3-venv \
   python3-dask python3-distributed
@@ -30,8 +34,8 @@ WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-p
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps windows-deps build demo test bench bench-compare golden golden-record windows windows-test \
-  windows-golden format format-check clean python python-test python-bench
+.PHONY: all deps windows-deps build demo test bench bench-compare golden golden-record windows \
+  windows-test windows-golden format format-check clean python python-test python-bench fuzz tsan
 
 all: build
 
@@ -101,6 +105,17 @@ bench-compare: deps
 	cmake --preset release >/dev/null
 	cmake --build --preset release --target vexmor_bench_compare -j $(JOBS)
 	nice -n 10 ./build/release/bench/compare/vexmor_bench_compare $(MESH) $(SPHERE_MESH)
+
+# Every fuzz target in turn, under AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh build/fuzz
+
+tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+	./build/tsan/tests/vexmor_stress_tests
 
 # Results are pinned: every output of the eight functions on the shared meshes and on meshes
 # built in code, as hashes. golden-record writes them anew after a deliberate change of values.

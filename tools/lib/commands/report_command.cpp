@@ -5,6 +5,7 @@
 #include "analysis/progress.h"
 #include "commands/commands.h"
 #include "commands/sections.h"
+#include "io/file_writer.h"
 #include "io/text_output.h"
 #include "render/face_layers.h"
 #include "render/picture_outputs.h"

@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "io/file_writer.h"
 #include "io/text_output.h"
 #include "render/shaded_view.h"
 
