@@ -4,7 +4,11 @@
 #   make test    build with the sanitizers, then run every test (test-cpp: the C++ tests alone)
 #   make test-ratio  the size of the test suite against the code it tests
 #   make bench   build optimised, then run the benchmarks
+#   make bench-compare  time each call on one large mesh against Embree's rays and an edge
+#                pass in the same run (MESH=path, SPHERE_MESH=path for the sphere methods)
 #   make golden  compare every output of the eight functions with golden/expected.txt
+#   make fuzz    build the libFuzzer targets, then run each for FUZZ_SECONDS (default 60)
+#   make tsan    build the concurrent-calls stress test under ThreadSanitizer and run it
 #   make windows       cross-build vexmor.dll, its import library and vexmor.exe for Windows
 #   make windows-test  cross-build everything, run the tests and the built meshes' golden
 #                      comparison in Wine; make windows-golden compares on every mesh there
@@ -14,7 +18,10 @@
 #   make python-bench  batch speed-up over the shared meshes, 1 thread against 2
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
 DEBIAN_PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev clang-format \
+  zlib1g-dev lib3mf-dev libzip-dev libexpat1-dev \
+  clang libclang-rt-14-dev \
   pkg-config libcairo2-dev fonts-dejavu-core libjs-three chromium nodejs \
   python3-numpy python3-pytest python3-setuptools python3-wheel python3-pip python3-venv \
   python3-dask python3-distributed
@@ -28,8 +35,8 @@ WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-p
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps windows-deps build demo test test-cpp test-ratio bench golden golden-record windows \
-  windows-test windows-golden format format-check clean python python-test python-bench
+.PHONY: all deps windows-deps build demo test test-cpp test-ratio bench bench-compare golden golden-record \
+  windows windows-test windows-golden format format-check clean python python-test python-bench fuzz tsan
 
 all: build
 
@@ -108,6 +115,26 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS)
 	./build/bench/bench/vexmor_bench
 
+# Embree is installed for this benchmark only; the library depends on nothing.
+MESH ?= ../shared/meshes/derived/counter_unitsmm_x16.ply
+SPHERE_MESH ?= ../shared/meshes/common3d/nefertiti.obj
+bench-compare: deps
+	$(call install-missing,libembree-dev)
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target vexmor_bench_compare -j $(JOBS)
+	nice -n 10 ./build/release/bench/compare/vexmor_bench_compare $(MESH) $(SPHERE_MESH)
+
+# Every fuzz target in turn, under AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh build/fuzz
+
+tsan: deps
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan -j $(JOBS)
+	./build/tsan/tests/vexmor_stress_tests
+
 # Results are pinned: every output of the eight functions on the shared meshes and on meshes
 # built in code, as hashes. golden-record writes them anew after a deliberate change of values.
 golden: build
@@ -116,14 +143,16 @@ golden: build
 golden-record: build
 	JOBS=$(JOBS) golden/check.sh build/release/golden/vexmor_golden --record
 
-# Windows: build/windows/bin holds vexmor.dll, its import library libvexmor.dll.a, vexmor.def
-# and vexmor.exe. The tests (the program's sample analysis among them) and the golden
-# comparison run in Wine, in a prefix of the build's own (build/windows/wine), made on first use.
+# Windows: build/windows/bin holds vexmor.dll, its import library libvexmor.dll.a, vexmor.def,
+# vexmor.exe (without pictures: Debian has no Cairo for Windows) and vexmor_read.dll, the
+# readers the Python package loads. The tests (the program's sample analysis among them) and
+# the golden comparison run in Wine, in a prefix of the build's own (build/windows/wine), made
+# on first use.
 WINDOWS_GOLDEN = golden/check.sh build/windows/bin/vexmor_golden.exe
 
 windows: windows-deps
 	cmake --preset windows >/dev/null
-	cmake --build --preset windows -j $(JOBS) --target vexmor vexmor_cli vexmor_golden
+	cmake --build --preset windows -j $(JOBS) --target vexmor vexmor_read vexmor_cli vexmor_golden
 
 windows-test: windows-deps
 	cmake --preset windows >/dev/null

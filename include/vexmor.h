@@ -53,6 +53,38 @@
  * array is written only on status 0, except where a function says otherwise. The library
  * cannot detect an array shorter than its stated size: that remains the caller's duty.
  *
+ * Degenerate but valid meshes finish with defined values; none of the functions writes NaN
+ * unless the caller passed NaN as thickness to the gradient. Where the choice was ours:
+ *   - Zero-area triangles (coincident or collinear nodes) have no normal. The draft and the
+ *     dihedral angles take the normal (1, 0, 0) for a triangle whose cross product is shorter
+ *     than 1.49e-8 in the normalised frame, and print "!!!! Undefined face normal (face N)"
+ *     for the dihedral angles. The ray thickness casts no ray from a triangle whose cross
+ *     product is zero and gives it 0; the rolling sphere does not grow from it, so LSCP and
+ *     LSR give it 0 or a value below 1e-16 of the part's size. A triangle that is flat only up
+ *     to rounding is measured along the normal that rounding gives it.
+ *   - Needle triangles are measured like any other. A ray starts at the incircle centre, and
+ *     a ray whose start lies within 1.49e-8 (normalised frame) of the side of a neighbour in
+ *     the same plane counts that neighbour as crossed: the ray thickness of such a needle is
+ *     about 0.
+ *   - A repeated face, like any edge shared by more than two faces, is rejected (status 2);
+ *     the distance-to-surface thickness measures every face as given.
+ *   - Nodes are joined by their numbers only: coincident nodes with different numbers stay
+ *     apart, so two bodies touching at such nodes are two closed surfaces, each turned
+ *     outwards on its own.
+ *   - A closed surface inside another bounds a cavity: its faces are turned to look into the
+ *     cavity, and the thickness methods measure the wall between the two surfaces.
+ *   - Closed surfaces that intersect, or that touch along faces lying in the same plane, are
+ *     not merged: the faces of each are walls for the thickness of the others. Which way each
+ *     one faces is decided by probe rays, which read the surfaces they cross as alternately
+ *     entered and left; a body whose probe passes through another body, or through a face
+ *     lying on another body's face, may therefore come out turned inwards. Merge such bodies
+ *     into one closed surface before analysing them.
+ *   - Size and position do not matter beyond rounding: a part 1e-9 or 1e9 in size, or 1e8
+ *     away from the origin, gives the angles, the draft, the gradient and the normalised
+ *     results of the same part at unit size and at the origin (to 1e-9 relative, 1e-6 at
+ *     1e8 from the origin, 0.2 % for the rolling sphere, which stops within 0.1 %), and
+ *     thickness in caller units scaled with the part.
+ *
  * Thread safety: all functions are reentrant and may run concurrently on different threads;
  * each call works only on its own copy of the mesh. The only shared resource is the process's
  * standard output stream, on which the mesh check and the angle analyses print a few
@@ -108,8 +140,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Diedral_Angle(int32_t nbNodes, int32_t szelem,
 
 /*
  * Draft of every face against a pull direction: the cosine between the face's outward unit
- * normal and the unit direction (1 looks along the pull, 0 has no draft, -1 looks against).
- * Independent of the length unit.
+ * normal and the unit direction (1 looks along the pull, 0 has no draft, -1 looks against),
+ * always within [-1, 1]. Independent of the length unit.
  *   faceValues  out, one double per caller face; must not be NULL when there are faces.
  *   direction   in, 3 doubles, any length; a direction shorter than 1.49e-8 acts as (1, 0, 0).
  *               Must not be NULL.

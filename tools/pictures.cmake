@@ -1,8 +1,11 @@
-# Pictures and the HTML report: Cairo draws the pictures; the report's page carries three.js and
-# its orbit controls from Debian's libjs-three, read into the program when it is built.
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo freetype2)
-target_link_libraries(vexmor_tool PUBLIC PkgConfig::CAIRO)
+# Pictures and the HTML report: Cairo draws the pictures (unless VEXMOR_PICTURES is off); the
+# report's page carries three.js and its orbit controls from Debian's libjs-three, read into the
+# program when it is built.
+if(VEXMOR_PICTURES)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo freetype2)
+  target_link_libraries(vexmor_tool PUBLIC PkgConfig::CAIRO)
+endif()
 
 # The report's page inlines these files; the program carries them from its build on, so that a
 # report needs nothing installed where it is written or opened.

@@ -22,7 +22,10 @@ int32_t Draft_Angle(const SMesh& mesh, std::span<double> faceValues, const doubl
     if (elem[static_cast<size_t>(p)] != 3 || p + 3 >= mesh.szelem) continue;
     double n[3];
     AngleTriangleNormal(mesh, p, n);
-    faceValues[static_cast<size_t>(face)] = n[0] * pull[0] + n[1] * pull[1] + n[2] * pull[2];
+    // Two unit vectors rounded to unit length may give a dot product an ulp or two past +-1;
+    // a cosine stays within [-1, 1], where a caller's acos is defined.
+    faceValues[static_cast<size_t>(face)] =
+        std::clamp(n[0] * pull[0] + n[1] * pull[1] + n[2] * pull[2], -1.0, 1.0);
   }
   return 0;
 }

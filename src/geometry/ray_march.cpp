@@ -1,11 +1,14 @@
 // How the march stays near-linear while giving exactly the steps of one search per step:
 //
-// - Runs of steps: the steps of a run are computed one by one with the same recurrence, and the
-//   run's box (the union of its steps' boxes) is searched once. Rounding to single precision is
-//   monotonic, so every node that the search of one step would list is also listed by the
-//   search of the run, and the reach of each node (adt_search.h) tells exactly which steps'
-//   searches would have listed it, and in the same order. An empty run skips all its steps;
-//   runs double in length while they stay empty.
+// - Runs of steps: the run's box (the union of its steps' boxes) is searched once. Rounding to
+//   single precision is monotonic, so every node that the search of one step would list is
+//   also listed by the search of the run, and the reach of each node (adt_search.h) tells
+//   exactly which steps' searches would have listed it, and in the same order. An empty run
+//   skips all its steps; runs double in length while they stay empty.
+// - With a finite start and step, where the march ends and any of its points are known without
+//   the subtractions before them (march_steps.h), and each coordinate moves one way, so a run's
+//   box is the box of its end points: a run through empty space costs one search whatever its
+//   length. Points are made one by one only for the steps that are looked at one by one.
 // - A run whose search finds many faces is split in halves, each searched or filtered again,
 //   so that a long run ending next to a dense wall does not test every face of that wall
 //   against every step.
@@ -20,6 +23,7 @@
 #include <vector>
 
 #include "geometry/face_triangles.h"
+#include "geometry/march_steps.h"
 #include "geometry/tolerances.h"
 #include "geometry/vec3.h"
 #include "mesh/smesh.h"
@@ -27,13 +31,14 @@
 namespace vexmor {
 namespace {
 
-constexpr int64_t kMaxRunSteps = int64_t{1} << 16;
 // A search of several steps that finds more faces than this is split instead.
 constexpr size_t kMaxFacesPerRunSearch = 64;
 // Below this many (step, face) pairs the steps of a run are filtered one by one.
 constexpr size_t kDirectPairs = 256;
-// Every level halves the steps of the level above, so this covers the longest run.
-constexpr int kLevels = 20;
+// Every level halves the steps of the level above, so this covers the longest march.
+constexpr int kLevels = 40;
+// Runs of a march whose points are made one by one (a start or step that is not finite).
+constexpr int64_t kMaxLaidOutRun = int64_t{1} << 16;
 
 bool LeavesBox(const double bbox[6], const double* prev, const double* cur) {
   for (int k = 0; k < 3; ++k) {
@@ -43,77 +48,50 @@ bool LeavesBox(const double bbox[6], const double* prev, const double* cur) {
   return false;
 }
 
-// The triangle's plane lies so far from the box [lo, hi] that no segment between two points of
-// the box is reported crossing the triangle by SegmentTriangleIntersect. False whenever that
-// cannot be shown safely.
-//
-// Why the margin suffices: with both ends of a segment at more than delta from the plane on the
-// same side, the parallel branch needs the start within sqrt(eps) (1.22e-4) of the plane, and
-// the crossing of the non-parallel branch lies beyond the segment by more than delta along its
-// line, hence by more than delta / sqrt(3) on its longest axis, far more than the eps of the
-// box test; the terms in S (coordinate magnitude) and the step length cover the rounding of the
-// dot products and of the crossing parameter, including nearly parallel segments, whose
-// computed crossing lands far outside. A triangle whose plane is snapped to x, y or z = const
-// must also have that plane outside the box on its axis.
-bool PlaneClearOfBox(const double* tri, const double lo[3], const double hi[3], double stepLength) {
-  const Vec3 A = Vec3::Load(tri), B = Vec3::Load(tri + 3), C = Vec3::Load(tri + 6);
-  const Vec3 n = Cross(B - A, C - A);
-  const double nn = SquaredLength(n);
-  if (!(nn >= kSqrtEps)) return false;  // too small to have a plane the test would use
-  double magnitude = 1.0;
-  for (int k = 0; k < 3; ++k)
-    magnitude = std::max({magnitude, std::fabs(lo[k]), std::fabs(hi[k]), std::fabs(A[k])});
-  if (!(magnitude <= 1e9) || !(stepLength <= 1e9)) return false;
-  const double delta = 2e-4 + 1e-7 * magnitude + 1e-5 * stepLength;
-  const double margin = delta * std::sqrt(nn) * (1 + 1e-6);
-  double fmin = INFINITY, fmax = -INFINITY;
-  for (int corner = 0; corner < 8; ++corner) {
-    const Vec3 p = {(corner & 1) ? hi[0] : lo[0], (corner & 2) ? hi[1] : lo[1],
-                    (corner & 4) ? hi[2] : lo[2]};
-    const double f = Dot(n, p - A);
-    fmin = std::min(fmin, f);
-    fmax = std::max(fmax, f);
-  }
-  if (!(fmin > margin || fmax < -margin)) return false;
-  const bool flatX = std::fabs(n.x) < kSqrtEps, flatY = std::fabs(n.y) < kSqrtEps,
-             flatZ = std::fabs(n.z) < kSqrtEps;
-  int snapped = -1;
-  if (flatY && flatZ) {
-    snapped = 0;
-  } else if (flatX && flatZ) {
-    snapped = 1;
-  } else if (flatX && flatY) {
-    snapped = 2;
-  }
-  if (snapped >= 0) {
-    const double a = A[snapped];
-    if (!(a < lo[snapped] - 2 * kSqrtEps || a > hi[snapped] + 2 * kSqrtEps)) return false;
-  }
-  return true;
-}
-
 class Marcher {
  public:
-  Marcher(const SMesh& mesh, const double step[3], MarchVisitor& visitor)
-      : mesh_(mesh), tree_(*mesh.adt), visitor_(visitor), levels_(kLevels) {
-    std::copy_n(step, 3, step_);
+  Marcher(const SMesh& mesh, const double start[3], const double step[3], MarchVisitor& visitor)
+      : mesh_(mesh), tree_(*mesh.adt), visitor_(visitor), steps_(start, step), levels_(kLevels) {
     stepLength_ = std::sqrt(step[0] * step[0] + step[1] * step[1] + step[2] * step[2]);
   }
 
-  MarchEnd Run(const double start[3], int64_t maxSearches) {
-    points_.assign(start, start + 3);
+  MarchEnd Run(int64_t maxSearches) {
+    if (!steps_.Finite()) return RunStepByStep(maxSearches);
+    // Where the march ends is known before it starts, and any of its points can be had
+    // without the steps before it: a run through empty space costs one search, however long.
+    const MarchLength length = steps_.Length(mesh_.bbox, std::min(maxSearches, kMaxMarchSteps));
+    int64_t taken = 0;
+    int64_t runLength = 1;
+    while (taken < length.searched) {
+      const int64_t end = taken + std::min(runLength, length.searched - taken);
+      mayCross_ = false;
+      if (Process(taken, end, nullptr, 0)) return MarchEnd::kStopped;
+      taken = end;
+      // Runs grow while no face comes near them and start again at one step after.
+      runLength = mayCross_ ? 1 : 2 * runLength;
+    }
+    return length.end;
+  }
+
+ private:
+  // The march with its points made one by one, each step tested as it comes.
+  MarchEnd RunStepByStep(int64_t maxSearches) {
+    laidOut_ = true;
+    points_.assign(steps_.Start(), steps_.Start() + 3);
+    const double* step = steps_.Step();
     int64_t taken = 0;
     int64_t runLength = 1;
     for (;;) {
       // Lay out the next run of steps from the last point.
       points_.erase(points_.begin(), points_.end() - 3);
+      first_ = taken;
       int64_t steps = 0;
       bool ended = false;
       MarchEnd end = MarchEnd::kStalled;
       while (steps < runLength) {
         const int64_t index = taken + steps;
         const double* prev = &points_[points_.size() - 3];
-        const double cur[3] = {prev[0] - step_[0], prev[1] - step_[1], prev[2] - step_[2]};
+        const double cur[3] = {prev[0] - step[0], prev[1] - step[1], prev[2] - step[2]};
         ended = true;
         if (LeavesBox(mesh_.bbox, prev, cur)) {
           end = MarchEnd::kLeftBox;
@@ -138,21 +116,41 @@ class Marcher {
       }
       if (steps > 0) {
         mayCross_ = false;
-        if (Process(0, steps, nullptr, 0)) return MarchEnd::kStopped;
+        if (Process(taken, taken + steps, nullptr, 0)) return MarchEnd::kStopped;
         taken += steps;
-        // Runs grow while no face comes near them and start again at one step after.
-        runLength = mayCross_ ? 1 : std::min(2 * runLength, kMaxRunSteps);
+        runLength = mayCross_ ? 1 : std::min(2 * runLength, kMaxLaidOutRun);
       }
       if (ended) return end;
     }
   }
 
- private:
-  const double* Point(int64_t i) const { return &points_[3 * static_cast<size_t>(i)]; }
+  // Makes points a .. b the laid-out ones, in order, with the march's own subtractions.
+  void LayOut(int64_t a, int64_t b) {
+    if (laidOut_) return;  // the step-by-step march has laid out its whole run
+    first_ = a;
+    points_.resize(3 * static_cast<size_t>(b - a + 1));
+    steps_.Point(a, points_.data());
+    const double* step = steps_.Step();
+    for (size_t i = 3; i < points_.size(); ++i)
+      points_[i] = points_[i - 3] - step[i % 3];
+  }
+  // Point i, which must be laid out.
+  const double* Point(int64_t i) const { return &points_[3 * static_cast<size_t>(i - first_)]; }
 
-  // Box of the steps [a, b) of the run: the union of each step's min(prev, cur) and
-  // max(prev, cur).
+  // Box of the steps [a, b): the union of each step's min(prev, cur) and max(prev, cur). Every
+  // coordinate moves one way along a march with a finite start and step, so that is the box
+  // of the end points.
   void StepsBox(int64_t a, int64_t b, double lo[3], double hi[3]) const {
+    if (!laidOut_) {
+      double p[3], q[3];
+      steps_.Point(a, p);
+      steps_.Point(b, q);
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min(p[k], q[k]);
+        hi[k] = std::max(p[k], q[k]);
+      }
+      return;
+    }
     for (int k = 0; k < 3; ++k) {
       lo[k] = INFINITY;
       hi[k] = -INFINITY;
@@ -205,15 +203,20 @@ class Marcher {
     DropFacesClearOf(faces, lo, hi);
     if (faces.empty()) return false;
     mayCross_ = true;
-    if (b - a == 1) return visitor_.Visit(Point(a), Point(b), faces);
     if (static_cast<size_t>(b - a) * faces.size() > kDirectPairs) {
       const int64_t mid = a + (b - a) / 2;
       return Process(a, mid, &faces, level + 1) || Process(mid, b, &faces, level + 1);
     }
+    LayOut(a, b);
+    if (b - a == 1) return visitor_.Visit(Point(a), Point(b), faces);
     std::vector<AdtReach>& stepFaces = levels_[static_cast<size_t>(level + 1)];
     for (int64_t j = a; j < b; ++j) {
       double stepLo[3], stepHi[3];
-      StepsBox(j, j + 1, stepLo, stepHi);
+      const double *p = Point(j), *q = Point(j + 1);
+      for (int k = 0; k < 3; ++k) {
+        stepLo[k] = std::min(p[k], q[k]);
+        stepHi[k] = std::max(p[k], q[k]);
+      }
       const AdtRangeF stepRange = RangeOf(stepLo, stepHi);
       stepFaces.clear();
       for (const AdtReach& face : faces) {
@@ -227,19 +230,66 @@ class Marcher {
   const SMesh& mesh_;
   const AdtTree& tree_;
   MarchVisitor& visitor_;
-  double step_[3];
+  MarchSteps steps_;
   double stepLength_ = 0.0;
-  std::vector<double> points_;                 // the current run's points, 3 per point
+  bool laidOut_ = false;                       // points are made one by one, never jumped to
+  int64_t first_ = 0;                          // index of the first laid-out point
+  std::vector<double> points_;                 // laid-out points, 3 per point
   std::vector<std::vector<AdtReach>> levels_;  // face lists, one per level of splitting
   bool mayCross_ = false;                      // some step of the current run may cross a face
 };
 
 }  // namespace
 
+// Why the margin suffices: with both ends of a segment at more than delta from the plane on the
+// same side, the parallel branch needs the start within sqrt(eps) (1.22e-4) of the plane, and
+// the crossing of the non-parallel branch lies beyond the segment by more than delta along its
+// line, hence by more than delta / sqrt(3) on its longest axis, far more than the eps of the
+// box test; the terms in S (coordinate magnitude) and the step length cover the rounding of the
+// dot products and of the crossing parameter, including nearly parallel segments, whose
+// computed crossing lands far outside. A triangle whose plane is snapped to x, y or z = const
+// must also have that plane outside the box on its axis.
+bool PlaneClearOfBox(const double* tri, const double lo[3], const double hi[3], double stepLength) {
+  const Vec3 A = Vec3::Load(tri), B = Vec3::Load(tri + 3), C = Vec3::Load(tri + 6);
+  const Vec3 n = Cross(B - A, C - A);
+  const double nn = SquaredLength(n);
+  if (!(nn >= kSqrtEps)) return false;  // too small to have a plane the test would use
+  double magnitude = 1.0;
+  for (int k = 0; k < 3; ++k)
+    magnitude = std::max({magnitude, std::fabs(lo[k]), std::fabs(hi[k]), std::fabs(A[k])});
+  if (!(magnitude <= 1e9) || !(stepLength <= 1e9)) return false;
+  const double delta = 2e-4 + 1e-7 * magnitude + 1e-5 * stepLength;
+  const double margin = delta * std::sqrt(nn) * (1 + 1e-6);
+  double fmin = INFINITY, fmax = -INFINITY;
+  for (int corner = 0; corner < 8; ++corner) {
+    const Vec3 p = {(corner & 1) ? hi[0] : lo[0], (corner & 2) ? hi[1] : lo[1],
+                    (corner & 4) ? hi[2] : lo[2]};
+    const double f = Dot(n, p - A);
+    fmin = std::min(fmin, f);
+    fmax = std::max(fmax, f);
+  }
+  if (!(fmin > margin || fmax < -margin)) return false;
+  const bool flatX = std::fabs(n.x) < kSqrtEps, flatY = std::fabs(n.y) < kSqrtEps,
+             flatZ = std::fabs(n.z) < kSqrtEps;
+  int snapped = -1;
+  if (flatY && flatZ) {
+    snapped = 0;
+  } else if (flatX && flatZ) {
+    snapped = 1;
+  } else if (flatX && flatY) {
+    snapped = 2;
+  }
+  if (snapped >= 0) {
+    const double a = A[snapped];
+    if (!(a < lo[snapped] - 2 * kSqrtEps || a > hi[snapped] + 2 * kSqrtEps)) return false;
+  }
+  return true;
+}
+
 MarchEnd MarchRay(const SMesh& mesh, const double start[3], const double step[3],
                   int64_t maxSearches, MarchVisitor& visitor) {
-  Marcher marcher(mesh, step, visitor);
-  return marcher.Run(start, maxSearches);
+  Marcher marcher(mesh, start, step, visitor);
+  return marcher.Run(maxSearches);
 }
 
 }  // namespace vexmor

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "geometry/adt_search.h"
+#include "geometry/march_steps.h"
 
 namespace vexmor {
 
@@ -24,13 +25,6 @@ class MarchVisitor {
   ~MarchVisitor() = default;
 };
 
-enum class MarchEnd {
-  kLeftBox,     // a step lay wholly beyond one side of the bbox
-  kOutOfSteps,  // the search budget, or the march's step limit, was used up
-  kStalled,     // the steps stopped moving: every further step would repeat the last one
-  kStopped,     // the visitor asked to stop
-};
-
 // The march's step limit: a step so short that the march would need more steps than this is
 // treated as one that cannot finish, and the march ends after this many steps.
 inline constexpr int64_t kMaxMarchSteps = int64_t{1} << 24;
@@ -43,6 +37,11 @@ inline constexpr int64_t kMaxMarchSteps = int64_t{1} << 24;
 // one search per step would give, step by step in order. The mesh's bbox and ADT must exist.
 MarchEnd MarchRay(const SMesh& mesh, const double start[3], const double step[3],
                   int64_t maxSearches, MarchVisitor& visitor);
+
+// Whether the plane of the triangle (nine doubles) lies so far from the box [lo, hi] that no
+// segment between two points of the box, no longer than about stepLength, is reported crossing
+// the triangle by SegmentTriangleIntersect. False whenever that cannot be shown safely.
+bool PlaneClearOfBox(const double* tri, const double lo[3], const double hi[3], double stepLength);
 
 inline constexpr int64_t kUnlimitedSearches = std::numeric_limits<int64_t>::max();
 

@@ -74,24 +74,39 @@ class FirstHitVisitor final : public MarchVisitor {
   FaceRef hit_;
 };
 
-// Every face crossed, each once, in order of discovery.
+// Every face crossed, each once, in order of discovery; and whether some step listed a face
+// after one that the ray crosses farther from its start.
 class CrossedFacesVisitor final : public MarchVisitor {
  public:
-  CrossedFacesVisitor(const SMesh& mesh, int32_t sourcePos, std::vector<FaceRef>& result)
-      : mesh_(mesh), sourcePos_(sourcePos), result_(result) {}
+  CrossedFacesVisitor(const SMesh& mesh, int32_t sourcePos, const double start[3], size_t maxFaces,
+                      std::vector<FaceRef>& result)
+      : mesh_(mesh), sourcePos_(sourcePos), maxFaces_(maxFaces), result_(result) {
+    std::copy_n(start, 3, start_);
+  }
 
   bool Visit(const double prev[3], const double cur[3], std::span<const AdtReach> faces) override {
+    // Squared distance from the start of the farthest crossing listed in this step so far.
+    double farthest = -1.0;
     for (const AdtReach& face : faces) {
       if (face.facePos == sourcePos_) continue;
       const FaceRef ref = {face.faceIndex, face.facePos};
-      ForEachSubTriangle(mesh_, face.facePos, [&](const double* tri) {
+      // Faces are listed in order of discovery, so the list stops growing at maxFaces with the
+      // same first faces as the whole march would give.
+      const bool full = ForEachSubTriangle(mesh_, face.facePos, [&](const double* tri) {
         double x[3];
-        if (CrossesTriangle(tri, prev, cur, x)) Append(ref);
-        return false;
+        if (CrossesTriangle(tri, prev, cur, x) && Append(ref)) {
+          const double d2 = SquaredLength(Vec3::Load(x) - Vec3::Load(start_));
+          if (d2 < farthest) outOfOrder_ = true;
+          farthest = std::max(farthest, d2);
+        }
+        return result_.size() >= maxFaces_;
       });
+      if (full) return true;
     }
     return false;
   }
+
+  bool OutOfOrder() const { return outOfOrder_; }
 
  private:
   static uint64_t Key(FaceRef ref) {
@@ -99,26 +114,30 @@ class CrossedFacesVisitor final : public MarchVisitor {
            static_cast<uint32_t>(ref.facePos);
   }
 
-  // Short lists are scanned; a ray through many layers switches to a hash set so that the
-  // check stays constant-time.
-  void Append(FaceRef ref) {
+  // Appends a face not listed yet; false when it is. Short lists are scanned; a ray through
+  // many layers switches to a hash set so that the check stays constant-time.
+  bool Append(FaceRef ref) {
     constexpr size_t kScanLimit = 32;
     if (result_.size() < kScanLimit) {
-      if (std::find(result_.begin(), result_.end(), ref) != result_.end()) return;
+      if (std::find(result_.begin(), result_.end(), ref) != result_.end()) return false;
     } else {
       if (seen_.empty()) {
         for (const FaceRef& r : result_)
           seen_.insert(Key(r));
       }
-      if (!seen_.insert(Key(ref)).second) return;
+      if (!seen_.insert(Key(ref)).second) return false;
     }
     result_.push_back(ref);
+    return true;
   }
 
   const SMesh& mesh_;
   int32_t sourcePos_;
+  double start_[3];
+  size_t maxFaces_;
   std::vector<FaceRef>& result_;
   std::unordered_set<uint64_t> seen_;
+  bool outOfOrder_ = false;
 };
 
 // trunc(length / step) + 1 as a step count, held inside the int32 range.
@@ -195,26 +214,34 @@ double RayFirstHit(SMesh& mesh, int32_t excludedPos, const double p[3], const do
   return end == MarchEnd::kLeftBox ? kRayLeftBox : kRayOutOfSteps;
 }
 
-void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos) {
+bool CrossingProbeSteps(const SMesh& mesh, int32_t sourcePos, double start[3], double step[3]) {
+  double normal[3] = {0, 0, 0}, radius = 0.0;
+  bool hasTriangle = false;
+  ForEachSubTriangle(mesh, sourcePos, [&](const double* tri) {
+    // A triangle whose corners coincide has no incircle; its centre is that point.
+    std::copy_n(tri, 3, start);
+    radius = TriangleIncircle(tri, start);
+    Compute_FaceNormal(normal, tri);
+    hasTriangle = true;
+    return false;
+  });
+  if (!hasTriangle) return false;
+  for (int k = 0; k < 3; ++k)
+    step[k] = normal[k] * radius;
+  return true;
+}
+
+void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos, size_t maxFaces,
+                     bool* listedOutOfOrder) {
   PrepareSearch(mesh);
-  double centre[3] = {0, 0, 0}, normal[3] = {0, 0, 0}, radius = 0.0;
-  const bool hasTriangle = [&] {
-    bool any = false;
-    ForEachSubTriangle(mesh, sourcePos, [&](const double* tri) {
-      // A triangle whose corners coincide has no incircle; its centre is that point.
-      std::copy_n(tri, 3, centre);
-      radius = TriangleIncircle(tri, centre);
-      Compute_FaceNormal(normal, tri);
-      any = true;
-      return false;
-    });
-    return any;
-  }();
+  double start[3] = {0, 0, 0}, step[3] = {0, 0, 0};
+  const bool hasTriangle = CrossingProbeSteps(mesh, sourcePos, start, step);
   result.clear();
-  if (!hasTriangle) return;
-  const double step[3] = {normal[0] * radius, normal[1] * radius, normal[2] * radius};
-  CrossedFacesVisitor visitor(mesh, sourcePos, result);
-  MarchRay(mesh, centre, step, kUnlimitedSearches, visitor);
+  if (listedOutOfOrder != nullptr) *listedOutOfOrder = false;
+  if (!hasTriangle || maxFaces == 0) return;
+  CrossedFacesVisitor visitor(mesh, sourcePos, start, maxFaces, result);
+  MarchRay(mesh, start, step, kUnlimitedSearches, visitor);
+  if (listedOutOfOrder != nullptr) *listedOutOfOrder = visitor.OutOfOrder();
 }
 
 namespace {

@@ -2,7 +2,9 @@
 // boxes meet the step's box and cuts their sub-triangles with the step segment.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -32,8 +34,21 @@ double RayFirstHit(SMesh& mesh, int32_t excludedPos, const double p[3], const do
 // until the ray leaves the bbox: in order of discovery, each face once, never the source face.
 // The step is the unit normal times the inradius, both of the source's last sub-triangle. The
 // result is emptied first; a source without a sub-triangle gives an empty list, and steps that
-// cannot progress end the march with the faces found so far. Builds the ADT if it is missing.
-void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos);
+// cannot progress end the march with the faces found so far. With maxFaces, the march stops as
+// soon as that many faces are listed: the result is then the first maxFaces faces of the whole
+// list (all of it when shorter). Builds the ADT if it is missing.
+//
+// Within one step the faces come in the order of the ADT's search, not along the ray. With
+// listedOutOfOrder given, it is set when some step listed a face after another one although
+// the ray crosses it nearer the start: the list is then not in the order of the ray.
+void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePos,
+                     size_t maxFaces = std::numeric_limits<size_t>::max(),
+                     bool* listedOutOfOrder = nullptr);
+
+// Where the probe of RayCrossedFaces from the face at sourcePos starts and how it steps: the
+// incentre of the face's last sub-triangle, and its unit normal times its inradius (the march
+// goes against it). False, leaving both untouched, when the face has no sub-triangle.
+bool CrossingProbeSteps(const SMesh& mesh, int32_t sourcePos, double start[3], double step[3]);
 
 // Mean length of the edges of the edge list, the step of the seed probes. With `outside` set,
 // edges touching the last eight nodes (the enclosing box) are left out, unless that leaves no

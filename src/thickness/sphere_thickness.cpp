@@ -9,11 +9,11 @@
 #include "geometry/ray_probe.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/tolerances.h"
-#include "geometry/triangle_incircle.h"
 #include "geometry/vec3.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
+#include "thickness/crossed_faces.h"
 #include "thickness/face_frame.h"
 #include "thickness/faces_around_node.h"
 #include "thickness/sphere_step.h"
@@ -22,13 +22,6 @@
 
 namespace vexmor {
 namespace {
-
-// The first region's seed is a face whose ray into the material crosses exactly one face. Each
-// probe marches through the whole bbox in steps of the face's inradius, so only this many faces
-// are tried, and only those whose march stays within kMaxSeedProbeSteps; failing that, the
-// first face seeds the region.
-constexpr int32_t kMaxSeedProbes = 8;
-constexpr double kMaxSeedProbeSteps = 20000.0;
 
 // A face whose refinement identifies no wall starts again from a sphere this much larger.
 constexpr double kEnlargement = 1.5;
@@ -105,22 +98,19 @@ class SphereWalk {
     }
   }
 
+  // The first region's seed: the first face, in connectivity order, whose ray into the material
+  // crosses exactly one face (RayCrossedFaces). Each probe is counted through the wall tree and
+  // stops at the second face it crosses, so that faces which see two walls cost only the way
+  // to the second. Faces without a triangle are set aside already; their probe would cross
+  // nothing. Without such a face, the first face seeds.
   bool FindFirstSeed(FaceRef& seed) {
     const std::span<const int32_t> elem = mesh_.elem;
-    std::vector<FaceRef> crossed;
-    int32_t probes = 0;
+    WallTree& tree = walls_.Walls(mesh_);
     int32_t face = 0;
-    for (int32_t pos = 0; pos < mesh_.szelem && face < nbFaces_ && probes < kMaxSeedProbes;
+    for (int32_t pos = 0; pos < mesh_.szelem && face < nbFaces_;
          pos = NextFacePos(elem, pos), ++face) {
       if (visited_[static_cast<size_t>(face)] != 0) continue;
-      ++probes;
-      double tri[9];
-      if (!LoadFaceTriangle(mesh_, pos, 0, tri)) continue;
-      double centre[3];
-      const double inradius = TriangleIncircle(tri, centre);
-      if (!(inradius > 0.0) || 2.0 * mesh_.halfDiag / inradius > kMaxSeedProbeSteps) continue;
-      RayCrossedFaces(mesh_, crossed, pos);
-      if (crossed.size() == 1) {
+      if (CountCrossedFaces(mesh_, tree, pos, 2) == 1) {
         seed = {face, pos};
         return true;
       }

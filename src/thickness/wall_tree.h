@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "geometry/adt.h"
@@ -45,6 +46,15 @@ class WallTree {
   template <typename Visit>
   void Search(const double s[3], const double facing[3], double facingCosine,
               const AdtRangeF& range, const double& bound, Visit&& visit);
+
+  // Calls visit(face, reach, enter, leave) for every face whose box, as the range search
+  // compares it (its reach: the box that a searched range must meet for the search to list the
+  // face), meets the segment a + t (b - a), 0 <= t <= 1, widened by margin[k] along each axis k,
+  // between t = enter and t = leave (up to a few units in the last place of t); groups nearer a
+  // come first. Stops, and returns true, as soon as visit returns true. Group boxes hold the
+  // boxes of whole faces only: callers need HoldsWholeFaces().
+  template <typename Visit>
+  bool AlongSegment(const double a[3], const double b[3], const double margin[3], Visit&& visit);
 
   // A face to remember between searches (one of this tree's faces), and the face remembered if
   // the ADT lists it for range: the walls of successive spheres at one triangle, or at
@@ -109,6 +119,10 @@ class WallTree {
   // or infinity when it exceeds `bound` or the group's faces all face like `facing`.
   double LowerBound(const Node& node, const double s[3], const double facing[3],
                     double facingCosine, double magnitude, double bound) const;
+  // Where the segment a + t d, 0 <= t <= 1, runs through the box lo - margin .. hi + margin,
+  // given the reciprocals of d (0 where d is 0); false when it misses the box.
+  static bool SegmentSpan(const double a[3], const double inverse[3], const double margin[3],
+                          const float lo[3], const float hi[3], double& enter, double& leave);
 
   // Per face, in tree order.
   std::vector<WallFace> faces_;
@@ -173,6 +187,77 @@ inline double WallTree::LowerBound(const Node& node, const double s[3], const do
   if (cylinder2 > reach2) return INFINITY;
   const double lower = std::sqrt(std::max(box2, cylinder2)) - margin;
   return lower > 0.0 ? lower : 0.0;  // not a number: no bound
+}
+
+inline bool WallTree::SegmentSpan(const double a[3], const double inverse[3],
+                                  const double margin[3], const float lo[3], const float hi[3],
+                                  double& enter, double& leave) {
+  enter = 0.0;
+  leave = 1.0;
+  for (int k = 0; k < 3; ++k) {
+    const double l = static_cast<double>(lo[k]) - margin[k];
+    const double h = static_cast<double>(hi[k]) + margin[k];
+    if (inverse[k] == 0.0) {
+      if (!(a[k] >= l && a[k] <= h)) return false;
+      continue;
+    }
+    double t1 = (l - a[k]) * inverse[k], t2 = (h - a[k]) * inverse[k];
+    if (t1 > t2) std::swap(t1, t2);
+    enter = std::max(enter, t1);
+    leave = std::min(leave, t2);
+    if (!(enter <= leave)) return false;
+  }
+  return true;
+}
+
+template <typename Visit>
+bool WallTree::AlongSegment(const double a[3], const double b[3], const double margin[3],
+                            Visit&& visit) {
+  if (nodes_.empty()) return false;
+  // Multiplying by the reciprocals moves the span by a few units in the last place of t, far
+  // less than the margins callers give.
+  double inverse[3];
+  for (int k = 0; k < 3; ++k) {
+    const double d = b[k] - a[k];
+    inverse[k] = d == 0.0 ? 0.0 : 1.0 / d;
+  }
+  auto entry = [&](const Node& node) {
+    double enter, leave;
+    return SegmentSpan(a, inverse, margin, node.box, node.box + 3, enter, leave) ? enter : INFINITY;
+  };
+  pending_.clear();
+  pending_.push_back({0, entry(nodes_[0])});
+  while (!pending_.empty()) {
+    const Pending next = pending_.back();
+    pending_.pop_back();
+    if (!(next.bound <= 1.0)) continue;
+    const Node& node = nodes_[static_cast<size_t>(next.node)];
+    if (node.second < 0) {
+      for (int32_t i = node.first; i < node.first + node.count; ++i) {
+        const size_t j = static_cast<size_t>(i);
+        const AdtReach& reach = reach_[j];
+        // A listed face's box reaches at least needHigh on its minimum corner and at most
+        // needLow on its maximum one.
+        double enter, leave;
+        if (!SegmentSpan(a, inverse, margin, reach.needHigh, reach.needLow + 3, enter, leave)) {
+          continue;
+        }
+        if (visit(faces_[j], reach, enter, leave)) return true;
+      }
+      continue;
+    }
+    const int32_t lo = next.node + 1, hi = node.second;
+    const double dLo = entry(nodes_[static_cast<size_t>(lo)]);
+    const double dHi = entry(nodes_[static_cast<size_t>(hi)]);
+    if (dLo <= dHi) {
+      if (dHi <= 1.0) pending_.push_back({hi, dHi});
+      if (dLo <= 1.0) pending_.push_back({lo, dLo});
+    } else {
+      if (dLo <= 1.0) pending_.push_back({lo, dLo});
+      if (dHi <= 1.0) pending_.push_back({hi, dHi});
+    }
+  }
+  return false;
 }
 
 template <typename Visit>

@@ -1,5 +1,9 @@
 #include "topology/surface_orientation.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+
 #include "geometry/face_normal.h"
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
@@ -117,8 +121,7 @@ class FacingDecider {
  private:
   // Probes from the first face of volume v. Decides v and every undecided volume crossed.
   void DecideFrom(int32_t v) {
-    const FaceRef f = volumes_.Faces(v).front();
-    RayCrossedFaces(mesh_, crossed_, f.facePos);
+    const FaceRef f = ProbeInRayOrder(v);
     // Nothing behind F: the ray left the part at once, so F faced inwards.
     if (crossed_.empty()) Flip(v);
     const Vec3 n0 = NormalAt(mesh_, f);
@@ -162,6 +165,36 @@ class FacingDecider {
     }
   }
 
+  // Probes from the first face of volume v, in connectivity order, into crossed_, and returns
+  // the face probed. The reading from the outside inwards needs the crossings in the order of
+  // the ray, but within one step the probe lists them in the order of the search: two walls
+  // crossed within one step (a thin wall, a sharp ridge) may come the wrong way round, and the
+  // last face listed is then not where the ray leaves. When the probe says so, the next faces
+  // of v in connectivity order are probed in turn, at most kReprobes of them, and the first
+  // whose crossings come in the order of the ray is probed from instead. When none does, the
+  // first probe stands.
+  FaceRef ProbeInRayOrder(int32_t v) {
+    const FaceRef first = volumes_.Faces(v).front();
+    bool outOfOrder = false;
+    RayCrossedFaces(mesh_, crossed_, first.facePos, kAllFaces, &outOfOrder);
+    if (!outOfOrder) return first;
+    std::vector<FaceRef> later;
+    for (const FaceRef& g : volumes_.Faces(v)) {
+      if (g.faceIndex > first.faceIndex) later.push_back(g);
+    }
+    const size_t tries = std::min(later.size(), kReprobes);
+    std::partial_sort(later.begin(), later.begin() + static_cast<std::ptrdiff_t>(tries),
+                      later.end(), [](FaceRef a, FaceRef b) { return a.faceIndex < b.faceIndex; });
+    for (size_t i = 0; i < tries; ++i) {
+      RayCrossedFaces(mesh_, reprobe_, later[i].facePos, kAllFaces, &outOfOrder);
+      if (!outOfOrder) {
+        crossed_.swap(reprobe_);
+        return later[i];
+      }
+    }
+    return first;
+  }
+
   // At an even step from the outside the surface is left along d, at an odd step entered.
   static bool MustFlip(size_t t, double dot) { return t % 2 == 0 ? dot < 0.0 : dot > 0.0; }
 
@@ -176,7 +209,11 @@ class FacingDecider {
   SMesh& mesh_;
   const Volumes& volumes_;
   std::vector<VolumeRecord>& records_;
+  static constexpr size_t kAllFaces = std::numeric_limits<size_t>::max();
+  static constexpr size_t kReprobes = 8;
+
   std::vector<FaceRef> crossed_;
+  std::vector<FaceRef> reprobe_;
   std::vector<FaceRef> crossedFromLast_;
   int32_t nextShellNumber_ = 1;
 };

@@ -99,6 +99,20 @@ TEST(Thickness, RaysRunAlongTheNormalAndSpheresTouchTheNearestWall) {
   EXPECT_EQ(floorFaces, 10);
 }
 
+TEST(Thickness, APartFarSmallerThanItsNodeBoxMeasuresAsItself) {
+  // One stray unused node makes the part a millionth of its node box: the probes that look for
+  // the part from the box's corners march a million of the part's edges through empty space.
+  const TestMesh wedge = Wedge(10, 4, 3, 8);
+  TestMesh stray = wedge;
+  stray.AddNode(3e6, -2e6, 1e6);
+  for (const auto& [method, relative] : {std::pair{kRay, 1e-9}, std::pair{kLscp, 2e-3}}) {
+    const std::vector<double> far = Measure(method, stray), alone = Measure(method, wedge);
+    ASSERT_EQ(far.size(), alone.size());
+    for (size_t i = 0; i < far.size(); ++i)
+      EXPECT_NEAR(far[i], alone[i], relative * std::fabs(alone[i])) << method.name << " face " << i;
+  }
+}
+
 TEST(Thickness, AQuadrilateralTakesTheThinnerOrForTheGradientTheMeanOfItsTriangles) {
   const TestMesh box = Box(6, 3, 2, 3, /*quads=*/true), split = SplitQuads(box);
   for (const Method& method : {kLscp, kRay}) {

@@ -1,6 +1,7 @@
-// Ray probes: the first face hit, every face crossed, and the outward seed face. The marches
-// skip empty space and filter one search among many steps; they are held to a march that makes
-// one range search per step, as the probes are designed.
+// Ray probes: the first face hit, every face crossed (and their count through the wall tree),
+// and the outward seed face. The marches skip empty space and filter one search among many
+// steps; they are held to a march that makes one range search per step, as the probes are
+// designed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,8 @@
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
 #include "support/smesh.h"
+#include "thickness/crossed_faces.h"
+#include "thickness/wall_search.h"
 #include "topology/edge_list.h"
 
 namespace vexmor::test {
@@ -388,6 +391,88 @@ TEST(MeanEdgeLength, LeavesOutTheEnclosingBoxWhenOutsideIsSet) {
     BuildEdgeHash(*mesh);
   EXPECT_NEAR(MeanEdgeLength(outside), MeanEdgeLength(alone) / alone.scale * outside.scale, 1e-9);
   EXPECT_GT(MeanEdgeLength(inside), MeanEdgeLength(outside) * 1.5);
+}
+
+TEST(RayProbes, MatchASearchPerStepOnLongMarchesThroughEmptySpace) {
+  // A soup a hundredth of its node box, kept large by one stray node: marches cross tens of
+  // thousands of empty steps before and after the soup, which runs skip without making them.
+  TestMesh m = RandomTriangleSoup(47, 120, 1.0, 0.3);
+  m.AddNode(100, 70, -30);
+  PreparedMesh mesh(m);
+  std::mt19937 rng(53);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int hits = 0;
+  for (int ray = 0; ray < 12; ++ray) {
+    // From anywhere in the box towards a point near the soup, in steps of 0.05 to 1.
+    const double p[3] = {mesh.bbox[0] + unit(rng) * (mesh.bbox[3] - mesh.bbox[0]),
+                         mesh.bbox[1] + unit(rng) * (mesh.bbox[4] - mesh.bbox[1]),
+                         mesh.bbox[2] + unit(rng) * (mesh.bbox[5] - mesh.bbox[2])};
+    // The soup lies in [0, 100] x [0, 100] x [3000, 3100] of the normalised frame.
+    const double target[3] = {20 + 60 * unit(rng), 20 + 60 * unit(rng), 3020 + 60 * unit(rng)};
+    double d[3];
+    for (int k = 0; k < 3; ++k)
+      d[k] = p[k] - target[k];
+    const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    for (double& c : d)
+      c /= len;
+    const double h = std::pow(10.0, -1.3 * unit(rng));
+    const bool limited = ray % 3 == 0;
+    const int32_t maxSteps = static_cast<int32_t>(len / h * (0.5 + unit(rng)));
+    FaceRef hit{-5, -5};
+    const double value = RayFirstHit(mesh, -1, p, d, h, hit, limited, maxSteps);
+    ASSERT_EQ((FirstHit{value, hit}),
+              NaiveFirstHit(mesh, -1, p, d, h, limited ? maxSteps : INT32_MAX))
+        << "ray " << ray;
+    hits += value >= 0;
+  }
+  EXPECT_GT(hits, 3);
+  std::vector<FaceRef> crossed;
+  const std::vector<int32_t> sources = FacePositions(m);
+  for (size_t i = 0; i < sources.size(); i += 4) {
+    RayCrossedFaces(mesh, crossed, sources[i]);
+    ASSERT_EQ(crossed, NaiveCrossedFaces(mesh, sources[i])) << "face " << sources[i];
+  }
+}
+
+// Counting the faces that a face's crossing probe crosses, through the wall tree, against the
+// list that marching the probe gives.
+TEST(CrossedFaces, CountIsTheLengthOfTheMarchedListUpToTheLimit) {
+  // Soups, whose probes graze and cross faces at random; boxes, whose probes run along walls
+  // and next to shared edges; a hollow body, whose outer faces' probes cross three walls; tori,
+  // whose probes cross curved walls at every angle, one of them small and far from the origin.
+  TestMesh hollow = Box(10, 10, 10, 2);
+  hollow.Append(Rewound(Box(6, 6, 6, 3, false, 2, 2, 2)));
+  struct Case {
+    TestMesh mesh;
+    bool someCrossTwo;  // some probes cross two faces or more
+  };
+  const Case cases[] = {{RandomTriangleSoup(3, 300, 1.0, 0.2), false},
+                        {RandomTriangleSoup(4, 200, 1.0, 0.05), false},
+                        {Box(1, 2, 3, 4), false},
+                        {BoxWithCavity(true), false},
+                        {hollow, true},
+                        {Torus(32, 16), false},
+                        {Translated(Scaled(Torus(12, 8), 1e-3), 1e5, -3e4, 7), false}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SMesh mesh = MakeSMesh(cases[i].mesh);
+    BuildAdtTree(mesh);
+    ComputeBBox(mesh);
+    WallSearch walls(*mesh.adt);
+    WallTree& tree = walls.Walls(mesh);
+    std::vector<FaceRef> crossed;
+    int counted[4] = {0, 0, 0, 0};
+    for (int32_t f = 0; f < mesh.nbFaces; ++f) {
+      RayCrossedFaces(mesh, crossed, 4 * f);
+      for (int32_t limit : {1, 2, 3, 1000}) {
+        const int32_t want = std::min<int32_t>(limit, static_cast<int32_t>(crossed.size()));
+        ASSERT_EQ(CountCrossedFaces(mesh, tree, 4 * f, limit), want)
+            << "mesh " << i << " face " << f << " limit " << limit;
+      }
+      ++counted[std::min<size_t>(crossed.size(), 3)];
+    }
+    EXPECT_GT(counted[1], 0) << "mesh " << i;
+    if (cases[i].someCrossTwo) EXPECT_GT(counted[2] + counted[3], 0) << "mesh " << i;
+  }
 }
 
 }  // namespace

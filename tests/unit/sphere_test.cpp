@@ -438,9 +438,29 @@ std::vector<double> ReferenceSphereThickness(SMesh& mesh, uint32_t variant) {
   return out;
 }
 
+// A fat torus listed with the band around its outer equator first: the probes of those 64
+// faces run across the hole through the far side of the tube, so the walk starts further on.
+TestMesh TorusListedFromItsOuterBand() {
+  const TestMesh torus = Torus(16, 32, 1.5, 1.0);
+  TestMesh band, rest;
+  band.coords = rest.coords = torus.coords;
+  for (size_t p = 0; p < torus.elem.size(); p += 4) {
+    bool onBand = true;
+    for (size_t k = 1; k <= 3; ++k) {
+      const double* q = &torus.coords[3 * static_cast<size_t>(torus.elem[p + k])];
+      onBand = onBand && std::fabs(q[2]) < 0.25 && std::hypot(q[0], q[1]) > 1.5;
+    }
+    (onBand ? band : rest).AddTriangle(torus.elem[p + 1], torus.elem[p + 2], torus.elem[p + 3]);
+  }
+  EXPECT_EQ(band.nbFaces(), 64);
+  band.elem.insert(band.elem.end(), rest.elem.begin(), rest.elem.end());
+  return band;
+}
+
 TEST(SphereThickness, MeasuresWholeMeshesAsTheDesignedWalk) {
   const TestMesh meshes[] = {Box(10, 10, 1, 6), Wedge(10, 4, 3, 8), Torus(24, 12),
-                             Together(Box(3, 2, 1, 3), Translated(Box(2, 2, 2, 2), 5, 0, 0))};
+                             Together(Box(3, 2, 1, 3), Translated(Box(2, 2, 2, 2), 5, 0, 0)),
+                             TorusListedFromItsOuterBand()};
   for (const TestMesh& m : meshes) {
     for (uint32_t variant : {kSphereRadius, kSphereContactDistance}) {
       for (uint8_t outside : {0, 1}) {

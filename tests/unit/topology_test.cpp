@@ -2,6 +2,7 @@
 // around a node, the mesh check, and the orientation that turns every volume outwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 
@@ -414,6 +415,34 @@ TEST(SurfaceOrientation, TurnsACavityToFaceIntoItWhateverWindingItCameWith) {
   TestMesh open = Tetrahedron();
   open.elem.resize(12);
   EXPECT_TRUE(Orient(open).first.empty()) << "no volume without a full neighbourhood";
+}
+
+// A wall [0, t] x [0, 4000]^2 and a box [6000, 10000] x [1000, 3000]^2, 12 outward triangles
+// each, in the normalised frame as they stand. The box's faces come after the wall's, led by
+// its +x triangle, whose probe meets the wall at (y, z) = (2414.2, 1585.8). The wall's faces are
+// led by its triangle holding that point on its far side x = 0, or on its near side x = t.
+TestMesh WallAndBox(double t, bool farSideFirst) {
+  TestMesh wall = Box(t, 4000, 4000);
+  // Face 0 is the +x triangle holding the point, face 3 the -x one.
+  if (farSideFirst) std::rotate(wall.elem.begin(), wall.elem.begin() + 12, wall.elem.begin() + 16);
+  return Together(wall, Box(4000, 2000, 2000, 1, false, 6000, 1000, 1000));
+}
+
+TEST(SurfaceOrientation, TurnsABodyProbedThroughAThinWallListedAgainstTheRayOutwards) {
+  // The box's probe crosses both sides of the wall within one of its steps (586 long). Listed
+  // far side first, the wall's sides come against the order of the ray, and the last face
+  // listed is where the ray enters the wall, not where it leaves. A 50-thick wall and the near
+  // side listed first are the controls.
+  for (const auto& [thickness, farSideFirst] :
+       {std::pair{20.0, true}, std::pair{50.0, true}, std::pair{20.0, false}}) {
+    const TestMesh outwards = WallAndBox(thickness, farSideFirst);
+    for (const TestMesh& m : {outwards, Rewound(outwards)}) {
+      const auto [volumes, elem] = Orient(m);
+      ASSERT_EQ(volumes.size(), 2u);
+      EXPECT_EQ(elem, outwards.elem)
+          << "thickness " << thickness << (farSideFirst ? ", far side first" : "");
+    }
+  }
 }
 
 TEST(SurfaceOrientation, FaceNormalAtIsTheUnitNormalOfTheLastStripTriangle) {

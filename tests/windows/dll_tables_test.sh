@@ -1,7 +1,9 @@
 #!/bin/sh
-# Reads vexmor.dll's export or import table with the cross binutils' objdump.
-#   dll_tables_test.sh OBJDUMP DLL exports   the eight entry points under their plain names
-#                                            (no decoration, no C++ name), and nothing else
+# Reads a DLL's export or import table with the cross binutils' objdump.
+#   dll_tables_test.sh OBJDUMP DLL exports   vexmor.dll: the eight entry points under their
+#                                            plain names (no decoration, no C++ name), and
+#                                            nothing else
+#   dll_tables_test.sh OBJDUMP DLL reader-exports   vexmor_read.dll: its two entry points only
 #   dll_tables_test.sh OBJDUMP DLL imports   Windows' own DLLs only: the C++ runtime, libgcc
 #                                            and winpthreads are linked in
 set -eu
@@ -10,8 +12,9 @@ dll=$2
 table=$3
 headers=$("$objdump" -p "$dll")
 case $table in
-  exports)
-    expected='VX_Diedral_Angle
+  exports | reader-exports)
+    if [ "$table" = exports ]; then
+      expected='VX_Diedral_Angle
 VX_Draft_Angle
 VX_Edge_Diedral_Angle
 VX_Thickness_Computation_DN2S
@@ -19,6 +22,10 @@ VX_Thickness_Computation_LSCP
 VX_Thickness_Computation_LSR
 VX_Thickness_Gradient
 VX_Thickness_RayTracing'
+    else
+      expected='VXR_Free
+VXR_Read'
+    fi
     actual=$(printf '%s\n' "$headers" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
       sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | LC_ALL=C sort)
     ;;

@@ -3,6 +3,9 @@
 #   program_test.sh RUNNER PROGRAM WORKDIR sample   no arguments: the sample part's analysis
 #   program_test.sh RUNNER PROGRAM WORKDIR files    writes the sample part, analyses the file
 #                                                   and writes its results
+#   program_test.sh RUNNER PROGRAM WORKDIR report   writes the sample part's HTML report
+#   program_test.sh RUNNER PROGRAM WORKDIR pictures refuses --png, --svg and --pdf, saying
+#                                                   why, before analysing
 set -eu
 runner=$1
 program=$2
@@ -46,6 +49,24 @@ case $case in
     expect_line '"faces": 1960' stdout.txt
     expect_line '"library_status": 0' stdout.txt
     head -c 200 tray.vtp | grep -q '<VTKFile' || fail "tray.vtp is not a VTK file"
+    ;;
+  report)
+    run report -o tray.html -q
+    [ -s tray.html ] || fail "tray.html not written"
+    expect_line '^<!doctype html>' tray.html
+    # three.js is carried inside the page, so that it opens without a network.
+    grep -q 'THREE' tray.html || fail "tray.html carries no three.js"
+    ;;
+  pictures)
+    for format in png svg pdf; do
+      status=0
+      $runner "$program" analyze --$format tray.$format -q >out.txt 2>err.txt || status=$?
+      cat out.txt err.txt
+      [ "$status" -eq 2 ] || fail "vexmor analyze --$format exited with $status, not 2"
+      expect_line 'draws no pictures' err.txt
+      [ ! -s out.txt ] || fail "vexmor analyze --$format analysed the part before refusing"
+      [ ! -e tray.$format ] || fail "tray.$format written"
+    done
     ;;
   *)
     fail "unknown case '$case'"

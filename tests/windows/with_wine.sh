@@ -26,4 +26,9 @@ fi
 if "$wineserver" --persistent; then
   trap '"$wineserver" --kill 2>/dev/null || true' EXIT
 fi
+# The first program of a Wine session starts its services (device manager, menu builder), which
+# outlive it and keep its standard output open: a caller reading a program's output to the end
+# (CTest listing a test program's tests) would wait for them until it timed out. Started here,
+# they hold /dev/null instead.
+"$WINE" wineboot >/dev/null 2>&1 </dev/null
 "$@"

@@ -3,11 +3,18 @@
 #include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "analysis/progress.h"
+#include "argument_checks.h"
+#include "commands/batch.h"
 #include "commands/commands.h"
+#include "commands/process_rules.h"
 #include "io/text_cursor.h"
+#include "render/picture.h"
 #include "report_subcommand.h"
 
 namespace {
@@ -18,16 +25,27 @@ constexpr const char* kExitStatuses =
     "Exit status:\n"
     "  0  success\n"
     "  1  an analysis failed\n"
-    "  2  bad usage, a file that cannot be read or written, or a mesh the library cannot take\n"
-    "     (fewer than two nodes, all nodes at one point)\n"
+    "  2  bad usage, a file that cannot be read or written, not a mesh file, an empty file, or\n"
+    "     a mesh the library cannot take (no faces, fewer than two nodes, all nodes at one point)\n"
     "  3  the mesh is rejected: open (boundary edges) or non-manifold edges ('vexmor check'\n"
     "     says which)\n"
-    "\n"
-    "Formats read: .stl (text and binary), .obj, .off, .ply (text and binary). Faces of any\n"
+    "  4  with --process: the part breaks a rule of the process (the FAIL lines say where); 2 and\n"
+    "     3 outrank it";
+
+constexpr const char* kFormats =
+    "Formats read, told apart by their content: STL (text and binary), OBJ, OFF, PLY (text and\n"
+    "binary), 3MF and AMF (plain or zipped), each also gzip-compressed (.stl.gz, ...). Faces of "
+    "any\n"
     "number of nodes: vexmor splits them into triangles where an analysis needs it and reports\n"
-    "per face of the file. Values are in the file's length unit. Results: -o FILE.vtp (ParaView), "
+    "per face of the file. Lengths are in the file's unit: --unit, else the file's own, else\n"
+    "mm (the summary's first line says which). Results: -o FILE.vtp (ParaView), "
     "FILE.ply (with face colours) or\n"
     "FILE.csv; --json prints the summary as JSON.";
+
+// A subcommand's help ends with its own notes, then the exit statuses.
+void SetFooter(CLI::App* command, const std::string& own = "") {
+  command->footer(own.empty() ? std::string(kExitStatuses) : own + "\n\n" + kExitStatuses);
+}
 
 // "X,Y,Z", or an axis: x, y, z, with an optional sign.
 bool ParsePull(const std::string& text, vexmor::cli::Vec3& pull) {
@@ -51,6 +69,12 @@ bool ParsePull(const std::string& text, vexmor::cli::Vec3& pull) {
   return std::sqrt(pull[0] * pull[0] + pull[1] * pull[1] + pull[2] * pull[2]) > 0;
 }
 
+std::string PullError(const std::string& pull) {
+  return "--pull: expected a non-zero direction X,Y,Z (such as 0,0,1) or an axis (x, y, z, -x, "
+         "...), got '" +
+         pull + "'";
+}
+
 ThicknessMethod MethodFromName(const std::string& name) {
   if (name == "sphere") return ThicknessMethod::kSphere;
   if (name == "contact") return ThicknessMethod::kContact;
@@ -60,6 +84,10 @@ ThicknessMethod MethodFromName(const std::string& name) {
 
 struct Arguments {
   CommonOptions common;
+  std::vector<std::string> files;  // one file, several, or folders
+  bool recursive = false;
+  int jobs = 0;  // 0: one per core
+  std::string process;
   bool quiet = false;
   std::string method = "ray";
   ThicknessOptions thickness;
@@ -72,25 +100,45 @@ struct Arguments {
   bool sampleText = false;
 };
 
-// The analyses that write values can also draw them.
+// The analyses that write values can also draw them. A build without pictures still names the
+// options, so that asking for one gets a message saying why there is none.
 void AddPictureOptions(CLI::App* command, Arguments& a) {
-  command->add_option("--png", a.common.png, "Draw the part coloured by value: a PNG picture");
-  command->add_option("--svg", a.common.svg, "The same picture as SVG");
-  command->add_option("--pdf", a.common.pdf, "The same picture as PDF");
+  const std::string unavailable = PicturesAvailable() ? "" : " (not in this build)";
+  command->add_option("--png", a.common.png,
+                      "Draw the part coloured by value: a PNG picture" + unavailable);
+  command->add_option("--svg", a.common.svg, "The same picture as SVG" + unavailable);
+  command->add_option("--pdf", a.common.pdf, "The same picture as PDF" + unavailable);
 }
 
 void AddCommonOptions(
     CLI::App* command, Arguments& a, bool fileRequired,
     const std::string& outputHelp = "Write per-face/per-node values to a .vtp, .ply or .csv file") {
-  auto* file =
-      command->add_option("FILE", a.common.file,
-                          "Mesh file: .stl, .obj, .off or .ply" +
-                              std::string(fileRequired ? "" : " (default: the sample part)"));
+  auto* file = command->add_option(
+      "FILE", a.files,
+      "Mesh files: STL, OBJ, OFF, PLY, 3MF or AMF, gzip-compressed or not; or folders of them" +
+          std::string(fileRequired ? "" : " (default: the sample part)"));
   if (fileRequired) file->required();
+  command->add_flag("-r,--recursive", a.recursive, "Take the mesh files in subfolders too");
+  command
+      ->add_option("--unit", a.common.unit,
+                   "The unit of the file's numbers: mm, cm, m or in (default: the file's own "
+                   "when it names one, else mm)")
+      ->check(CLI::IsMember({"mm", "cm", "m", "in"}));
+  command
+      ->add_option("--process", a.process,
+                   "Check the part against the rules of a process: fdm, sla, sls or injection "
+                   "(minimum wall, and for injection maximum wall, thickness change and draft); "
+                   "each analysis ends with a PASS or FAIL line, and a failing part exits 4. "
+                   "Thresholds given as options override the process's")
+      ->check(CLI::IsMember({"fdm", "sla", "sls", "injection"}));
+  command
+      ->add_option("-j,--jobs", a.jobs,
+                   "Files analysed at once when several are given (default: one per core)")
+      ->check(InRange(1, 1024, "1", "1024", true));
   command->add_option("-o,--output", a.common.output, outputHelp);
   command->add_flag("--json", a.common.json, "Print the summary as JSON on standard output");
   command->add_option("--bins", a.common.bins, "Histogram bins (default 10)")
-      ->check(CLI::Range(1, 200));
+      ->check(InRange(1, 200, "1", "200", true));
   command->add_flag("-v,--verbose", a.common.verbose,
                     "Show the library's diagnostic lines (on standard error)");
   command->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
@@ -141,7 +189,11 @@ int main(int argc, char** argv) {
       "closed surface mesh.\nWith no arguments, runs 'analyze' on the bundled sample part.",
       "vexmor"};
   app.set_version_flag("--version", "vexmor 0.1.0");
-  app.footer(kExitStatuses);
+  app.footer(std::string(kExitStatuses) + "\n\n" + kFormats);
+  // Parse errors read like every other error of the program.
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string("vexmor: error: ") + e.what() + "\nRun with --help for more information.\n";
+  });
   app.require_subcommand(0, 1);
   Arguments a;
 
@@ -159,7 +211,8 @@ int main(int argc, char** argv) {
   AddCommonOptions(thickness, a, true);
   AddPictureOptions(thickness, a);
   AddMethodOption(thickness, a.method, true);
-  thickness->footer(
+  SetFooter(
+      thickness,
       std::string(
           "Methods: ray is the fast one, typically ten times faster than the others or more; it\n"
           "reads a wall's thickness straight across from each face. sphere and contact are the\n"
@@ -169,7 +222,7 @@ int main(int argc, char** argv) {
           "thick,\n"
           "finely meshed part (the progress line on the terminal shows what runs and for how\n"
           "long). distance measures how far given points (--points) lie from the surface.\n\n") +
-      kCarefulMethods);
+          kCarefulMethods);
   AddRefineOption(thickness, a.thickness.refine);
   thickness->add_flag("--outside", a.thickness.outside,
                       "Measure the space between the part and an enclosing box (ray, contact)");
@@ -188,7 +241,7 @@ int main(int argc, char** argv) {
   gradient->add_flag("--outside", a.gradient.outside,
                      "Take the thickness of the space around the part (ray, contact)");
   AddRefineOption(gradient, a.gradient.refine);
-  gradient->footer(kCarefulMethods);
+  SetFooter(gradient, kCarefulMethods);
   gradient->add_option("--max", a.gradient.max, "Report the faces whose gradient exceeds G")
       ->type_name("G");
 
@@ -202,7 +255,7 @@ int main(int argc, char** argv) {
       ->add_option("--min-draft", a.draft.minDraft,
                    "Faces closer than this to the pull direction require draft (default 1)")
       ->type_name("DEG")
-      ->check(CLI::Range(0.0, 90.0));
+      ->check(InRange(0, 90, "0", "90"));
 
   auto* dihedral = app.add_subcommand(
       "dihedral", "Dihedral angle per edge (or largest per node), and sharp edge counts");
@@ -215,16 +268,35 @@ int main(int argc, char** argv) {
       ->add_option("--sharp", a.dihedral.sharp,
                    "Edges at this angle or more count as sharp (default 30)")
       ->type_name("DEG")
-      ->check(CLI::Range(0.0, 180.0));
+      ->check(InRange(0, 180, "0", "180"));
 
-  auto* analyze =
-      app.add_subcommand("analyze",
-                         "Check, ray thickness, gradient, draft along +z and dihedral angles, with "
-                         "their defaults, in one summary");
+  auto* analyze = app.add_subcommand(
+      "analyze",
+      "Check, thickness, gradient, draft and dihedral angles in one summary (by default ray "
+      "thickness and draft along +z)");
   AddCommonOptions(analyze, a, false);
   AddPictureOptions(analyze, a);
+  AddMethodOption(analyze, a.method, false);
+  AddRefineOption(analyze, a.thickness.refine);
+  analyze->add_flag("--outside", a.thickness.outside,
+                    "Measure the space between the part and an enclosing box (ray, contact)");
+  analyze->add_option("--min", a.thickness.min, "Report the faces thinner than T")->type_name("T");
+  analyze->add_option("--max", a.thickness.max, "Report the faces thicker than T")->type_name("T");
+  analyze->add_option("--pull", a.pull,
+                      "Pull direction as X,Y,Z or an axis such as z or -y (default 0,0,1)");
+  analyze
+      ->add_option("--min-draft", a.draft.minDraft,
+                   "Faces closer than this to the pull direction require draft (default 1)")
+      ->type_name("DEG")
+      ->check(InRange(0, 90, "0", "90"));
+  analyze
+      ->add_option("--sharp", a.dihedral.sharp,
+                   "Edges at this angle or more count as sharp (default 30)")
+      ->type_name("DEG")
+      ->check(InRange(0, 180, "0", "180"));
 
   auto* report = AddReportSubcommand(app, a.report, a.method, a.pull);
+  SetFooter(report);
   report->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
 
   auto* sample = app.add_subcommand("sample",
@@ -232,6 +304,8 @@ int main(int argc, char** argv) {
                                     "millimetres) as .stl, .obj, .off or .ply");
   sample->add_option("-o,--output", a.sampleOutput, "The file to write")->required();
   sample->add_flag("--text", a.sampleText, "Text instead of binary for .stl and .ply");
+  for (auto* command : {check, draft, dihedral, analyze, sample})
+    SetFooter(command);
 
   try {
     app.parse(argc, argv);
@@ -252,8 +326,32 @@ int main(int argc, char** argv) {
                  message.c_str());
     return static_cast<int>(kExitBadInput);
   };
+  const bool picturesAsked =
+      !a.common.png.empty() || !a.common.svg.empty() || !a.common.pdf.empty();
+  if (picturesAsked && !PicturesAvailable()) return usage(kNoPicturesMessage);
   const ThicknessMethod method = MethodFromName(a.method);
+  if (!a.process.empty()) {
+    // The process's angles and ratios apply unless given; its lengths wait for the file's unit.
+    a.common.process = FindProcess(a.process);
+    const auto& rules = *a.common.process;
+    auto given = [&](const char* option) {
+      const CLI::App* used = app.get_subcommands().empty() ? &app : app.get_subcommands()[0];
+      return used->count(option) > 0;
+    };
+    if (rules.minDraft && !given("--min-draft")) a.draft.minDraft = *rules.minDraft;
+    if (rules.maxGradient && !(*gradient && given("--max"))) a.gradient.max = rules.maxGradient;
+  }
+  if (*report) {
+    a.report.thickness.method = a.report.gradient.method = method;
+    if (!ParsePull(a.pull, a.report.draft.pull)) return usage(PullError(a.pull));
+    return RunReport(a.report);
+  }
+  if (*sample) return RunSample(a.sampleOutput, a.sampleText);
+  // The options are checked once; then each file runs the subcommand with them.
+  std::function<int(const CommonOptions&)> runOne;
+  std::string command = "analyze";
   if (*thickness) {
+    command = "thickness";
     a.thickness.method = method;
     if (a.thickness.outside &&
         (method == ThicknessMethod::kSphere || method == ThicknessMethod::kDistance)) {
@@ -262,31 +360,55 @@ int main(int argc, char** argv) {
     if (!a.thickness.points.empty() && method != ThicknessMethod::kDistance) {
       return usage("--points goes with --method distance");
     }
-    return RunThickness(a.common, a.thickness);
-  }
-  if (*gradient) {
+    runOne = [&](const CommonOptions& c) { return RunThickness(c, a.thickness); };
+  } else if (*gradient) {
+    command = "gradient";
     a.gradient.method = method;
     if (a.gradient.outside && method == ThicknessMethod::kSphere) {
       return usage("--outside works with --method ray or contact");
     }
-    return RunGradient(a.common, a.gradient);
-  }
-  if (*check) return RunCheck(a.common);
-  if (*draft) {
-    if (!ParsePull(a.pull, a.draft.pull)) {
-      return usage(
-          "--pull: expected a non-zero direction X,Y,Z (such as 0,0,1) or an axis "
-          "(x, y, z, -x, ...), got '" +
-          a.pull + "'");
+    runOne = [&](const CommonOptions& c) { return RunGradient(c, a.gradient); };
+  } else if (*check) {
+    command = "check";
+    runOne = [](const CommonOptions& c) { return RunCheck(c); };
+  } else if (*draft) {
+    command = "draft";
+    if (!ParsePull(a.pull, a.draft.pull)) return usage(PullError(a.pull));
+    runOne = [&](const CommonOptions& c) { return RunDraft(c, a.draft); };
+  } else if (*dihedral) {
+    command = "dihedral";
+    runOne = [&](const CommonOptions& c) { return RunDihedral(c, a.dihedral); };
+  } else {
+    a.thickness.method = method;
+    if (a.thickness.outside && method == ThicknessMethod::kSphere) {
+      return usage("--outside works with --method ray or contact");
     }
-    return RunDraft(a.common, a.draft);
+    if (!ParsePull(a.pull, a.draft.pull)) return usage(PullError(a.pull));
+    runOne = [&](const CommonOptions& c) {
+      return RunAnalyze(c, a.thickness, a.gradient.max, a.draft, a.dihedral);
+    };
   }
-  if (*dihedral) return RunDihedral(a.common, a.dihedral);
-  if (*report) {
-    a.report.thickness.method = a.report.gradient.method = method;
-    if (!ParsePull(a.pull, a.report.draft.pull)) return usage("--pull: expected X,Y,Z or an axis");
-    return RunReport(a.report);
+  std::error_code error;
+  const bool many = a.files.size() > 1 ||
+                    (a.files.size() == 1 && std::filesystem::is_directory(a.files[0], error));
+  if (!many) {
+    if (!a.files.empty()) a.common.file = a.files[0];
+    return runOne(a.common);
   }
-  if (*sample) return RunSample(a.sampleOutput, a.sampleText);
-  return RunAnalyze(a.common);
+  for (const auto& [option, value] :
+       {std::pair<const char*, const std::string*>{"-o", &a.common.output},
+        {"--png", &a.common.png},
+        {"--svg", &a.common.svg},
+        {"--pdf", &a.common.pdf}}) {
+    if (!value->empty()) {
+      return usage(std::string(option) +
+                   " names one file: give one mesh file with it, or leave it out for several");
+    }
+  }
+  if (a.jobs < 1) a.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  try {
+    return RunBatch(command, a.common, ExpandInputs(a.files, a.recursive), a.jobs, runOne);
+  } catch (const CommandError& e) {
+    return usage(e.what());
+  }
 }

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "argument_checks.h"
 #include "commands/report_command.h"
 
 namespace vexmor::cli {
@@ -35,17 +36,17 @@ inline CLI::App* AddReportSubcommand(CLI::App& app, ReportOptions& o, std::strin
       ->add_option("--min-draft", o.draft.minDraft,
                    "Faces closer than this to the pull direction require draft (default 1)")
       ->type_name("DEG")
-      ->check(CLI::Range(0.0, 90.0));
+      ->check(InRange(0, 90, "0", "90"));
   report
       ->add_option("--sharp", o.dihedral.sharp,
                    "Edges at this angle or more count as sharp (default 30)")
       ->type_name("DEG")
-      ->check(CLI::Range(0.0, 180.0));
+      ->check(InRange(0, 180, "0", "180"));
   report->add_flag("--signed", o.dihedral.signedAngles,
                    "Signed dihedral angles: convex positive, concave negative");
   report->add_flag("--json", o.common.json, "Print the summary as JSON on standard output");
   report->add_option("--bins", o.common.bins, "Histogram bins (default 10)")
-      ->check(CLI::Range(1, 200));
+      ->check(InRange(1, 200, "1", "200", true));
   report->add_flag("-v,--verbose", o.common.verbose,
                    "Show the library's diagnostic lines (on standard error)");
   return report;

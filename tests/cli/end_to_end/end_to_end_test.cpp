@@ -11,6 +11,7 @@
 #include "mesh/sample_part.h"
 #include "mesh/triangulation.h"
 #include "program_fixture.h"
+#include "report/report.h"
 #include "vtp_arrays.h"
 
 namespace vexmor::cli::test {
@@ -143,6 +144,13 @@ TEST_F(Program, DocumentsItsCommandsAndExitsTwoOnEveryKindOfBadUsage) {
                            "3  the mesh is rejected", "check", "thickness", "gradient", "draft",
                            "dihedral", "analyze", "sample"})
     EXPECT_TRUE(help.says(part)) << part;
+  for (const char* command :
+       {"check", "thickness", "gradient", "draft", "dihedral", "analyze", "report", "sample"}) {
+    const RunResult sub = vexmor(std::string(command) + " --help");
+    EXPECT_EQ(sub.status, 0) << command;
+    EXPECT_TRUE(sub.says("Exit status:\n  0  success") && sub.says("3  the mesh is rejected"))
+        << command;
+  }
   EXPECT_TRUE(vexmor("thickness --help").says("--method"));
   EXPECT_TRUE(vexmor("--version").says("vexmor "));
   const std::string t = tray();
@@ -155,8 +163,30 @@ TEST_F(Program, DocumentsItsCommandsAndExitsTwoOnEveryKindOfBadUsage) {
         "dihedral " + t + " --sharp 200", "check " + t + " -o out.xyz"}) {
     const RunResult run = vexmor(arguments);
     EXPECT_EQ(run.status, 2) << arguments << "\n" << run.err;
-    EXPECT_FALSE(run.err.empty()) << arguments;
+    EXPECT_EQ(run.err.rfind("vexmor: error: ", 0), 0u) << arguments << "\n" << run.err;
   }
+  // Numbers as typed, bounds as the help gives them.
+  EXPECT_TRUE(
+      vexmor("dihedral " + t + " --sharp 180.50").complains("expected from 0 to 180, got 180.50"));
+  EXPECT_TRUE(vexmor("draft " + t + " --bins 0").complains("from 1 to 200, got 0"));
+  // Output paths are checked before any work: nothing is printed, the input is left alone.
+  const std::pair<std::string, std::string> outputs[] = {
+      {"thickness " + t + " --method sphere -o t.xyz", "-o t.xyz: unknown extension '.xyz'"},
+      {"thickness " + t + " --method sphere -o nowhere/t.vtp", "the folder nowhere does not exist"},
+      {"check " + t + " -o ./" + t, "that is the input file"},
+      {"draft " + t + " --png " + t, "--png " + t + ": unknown extension '.ply'"},
+      {"report " + t + " -o page.txt", "-o page.txt: unknown extension '.txt'"},
+      {"sample -o missing/s.stl", "the folder missing does not exist"},
+  };
+  const auto size = fs::file_size(path(t));
+  for (const auto& [arguments, message] : outputs) {
+    const RunResult run = vexmor(arguments);
+    EXPECT_EQ(run.status, 2) << arguments;
+    EXPECT_EQ(run.err.rfind("vexmor: error: ", 0), 0u) << run.err;
+    EXPECT_TRUE(run.complains(message)) << run.err;
+    EXPECT_EQ(run.out, "") << arguments;
+  }
+  EXPECT_EQ(fs::file_size(path(t)), size);
 }
 
 TEST_F(Program, SampleWritesThePartInEveryMeshFormat) {
@@ -269,6 +299,85 @@ TEST_F(Program, RefusesARejectedMeshSayingWhyAndExitsTwoOnADamagedFile) {
   EXPECT_EQ(run.parsed()["exit_code"], 2);
 }
 
+// Small files of the packaged formats, kept beside the tests: a unit tetrahedron placed twice.
+std::string TestFile(const std::string& name) {
+  return VEXMOR_TEST_FILES "/" + name;
+}
+
+TEST_F(Program, ToldFormatsByContentReadsEachWithItsPlacementsAndUnit) {
+  struct Case {
+    std::string file;
+    int status;
+    std::string expected;  // in the format line, or in the error
+    size_t faces = 0;
+    double maxX = 0, maxZ = 0;
+    std::string unit;
+  };
+  ASSERT_EQ(vexmor("sample -o tray.stl").status, 0);
+  fs::copy_file(path("tray.stl"), path("tray_stl.obj"));
+  write("readme.obj", "# Tray\nThe part as drawn in 2019; see the drawing.\n");
+  write("scene.obj", "#VRML V2.0 utf8\nTransform { children [] }\n");
+  write("empty.stl", "");
+  write("points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\n");
+  const Case cases[] = {
+      {"tray_stl.obj", 0, "binary STL", Triangulate(SamplePart()).mesh.faceCount(), 0, 0, "mm"},
+      {TestFile("tetra.obj.gz"), 0, "OBJ, gzip-compressed", 4, 1, 1, "mm"},
+      // Second item: the tetrahedron raised 5 by a component, then doubled and moved 10 along x.
+      {TestFile("tetra_items.3mf"), 0, "3MF", 8, 12, 12, "in"},
+      // Second instance: turned 90 degrees about z, then moved 10 along x.
+      {TestFile("tetra_pair.amf"), 0, "AMF", 8, 10, 1, "in"},
+      {TestFile("tetra_pair_zipped.amf"), 0, "AMF (zipped)", 8, 10, 1, "in"},
+      {"readme.obj", 2, "readme.obj: not a mesh file"},
+      {"scene.obj", 2, "scene.obj: not a mesh file (a VRML scene)"},
+      {"empty.stl", 2, "empty.stl: empty file"},
+      {"points.obj", 2, "points.obj: no faces"},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = vexmor("check '" + c.file + "' --json");
+    ASSERT_EQ(run.status, c.status) << c.file << "\n" << run.err;
+    if (c.status != 0) {
+      EXPECT_TRUE(run.complains("vexmor: error: " + c.expected)) << run.err;
+      continue;
+    }
+    const json summary = run.parsed();
+    EXPECT_NE(summary["format"].get<std::string>().find(c.expected), std::string::npos)
+        << summary["format"];
+    EXPECT_EQ(summary["check"]["faces"], c.faces) << c.file;
+    if (c.maxX > 0) {
+      EXPECT_NEAR(summary["check"]["box"]["max"][0].get<double>(), c.maxX, 1e-6) << c.file;
+      EXPECT_NEAR(summary["check"]["box"]["max"][2].get<double>(), c.maxZ, 1e-6) << c.file;
+    }
+    EXPECT_EQ(summary.value("unit", ""), c.unit) << c.file;
+  }
+}
+
+TEST_F(Program, ManyFilesGiveOneLineEachAndTheWorstStatus) {
+  tray();
+  fs::create_directories(path("parts/sub"));
+  fs::copy_file(path("tray.ply"), path("parts/tray.ply"));
+  write("parts/broken.stl", "");
+  write("parts/notes.txt", "not a part");
+  fs::copy_file(TestFile("tetra.obj.gz"), path("parts/sub/tetra.obj.gz"));
+  const RunResult lines = vexmor("draft parts --recursive --jobs 2 --json");
+  EXPECT_EQ(lines.status, 2) << lines.err;
+  std::istringstream in(lines.out);
+  std::vector<json> summaries;
+  for (std::string line; std::getline(in, line);)
+    summaries.push_back(json::parse(line));
+  ASSERT_EQ(summaries.size(), 3u) << lines.out;
+  EXPECT_EQ(summaries[0]["file"], "parts/broken.stl");
+  EXPECT_EQ(summaries[0]["exit_code"], 2);
+  EXPECT_EQ(summaries[1]["faces"], 4);  // sub/tetra.obj.gz sorts before tray.ply
+  EXPECT_EQ(summaries[2]["draft"]["values"]["count"], SamplePart().faceCount());
+
+  const RunResult table = vexmor("check parts/tray.ply parts/broken.stl");
+  EXPECT_EQ(table.status, 2);
+  EXPECT_TRUE(table.says("\n  vexmor: error: parts/broken.stl: empty file\n")) << table.out;
+  EXPECT_TRUE(table.says("2 files: 1 exit 0, 1 with a non-zero exit status (the worst: 2)"))
+      << table.out;
+  EXPECT_EQ(vexmor("check parts -o x.csv").status, 2);
+}
+
 // Faces of the rib's long sides away from its ends, and bottom faces under the open floor.
 bool OnRibSide(const Row& row) {
   const double x = Number(row, "x"), y = Number(row, "y"), z = Number(row, "z");
@@ -313,11 +422,15 @@ TEST_F(Program, ThicknessMeasuresWallsByEveryMethodAndPointsByTheirDistance) {
       summary("thickness " + t +
               " --method distance --points points.txt -o d.csv")["thickness"]["values"]["count"],
       3);
+  // One row per query point, in the file's order, with its position and distance.
   const std::vector<Row> rows = csv("d.csv");
-  const size_t first = SamplePart().nodeCount();
-  ASSERT_EQ(rows.size(), first + 3);
-  for (size_t i = 0; i < 3; ++i)
-    EXPECT_NEAR(Number(rows[first + i], "distance"), (std::vector<double>{4, 5, 1})[i], 1e-6);
+  ASSERT_EQ(rows.size(), 3u);
+  const double expected[3][3] = {{18, 20, 4}, {40, -5, 5}, {1, 7, 1}};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(Number(rows[i], "x"), expected[i][0]);
+    EXPECT_EQ(Number(rows[i], "z"), expected[i][1]);
+    EXPECT_NEAR(Number(rows[i], "distance"), expected[i][2], 1e-6);
+  }
 }
 
 TEST_F(Program, GradientIsZeroWhereTheWallKeepsItsThickness) {
@@ -355,7 +468,8 @@ TEST_F(Program, DraftSortsFacesByTheirAngleToThePullAndWritesThemInEveryResultsF
       summary("draft " + t + " --min-draft 3")["draft"]["requires_draft"]["faces"].get<size_t>(),
       vertical);
   const RunResult text = vexmor("draft " + t + " --pull 0,0,2");
-  EXPECT_TRUE(text.says("requires draft") && text.says("histogram (share of area)")) << text.out;
+  EXPECT_TRUE(text.says("needs draft: steeper than 1") && text.says("histogram (share of area)"))
+      << text.out;
 
   for (const std::string file : {"d.vtp", "d.ply", "d.csv"})
     ASSERT_EQ(vexmor("draft " + t + " -o " + file).status, 0) << file;
@@ -647,6 +761,47 @@ TEST_F(Program, AnalyzeRunsEveryAnalysisOnTheSampleOrAGivenFile) {
   EXPECT_EQ(summary("analyze prism.obj -o a.vtp")["errors"].size(), 0u);
   EXPECT_EQ(VtpArray(read("a.vtp"), "offsets", "<Polys>"),
             (std::vector<double>{6, 12, 16, 20, 24, 28, 32, 36}));
+  // Each section is what the analysis' own subcommand gives with the same options.
+  const std::string t = tray();
+  const json options = summary("analyze " + t +
+                               " --method contact --no-refine --min 1.5 --pull=-z "
+                               "--min-draft 3 --sharp 60");
+  const std::pair<std::string, std::string> alone[] = {
+      {"thickness", "thickness " + t + " --method contact --no-refine --min 1.5"},
+      {"draft", "draft " + t + " --pull=-z --min-draft 3"},
+      {"dihedral", "dihedral " + t + " --sharp 60"}};
+  for (const auto& [key, arguments] : alone)
+    EXPECT_EQ(options[key], summary(arguments)[key]) << key;
+  EXPECT_EQ(options["gradient"]["method"], "contact");
+  EXPECT_EQ(vexmor("analyze " + t + " --method sphere --outside").status, 2);
+}
+
+TEST_F(Program, ProcessRulesEndEachAnalysisWithAVerdict) {
+  const std::string t = tray();
+  // The preset's wall in the file's unit, and an option overriding it.
+  for (const auto& [options, limit] : {std::pair<std::string, double>{"--process fdm", 0.8},
+                                       {"--process fdm --unit in", 0.8 / 25.4},
+                                       {"--process sls --min 100", 100}}) {
+    const RunResult run = vexmor("thickness " + t + " --json " + options);
+    const json thickness = run.parsed()["thickness"];
+    const json& below = thickness["values"]["below_min"];
+    EXPECT_DOUBLE_EQ(below["limit"].get<double>(), limit) << options;
+    EXPECT_EQ(thickness["verdict"]["failing_faces"], below["count"]) << options;
+    EXPECT_EQ(thickness["verdict"]["pass"], below["count"] == 0) << options;
+    EXPECT_EQ(run.status, below["count"] == 0 ? 0 : 4) << options << run.err;
+  }
+  // Injection moulding wants draft: the tray's vertical faces fail, by count and area.
+  const RunResult draft = vexmor("draft " + t + " --process injection");
+  EXPECT_EQ(draft.status, 4);
+  const json d = vexmor("draft " + t + " --process injection --json").parsed()["draft"];
+  EXPECT_EQ(d["verdict"]["failing_faces"], d["requires_draft"]["faces"]);
+  EXPECT_TRUE(draft.says("FAIL injection moulding: " +
+                         FormatCount(d["requires_draft"]["faces"].get<size_t>()) + " faces, "))
+      << draft.out;
+  const RunResult dihedral = vexmor("dihedral " + t + " --process sla");
+  EXPECT_EQ(dihedral.status, 0);
+  EXPECT_TRUE(dihedral.says("PASS SLA printing: no rule on edge angles"));
+  EXPECT_TRUE(dihedral.says("lengths in millimetres, assumed"));
 }
 
 }  // namespace

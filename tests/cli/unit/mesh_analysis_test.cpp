@@ -276,25 +276,40 @@ TEST(Statistics, DescribeTheFiniteValuesWithWeightsLimitsAndATailBinForFarOutlie
   ASSERT_EQ(same.histogram.size(), 1u);
   EXPECT_EQ(same.histogram[0].count, 3u);
   EXPECT_TRUE(Describe(std::vector<double>{NAN}, {}, 10).histogram.empty());
-  // 0 .. 999 and a million: the histogram keeps its resolution on the thousand and puts the
-  // outer 1 % (991 .. 999 and the million) in a tail bin; at either end, and only when far out.
+  // 0 .. 999 and a million: the histogram keeps its resolution on the thousand (nine bins
+  // wanted for 0 .. 990, the 99th percentile, give five of 200) and puts the million in a tail
+  // bin; at either end, and only when far out.
   std::vector<double> values;
   for (int i = 0; i < 1000; ++i)
     values.push_back(i);
   values.push_back(1e6);
   const Distribution far = Describe(values, {}, 10);
-  ASSERT_EQ(far.histogram.size(), 10u);
+  ASSERT_EQ(far.histogram.size(), 6u);
   const HistogramBin &first = far.histogram.front(), &tail = far.histogram.back();
   EXPECT_TRUE(tail.tail && !first.tail);
   EXPECT_EQ(std::make_tuple(tail.from, tail.to, tail.count),
-            std::make_tuple(990.0, 1e6, size_t{10}));
-  EXPECT_EQ(std::make_tuple(first.from, first.count), std::make_tuple(0.0, size_t{110}));
+            std::make_tuple(1000.0, 1e6, size_t{1}));
+  EXPECT_EQ(std::make_tuple(first.from, first.to, first.count),
+            std::make_tuple(0.0, 200.0, size_t{200}));
   for (double& v : values)
     v = -v;
   EXPECT_TRUE(Describe(values, {}, 10).histogram.front().tail);
   values.pop_back();
   for (const HistogramBin& bin : Describe(values, {}, 10).histogram)
     EXPECT_FALSE(bin.tail);
+}
+
+TEST(Statistics, HistogramBinEdgesAreRoundNumbers) {
+  const std::pair<double, double> steps[] = {{0.7, 1}, {1, 1},  {1.3, 2},      {2.2, 2.5},
+                                             {3, 5},   {7, 10}, {0.031, 0.05}, {1234, 2000}};
+  for (const auto& [raw, step] : steps)
+    EXPECT_DOUBLE_EQ(ReadableStep(raw), step) << raw;
+  // 0.37 .. 2.91 in six bins: edges 0.37, 0.793, ... would not be readable; 0.5 steps are.
+  const Distribution d = Describe(std::vector<double>{0.37, 1.1, 2.91}, {}, 6);
+  ASSERT_EQ(d.histogram.size(), 6u);
+  EXPECT_EQ(d.histogram.front().from, 0);
+  EXPECT_EQ(d.histogram.back().to, 3);
+  EXPECT_EQ(d.histogram[2].from, 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 
+#include "io/format_sniffer.h"
 #include "io/mesh_reader.h"
 #include "io/mesh_writer.h"
 #include "io/read_error.h"
@@ -197,16 +198,43 @@ TEST(Readers, ReadEveryVariantOfEachFormatInTheFilesOrder) {
   }
 }
 
-TEST(Readers, TellTheFormatByExtensionFirstThenByContent) {
+TEST(Readers, TellTheFormatByContentWithTheExtensionOnlyBreakingTies) {
   EXPECT_EQ(FormatFromExtension("a/b.STL"), MeshFormat::kStl);
-  EXPECT_EQ(FormatFromExtension("x.Ply"), MeshFormat::kPly);
+  EXPECT_EQ(FormatFromExtension("x.3mf"), MeshFormat::k3mf);
   EXPECT_EQ(FormatFromExtension("dir.obj/file"), std::nullopt);
-  EXPECT_EQ(FormatFromContent("ply\nformat"), MeshFormat::kPly);
-  EXPECT_EQ(FormatFromContent("OFF\n3 1 0"), MeshFormat::kOff);
-  EXPECT_EQ(FormatFromContent("  solid x\n"), MeshFormat::kStl);
-  EXPECT_EQ(FormatFromContent("v 1 2 3\n"), MeshFormat::kObj);
-  EXPECT_EQ(FormatFromContent(BinaryStl("anything")), MeshFormat::kStl);
-  EXPECT_EQ(FormatFromContent("hello"), std::nullopt);
+  struct Case {
+    std::string bytes, name;
+    std::optional<MeshFormat> format;  // nullopt: a ReadError containing `error`
+    std::string error;
+  };
+  const Case cases[] = {
+      {"ply\nformat", "a.obj", MeshFormat::kPly, ""},
+      {"OFF\n3 1 0", "a.stl", MeshFormat::kOff, ""},
+      {"COFF\n3 1 0", "a", MeshFormat::kOff, ""},
+      {"  solid x\n", "a", MeshFormat::kStl, ""},
+      {"# made by hand\n\nv 1 2 3\n", "a.txt", MeshFormat::kObj, ""},
+      {BinaryStl("solid looks like text"), "tetra.obj", MeshFormat::kStl, ""},
+      {"<?xml version=\"1.0\"?>\n<amf unit=\"inch\">", "a.xml", MeshFormat::kAmf, ""},
+      {"", "a.stl", std::nullopt, "a.stl: empty file"},
+      {" \n\t\n", "a.obj", std::nullopt, "a.obj: empty file"},
+      {"# Read me\nThis part was drawn in 2019.\n", "readme.obj", std::nullopt,
+       "not a mesh file (text"},
+      {"#VRML V2.0 utf8\nShape {}\n", "scene.obj", std::nullopt, "not a mesh file (a VRML"},
+      {"<?xml version=\"1.0\"?>\n<svg/>", "a.amf", std::nullopt, "not a mesh file (XML"},
+      {std::string("\x7f\0\0\x01garbage", 11), "x.obj", std::nullopt, "not a mesh file (binary"},
+      // Binary bytes without a magic number named .stl go to the STL reader, which says where
+      // the file breaks off.
+      {std::string(90, '\0'), "cut.stl", MeshFormat::kStl, ""},
+  };
+  for (const Case& c : cases) {
+    try {
+      EXPECT_EQ(ChooseFormat(c.bytes, c.name, c.name), c.format) << c.name;
+      EXPECT_TRUE(c.format.has_value()) << c.name;
+    } catch (const ReadError& e) {
+      EXPECT_FALSE(c.format.has_value()) << c.name << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST(Readers, ReadBackWhatTheWritersWroteBitForBit) {
@@ -273,6 +301,9 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
   cut.put<uint8_t>(3).put<int32_t>(0).put<int32_t>(1).put<uint8_t>(0);
   bigList.put<uint8_t>(200).put<int32_t>(0);
   const std::string asciiPly = PlyHeader("ascii", 3, 1);
+  const std::string amf = "<?xml version=\"1.0\"?>\n<amf>\n<object id=\"1\"><mesh><vertices>\n";
+  const std::string amfVertex =
+      "<vertex><coordinates><x>0</x><y>0</y><z>0</z></coordinates></vertex>\n";
   const struct {
     MeshFormat format;
     std::string bytes, path;
@@ -358,6 +389,17 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
        {":3:", "'y'"}},
       {MeshFormat::kPly, "ply\nformat ebcdic 1.0\nend_header\n", "fmt.ply", {":2:", "'ebcdic'"}},
       {MeshFormat::kPly, "plx\n", "magic.ply", {":1:", "'ply'"}},
+      {MeshFormat::kAmf, amf + "<vertex>\n", "cut.amf", {"malformed XML"}},
+      {MeshFormat::kAmf,
+       amf + amfVertex + "</vertices><volume>\n<triangle><v1>0</v1><v2>0</v2><v3>7</v3>" +
+           "</triangle>\n</volume></mesh></object></amf>\n",
+       "index.amf",
+       {":6:", "vertex 7", "1 vertices"}},
+      {MeshFormat::kAmf,
+       amf + "<vertex><coordinates><x>a</x>",
+       "word.amf",
+       {":4:", "expected a number", "'a'"}},
+      {MeshFormat::k3mf, "PK\x03\x04 not really a zip", "fake.3mf", {"not a readable 3MF file"}},
   };
   for (const auto& c : cases) {
     try {

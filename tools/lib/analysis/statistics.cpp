@@ -12,6 +12,15 @@ double Percentile(std::span<const double> sorted, double fraction) {
   return sorted[lo] + (sorted[hi] - sorted[lo]) * (rank - static_cast<double>(lo));
 }
 
+double ReadableStep(double raw) {
+  if (!(raw > 0) || !std::isfinite(raw)) return 1;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+    if (m * power >= raw * (1 - 1e-12)) return m * power;
+  }
+  return 10 * power;
+}
+
 Distribution Describe(std::span<const double> values, std::span<const double> weights, int bins,
                       const Limits& limits) {
   Distribution d;
@@ -49,18 +58,31 @@ Distribution Describe(std::span<const double> values, std::span<const double> we
   const bool tails = bins >= 4 && q99 > q1;
   const bool lowTail = tails && q1 - d.min > q99 - q1;
   const bool highTail = tails && d.max - q99 > q99 - q1;
-  const double lo = lowTail ? q1 : d.min, hi = highTail ? q99 : d.max;
-  const int n = d.max > d.min ? std::max(bins, 1) - lowTail - highTail : 1;
-  const double width = (hi - lo) / n;
-  if (lowTail) d.histogram.push_back({d.min, lo, 0, 0, true});
-  for (int b = 0; b < n; ++b)
-    d.histogram.push_back({lo + width * b, b + 1 == n ? hi : lo + width * (b + 1), 0, 0, false});
-  if (highTail) d.histogram.push_back({hi, d.max, 0, 0, true});
+  // The middle bins share one width of 1, 2, 2.5 or 5 times a power of ten, their edges
+  // multiples of it, so that the edges read as round numbers.
+  double lo = lowTail ? q1 : d.min, hi = highTail ? q99 : d.max;
+  int n = 1;
+  double width = 0;
+  if (d.max > d.min && hi > lo) {
+    const int wanted = std::max(bins, 1) - lowTail - highTail;
+    width = ReadableStep((hi - lo) / wanted);
+    const double start = std::floor(lo / width) * width;
+    n = std::max(1, static_cast<int>(std::ceil((hi - start) / width - 1e-9)));
+    lo = start;
+    hi = start + width * n;
+  }
+  const bool lowBin = lowTail && d.min < lo, highBin = highTail && d.max > hi;
+  if (lowBin) d.histogram.push_back({d.min, lo, 0, 0, true});
+  for (int b = 0; b < n; ++b) {
+    d.histogram.push_back({n == 1 && width == 0 ? d.min : lo + width * b,
+                           n == 1 && width == 0 ? d.max : lo + width * (b + 1), 0, 0, false});
+  }
+  if (highBin) d.histogram.push_back({hi, d.max, 0, 0, true});
   auto binOf = [&](double v) {
-    if (lowTail && v < lo) return size_t{0};
-    if (highTail && v > hi) return d.histogram.size() - 1;
-    const int b = width > 0 ? static_cast<int>((v - lo) / width) : 0;
-    return static_cast<size_t>(std::clamp(b, 0, n - 1) + (lowTail ? 1 : 0));
+    if (lowBin && v < lo) return size_t{0};
+    if (highBin && v > hi) return d.histogram.size() - 1;
+    const double at = width > 0 ? std::clamp((v - lo) / width, 0.0, n - 1.0) : 0;
+    return static_cast<size_t>(at) + (lowBin ? 1 : 0);
   };
   double belowWeight = 0, aboveWeight = 0;
   for (size_t i = 0; i < values.size(); ++i) {

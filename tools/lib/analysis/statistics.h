@@ -33,8 +33,12 @@ struct Distribution {
 // Linear interpolation between the two nearest ranks; `sorted` must be sorted and non-empty.
 double Percentile(std::span<const double> sorted, double fraction);
 
-// `weights` empty means every value weighs one. Non-finite values are counted as missing and
-// left out of everything else.
+// The smallest of 1, 2, 2.5 and 5 times a power of ten that is at least `raw`.
+double ReadableStep(double raw);
+
+// The histogram's middle bins have one readable width (ReadableStep) and edges at its
+// multiples; the outer 1 % gets a bin of its own where it spreads far. `weights` empty means every
+// value weighs one. Non-finite values are counted as missing and left out of everything else.
 Distribution Describe(std::span<const double> values, std::span<const double> weights, int bins,
                       const Limits& limits = {});
 

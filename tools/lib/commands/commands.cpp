@@ -14,19 +14,28 @@
 namespace vexmor::cli {
 
 int Run(const std::string& command, const CommonOptions& common,
-        const std::vector<std::function<void(Session&)>>& analyses) {
+        const std::vector<std::function<void(Session&)>>& analyses,
+        const std::vector<OutputPath>& outputs) {
   std::unique_ptr<Session> session;
   try {
+    std::vector<OutputPath> all = {{"-o", common.output, {".vtp", ".ply", ".csv"}},
+                                   {"--png", common.png, {".png"}},
+                                   {"--svg", common.svg, {".svg"}},
+                                   {"--pdf", common.pdf, {".pdf"}}};
+    all.insert(all.end(), outputs.begin(), outputs.end());
+    CheckOutputPaths(all, common.file);
     session = std::make_unique<Session>(command, common);
   } catch (const CommandError& e) {
-    if (common.json) {
-      // Scripts reading --json get the failure in the same shape as any other summary.
-      const nlohmann::json failure = {{"command", command},
-                                      {"file", common.file},
-                                      {"exit_code", e.exitCode()},
-                                      {"errors", {e.what()}}};
-      std::cout << failure.dump(2) << std::endl;
+    // Scripts reading --json get the failure in the same shape as any other summary.
+    const nlohmann::json failure = {{"command", command},
+                                    {"file", common.file},
+                                    {"exit_code", e.exitCode()},
+                                    {"errors", {e.what()}}};
+    if (common.capture != nullptr) {
+      *common.capture = failure;
+      return e.exitCode();
     }
+    if (common.json) std::cout << failure.dump(2) << std::endl;
     PrintError(e.what());
     return e.exitCode();
   }
@@ -76,12 +85,15 @@ int RunDihedral(const CommonOptions& common, const DihedralOptions& options) {
               [&](Session& s) { AddDihedralSection(s, options); }});
 }
 
-int RunAnalyze(const CommonOptions& common) {
-  // Every analysis with its defaults; the gradient reuses the thickness.
+int RunAnalyze(const CommonOptions& common, const ThicknessOptions& thicknessOptions,
+               std::optional<double> maxGradient, const DraftOptions& draftOptions,
+               const DihedralOptions& dihedralOptions) {
   auto thickness = std::make_shared<std::vector<double>>();
-  const ThicknessOptions thicknessOptions;
   GradientOptions gradientOptions;
   gradientOptions.method = thicknessOptions.method;
+  gradientOptions.outside = thicknessOptions.outside;
+  gradientOptions.refine = thicknessOptions.refine;
+  gradientOptions.max = maxGradient;
   // A mesh that every analysis would refuse gets its check and one error, not one per analysis.
   bool rejected = false;
   return Run("analyze", common,
@@ -102,10 +114,10 @@ int RunAnalyze(const CommonOptions& common) {
                 AddGradientSection(s, gradientOptions, thickness.get());
               },
               [&](Session& s) {
-                if (!rejected) AddDraftSection(s, DraftOptions{});
+                if (!rejected) AddDraftSection(s, draftOptions);
               },
               [&](Session& s) {
-                if (!rejected) AddDihedralSection(s, DihedralOptions{});
+                if (!rejected) AddDihedralSection(s, dihedralOptions);
               }});
 }
 
@@ -115,6 +127,7 @@ int RunSample(const std::string& output, bool text) {
   options.text = text;
   options.name = "vexmor sample tray";
   try {
+    CheckOutputPaths({{"-o", output, {".stl", ".obj", ".off", ".ply"}}}, "");
     WriteMeshFile(part, output, options);
   } catch (const std::exception& e) {
     PrintError(e.what());

@@ -1,10 +1,12 @@
 // The options of the subcommands, as the argument parser fills them.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
 #include "analysis/library_calls.h"
+#include "commands/process_rules.h"
 #include "mesh/mesh.h"
 
 namespace vexmor::cli {
@@ -17,7 +19,17 @@ struct CommonOptions {
   int bins = 10;         // histogram bins
 
   std::string png, svg, pdf;  // heat-map pictures of the results
+
+  std::string unit;                       // --unit: the unit of the file's numbers
+  const ProcessRules* process = nullptr;  // --process: the rules each analysis checks
+
+  // Set when the run is one of many: the summary and errors are handed back here (as the
+  // --json summary would be) instead of being printed.
+  nlohmann::json* capture = nullptr;
 };
+
+// The part breaks a rule of the process (--process).
+constexpr int kExitPartFails = 4;
 
 struct ThicknessOptions {
   ThicknessMethod method = ThicknessMethod::kRay;

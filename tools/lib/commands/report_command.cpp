@@ -5,6 +5,7 @@
 #include "analysis/progress.h"
 #include "commands/commands.h"
 #include "commands/sections.h"
+#include "io/file_writer.h"
 #include "io/text_output.h"
 #include "render/face_layers.h"
 #include "render/picture_outputs.h"
@@ -53,7 +54,8 @@ int RunReport(const ReportOptions& options) {
                 }
                 s.report().notes.push_back("report written to " + options.html +
                                            " (open it in a web browser)");
-              }});
+              }},
+             {{"-o", options.html, {".html", ".htm"}}});
 }
 
 }  // namespace vexmor::cli

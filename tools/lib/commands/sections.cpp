@@ -259,10 +259,16 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   Section s;
   s.key = "thickness";
   s.title = std::string("Thickness: ") + MethodDescription(options.method) +
-            (options.outside ? ", of the space around the part" : "") + " (file units)";
+            (options.outside ? ", of the space around the part" : "") + " (" +
+            UnitName(session.unit()) + ")";
   s.json["method"] = MethodName(options.method);
   s.json["outside"] = options.outside;
-  const Limits limits{options.min, options.max};
+  const ProcessRules* process = session.options().process;
+  const bool judged =
+      process != nullptr && options.method != ThicknessMethod::kDistance && !options.outside;
+  const Limits limits = judged ? Limits{session.ruleLength(options.min, process->minWall),
+                                        session.ruleLength(options.max, process->maxWall)}
+                               : Limits{options.min, options.max};
   Results& results = session.report().results;
 
   if (options.method == ThicknessMethod::kDistance) {
@@ -294,11 +300,14 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
                          "'x y z' per line");
     }
     const auto distances = session.library().nodeDistances(withPoints);
-    std::vector<double> measured, field(distances.size(), kNaN);
+    // The results hold the measured points alone, one row each in the query's order.
+    Mesh measuredPoints;
+    std::vector<double> measured;
     for (size_t n = 0; n < distances.size(); ++n) {
       if (used[n]) continue;
       measured.push_back(distances[n]);
-      field[n] = distances[n];
+      const Vec3 p = withPoints.node(n);
+      measuredPoints.addNode(p[0], p[1], p[2]);
     }
     const Distribution d = Describe(measured, {}, session.options().bins, limits);
     s.lines.push_back(FormatCount(queries) + " query points, " + FormatCount(loose) +
@@ -306,8 +315,9 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     AddDistribution(s, session, d, "", "points", limits);
     s.json["query_points"] = queries;
     s.json["loose_nodes"] = loose;
+    withPoints = std::move(measuredPoints);
     results.mesh = &withPoints;
-    results.fields.push_back({"distance", Location::kNode, field});
+    results.fields.push_back({"distance", Location::kNode, measured});
     session.report().sections.push_back(std::move(s));
     return {};
   }
@@ -396,6 +406,20 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   // part's own thickness was measured.
   const size_t faces = mesh.faceCount();
   std::vector<double> perFace = pieces ? FoldPiecesByArea(*pieces, faces, c.measured) : c.measured;
+  if (judged) {
+    std::vector<bool> failing(faces, false);
+    for (size_t f = 0; f < faces; ++f) {
+      const double t = perFace[f];
+      failing[f] = (limits.min && t < *limits.min) || (limits.max && t > *limits.max);
+    }
+    std::string rule;
+    if (limits.min) rule = "walls of at least " + FormatValue(*limits.min) + " " + session.unit();
+    if (limits.max) {
+      rule += (rule.empty() ? "walls of at most " : ", at most ") + FormatValue(*limits.max) + " " +
+              session.unit();
+    }
+    session.judge(s, rule.empty() ? "no wall thickness rule" : rule, failing);
+  }
   const std::string name =
       std::string("thickness_") + MethodName(options.method) + (options.outside ? "_outside" : "");
   results.fields.push_back({name, Location::kFace, perFace});
@@ -437,7 +461,8 @@ void AddGradientSection(Session& session, const GradientOptions& options,
   Section s;
   s.key = "gradient";
   s.title = std::string("Thickness gradient, from the ") + MethodDescription(options.method) +
-            " (relative change to the neighbouring faces)";
+            ": how much thicker or thinner the neighbouring faces are, relative to the face (0: "
+            "as thick; 1: a neighbour twice as thick or half as thick)";
   s.json["method"] = MethodName(options.method);
   const auto values = session.library().gradient(*thickness);
   NoteSplitting(s, session, Analysis::kGradient, "a face reads its triangles' mean");
@@ -448,6 +473,16 @@ void AddGradientSection(Session& session, const GradientOptions& options,
     s.lines.push_back(
         "(a face without a thickness has no gradient either, and its neighbours "
         "are compared only with the faces that have one)");
+  }
+  if (session.options().process != nullptr) {
+    std::vector<bool> failing(values.size(), false);
+    for (size_t f = 0; f < values.size(); ++f)
+      failing[f] = options.max && values[f] > *options.max;
+    session.judge(s,
+                  options.max ? "thickness changing by at most " + FormatValue(*options.max) +
+                                    " between neighbouring faces"
+                              : "no rule on thickness changes",
+                  failing);
   }
   session.report().results.fields.push_back({"thickness_gradient", Location::kFace, values});
   session.report().sections.push_back(std::move(s));
@@ -479,10 +514,12 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
     total += areas[f];
   }
   NoteSplitting(s, session, Analysis::kDraft, "a face reads its triangles' area-weighted mean");
-  const char* names[3] = {"positive draft", "requires draft", "negative draft"};
   const char* keys[3] = {"positive", "requires_draft", "negative"};
-  const char* meaning[3] = {"releases along the pull", "steeper than the minimum draft",
-                            "faces against the pull: the other mould half, or an undercut"};
+  const std::string degree = session.style().utf8 ? "\u00b0" : " deg";
+  const std::string meaning[3] = {
+      "releases along the pull",
+      "needs draft: steeper than " + FormatValue(options.minDraft) + degree,
+      "faces against the pull: the other half or an undercut"};
   size_t countWidth = 0;
   for (size_t c : count)
     countWidth = std::max(countWidth, FormatCount(c).size() + 8);
@@ -490,14 +527,23 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
     const double share = total > 0 ? area[c] / total : 0;
     std::string countText = FormatCount(count[c]) + " faces";
     countText.resize(countWidth, ' ');
-    s.lines.push_back(
-        Row(names[c], countText + FormatPercent(share) + " of the area  (" + meaning[c] + ")"));
+    std::string shareText = FormatPercent(share) + " of the area";
+    shareText.resize(std::max<size_t>(shareText.size(), 19), ' ');
+    s.lines.push_back(countText + shareText + "  " + meaning[c]);
     s.json[keys[c]] = {{"faces", count[c]}, {"area_share", share}};
   }
   s.json["pull"] = pull;
   s.json["min_draft_deg"] = options.minDraft;
   const Distribution d = Describe(degrees, areas, session.options().bins);
   AddDistribution(s, session, d, "deg", "faces", {});
+  if (session.options().process != nullptr) {
+    std::vector<bool> failing(classes.size());
+    for (size_t f = 0; f < classes.size(); ++f)
+      failing[f] = classes[f] == 0;
+    session.judge(
+        s, "a draft of at least " + FormatValue(options.minDraft) + degree + " along the pull",
+        failing);
+  }
   Results& results = session.report().results;
   results.fields.push_back({"draft_deg", Location::kFace, degrees});
   results.fields.push_back({"draft_class", Location::kFace, classes});
@@ -547,6 +593,9 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
     results.edgeNodes = edges.nodes;
     results.fields.push_back(
         {options.signedAngles ? "dihedral_signed_deg" : "dihedral_deg", Location::kEdge, values});
+  }
+  if (session.options().process != nullptr) {
+    session.judge(s, "no rule on edge angles", {});
   }
   session.report().sections.push_back(std::move(s));
 }

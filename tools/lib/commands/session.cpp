@@ -29,15 +29,83 @@ Session::Session(const std::string& command, const CommonOptions& options)
     } catch (const ReadError& e) {
       throw CommandError(kExitBadInput, e.what());
     }
+    if (loaded_.mesh.faceCount() == 0) {
+      throw CommandError(kExitBadInput, options.file + ": no faces (" +
+                                            FormatCount(loaded_.mesh.nodeCount()) +
+                                            " nodes): nothing to analyse");
+    }
     report_.file = options.file;
   }
   report_.command = command;
   report_.format = loaded_.format;
+  chooseUnit();
   report_.notes = loaded_.notes;
   meshReport_ = InspectMesh(loaded_.mesh, &topology_);
   mergeEqualNodesIfOpen();
   library_ = std::make_unique<Library>(loaded_.mesh, meshReport_, options.verbose);
   report_.results.mesh = &loaded_.mesh;
+}
+
+void Session::chooseUnit() {
+  if (!options_.unit.empty()) {
+    report_.unit = options_.unit;
+    report_.unitSource = "as --unit says";
+    if (!loaded_.unit.empty() && loaded_.unit != options_.unit) {
+      report_.notes.push_back("the file gives its lengths in " + UnitName(loaded_.unit) +
+                              "; --unit " + options_.unit + " overrides that");
+    }
+  } else if (!loaded_.unit.empty()) {
+    report_.unit = loaded_.unit;
+    report_.unitSource = "the file's own unit";
+  } else if (options_.file.empty()) {
+    report_.unit = "mm";
+    report_.unitSource = "the sample part's";
+  } else {
+    report_.unit = "mm";
+    report_.unitSource = "assumed: the file names no unit (--unit sets it)";
+  }
+  millimetresPerUnit_ = MillimetresPer(report_.unit);
+  if (options_.process != nullptr) {
+    report_.notes.push_back(std::string("checked against the rules of ") +
+                            std::string(options_.process->title) + " (--process " +
+                            std::string(options_.process->name) + ")");
+  }
+}
+
+std::optional<double> Session::ruleLength(std::optional<double> given,
+                                          std::optional<double> mm) const {
+  if (given || !mm || options_.process == nullptr) return given;
+  return *mm / millimetresPerUnit_;
+}
+
+void Session::judge(Section& section, const std::string& rules, const std::vector<bool>& failing) {
+  if (options_.process == nullptr) return;
+  const auto& area = areas();
+  size_t count = 0;
+  double failed = 0, total = 0;
+  for (size_t f = 0; f < area.size(); ++f) {
+    total += area[f];
+    if (f < failing.size() && failing[f]) {
+      ++count;
+      failed += area[f];
+    }
+  }
+  const std::string process(options_.process->title);
+  if (count == 0) {
+    section.lines.push_back("PASS " + process + ": " + rules);
+  } else {
+    partFails_ = true;
+    section.lines.push_back(
+        "FAIL " + process + ": " + FormatCount(count) + (count == 1 ? " face, " : " faces, ") +
+        FormatValue(failed) + " " + report_.unit + (style_.utf8 ? "\u00b2" : "^2") + " (" +
+        FormatPercent(total > 0 ? failed / total : 0) + " of the area), break the rule: " + rules);
+  }
+  section.json["verdict"] = {{"process", options_.process->name},
+                             {"pass", count == 0},
+                             {"rule", rules},
+                             {"failing_faces", count},
+                             {"failing_area", failed},
+                             {"failing_area_share", total > 0 ? failed / total : 0}};
 }
 
 void Session::mergeEqualNodesIfOpen() {
@@ -94,6 +162,8 @@ void Session::fail(const CommandError& error) {
 }
 
 int Session::finish() {
+  // A part that breaks a rule exits 4, unless the run failed worse (a bad input, a rejection).
+  if (partFails_ && exitCode_ <= kExitAnalysisFailed) exitCode_ = kExitPartFails;
   if (!options_.output.empty()) {
     if (report_.results.fields.empty()) {
       errors_.push_back("no values to write to " + options_.output);
@@ -107,6 +177,11 @@ int Session::finish() {
         exitCode_ = std::max<int>(exitCode_, kExitBadInput);
       }
     }
+  }
+  if (options_.capture != nullptr) {
+    *options_.capture = RenderJson(report_, exitCode_, errors_);
+    (*options_.capture)["faces"] = mesh().faceCount();
+    return exitCode_;
   }
   if (options_.json) {
     std::cout << RenderJson(report_, exitCode_, errors_).dump(2) << std::endl;

@@ -41,10 +41,22 @@ class Session {
 
   // Records an error that ends one analysis; the worst exit status wins.
   void fail(const CommandError& error);
+
+  // The length unit of the file's numbers ("mm", ...) and millimetres in one of it.
+  const std::string& unit() const { return report_.unit; }
+  double millimetresPerUnit() const { return millimetresPerUnit_; }
+  // A process rule's length (in mm) in the file's unit; `given` (in the file's unit, from an
+  // option) overrides it.
+  std::optional<double> ruleLength(std::optional<double> given, std::optional<double> mm) const;
+  // With --process: ends the section with its pass or fail line naming the failing faces by
+  // count and area; a failure makes the exit status 4. `rules` says what was checked.
+  void judge(Section& section, const std::string& rules, const std::vector<bool>& failing);
   // Writes -o, prints the summary and errors; returns the exit status.
   int finish();
 
  private:
+  // The unit of the file's numbers: --unit, the file's own, or millimetres.
+  void chooseUnit();
   // Merges nodes at equal positions when that closes (some of) an open surface.
   void mergeEqualNodesIfOpen();
 
@@ -60,6 +72,8 @@ class Session {
   Mesh extraMesh_;
   std::vector<std::string> errors_;
   int exitCode_ = kExitOk;
+  double millimetresPerUnit_ = 1;
+  bool partFails_ = false;
 };
 
 // Prints "vexmor: error: ..." on standard error.

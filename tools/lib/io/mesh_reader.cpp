@@ -7,7 +7,9 @@
 #include <cstring>
 #include <limits>
 
+#include "io/format_sniffer.h"
 #include "io/read_error.h"
+#include "io/zip_archive.h"
 
 namespace vexmor::cli {
 namespace {
@@ -45,31 +47,13 @@ std::optional<MeshFormat> FormatFromExtension(std::string_view path) {
   if (ext == "obj") return MeshFormat::kObj;
   if (ext == "off") return MeshFormat::kOff;
   if (ext == "ply") return MeshFormat::kPly;
+  if (ext == "3mf") return MeshFormat::k3mf;
+  if (ext == "amf") return MeshFormat::kAmf;
   return std::nullopt;
 }
 
 std::optional<MeshFormat> FormatFromContent(std::string_view bytes) {
-  if (bytes.starts_with("ply\n") || bytes.starts_with("ply\r\n")) return MeshFormat::kPly;
-  size_t i = 0;
-  while (i < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[i])))
-    ++i;
-  const std::string head = Lowercase(bytes.substr(i, 8));
-  if (head.starts_with("solid")) return MeshFormat::kStl;
-  if (head.starts_with("off") || head.starts_with("coff") || head.starts_with("noff") ||
-      head.starts_with("cnoff") || head.starts_with("stoff")) {
-    return MeshFormat::kOff;
-  }
-  if (head.starts_with("v ") || head.starts_with("#") || head.starts_with("o ") ||
-      head.starts_with("mtllib") || head.starts_with("g ")) {
-    return MeshFormat::kObj;
-  }
-  // A binary STL has no magic number; its size tells it.
-  if (bytes.size() >= 84) {
-    uint32_t count = 0;
-    std::memcpy(&count, bytes.data() + 80, 4);
-    if (84 + 50 * static_cast<uint64_t>(count) == bytes.size()) return MeshFormat::kStl;
-  }
-  return std::nullopt;
+  return SniffContent(bytes).format;
 }
 
 LoadedMesh ReadMesh(std::string_view bytes, std::string_view path, MeshFormat format) {
@@ -86,6 +70,12 @@ LoadedMesh ReadMesh(std::string_view bytes, std::string_view path, MeshFormat fo
       break;
     case MeshFormat::kPly:
       loaded = ReadPly(bytes, path);
+      break;
+    case MeshFormat::k3mf:
+      loaded = Read3mf(bytes, path);
+      break;
+    case MeshFormat::kAmf:
+      loaded = ReadAmf(bytes, path);
       break;
   }
   CheckFitsTheLibrary(loaded.mesh, path);
@@ -107,14 +97,22 @@ std::string ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-LoadedMesh ReadMeshFile(const std::string& path) {
-  const std::string bytes = ReadFileBytes(path);
-  auto format = FormatFromExtension(path);
-  if (!format) format = FormatFromContent(bytes);
-  if (!format) {
-    FailInFile(path, "cannot tell the mesh format: expected a .stl, .obj, .off or .ply file");
+LoadedMesh ReadMeshBytes(std::string_view bytes, std::string_view path) {
+  if (SniffContent(bytes).content != Content::kGzip) {
+    return ReadMesh(bytes, path, ChooseFormat(bytes, path, path));
   }
-  return ReadMesh(bytes, path, *format);
+  const std::string plain = Gunzip(bytes, path);
+  std::string_view inner = path;
+  if (inner.size() > 3 && Lowercase(inner.substr(inner.size() - 3)) == ".gz") {
+    inner.remove_suffix(3);
+  }
+  LoadedMesh loaded = ReadMesh(plain, path, ChooseFormat(plain, path, inner));
+  loaded.format += ", gzip-compressed";
+  return loaded;
+}
+
+LoadedMesh ReadMeshFile(const std::string& path) {
+  return ReadMeshBytes(ReadFileBytes(path), path);
 }
 
 }  // namespace vexmor::cli

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "io/file_writer.h"
 #include "io/mesh_reader.h"
 #include "io/text_output.h"
 #include "mesh/triangulation.h"
@@ -42,18 +43,6 @@ Vec3 UnitNormal(const Mesh& mesh, int32_t a, int32_t b, int32_t c) {
 }
 
 }  // namespace
-
-void WriteFileBytes(const std::string& path, std::string_view bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    throw std::runtime_error(path + ": cannot write: " + std::strerror(errno));
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const int error = errno;
-  if (std::fclose(file) != 0 || !written) {
-    throw std::runtime_error(path + ": cannot write: " + std::strerror(written ? errno : error));
-  }
-}
 
 std::string MeshToStl(const Mesh& mesh, const MeshWriteOptions& options) {
   const Triangulation triangles = Triangulate(mesh);

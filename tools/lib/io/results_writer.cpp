@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "io/file_writer.h"
 #include "io/text_output.h"
 #include "report/colour_map.h"
 

@@ -26,7 +26,4 @@ inline void AppendInteger(std::string& out, int64_t value) {
   out.append(buffer, result.ptr);
 }
 
-// Writes the bytes to the file, replacing it; throws std::runtime_error naming the file.
-void WriteFileBytes(const std::string& path, std::string_view bytes);
-
 }  // namespace vexmor::cli

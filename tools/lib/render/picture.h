@@ -26,6 +26,13 @@ struct PictureRequest {
   bool consistentWinding = false;
 };
 
+// Whether this build draws pictures: false in a build without Cairo (VEXMOR_PICTURES off, as on
+// Windows), where WritePicture and PictureLocation throw kNoPicturesMessage.
+bool PicturesAvailable();
+inline constexpr const char* kNoPicturesMessage =
+    "this build of vexmor draws no pictures (it was built without Cairo): --png, --svg and --pdf "
+    "are not available; 'vexmor report' writes the HTML report";
+
 // Draws the picture and writes it to `path`; throws std::runtime_error naming the file when it
 // cannot be written. `layers` must not be empty.
 void WritePicture(const Mesh& mesh, const std::vector<FaceLayer>& layers,

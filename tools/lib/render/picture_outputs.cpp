@@ -7,7 +7,7 @@
 namespace vexmor::cli {
 
 std::string LengthUnitOf(const Session& session) {
-  return session.options().file.empty() ? "mm" : "file units";
+  return session.unit().empty() ? "file units" : session.unit();
 }
 
 void WriteRequestedPictures(Session& session) {

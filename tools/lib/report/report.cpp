@@ -189,10 +189,24 @@ nlohmann::json DistributionJson(const Distribution& d, const Limits& limits) {
   return j;
 }
 
+std::string UnitName(const std::string& unit) {
+  static const std::pair<const char*, const char*> kNames[] = {
+      {"mm", "millimetres"}, {"cm", "centimetres"}, {"m", "metres"},
+      {"in", "inches"},      {"ft", "feet"},        {"um", "micrometres"}};
+  for (const auto& [symbol, name] : kNames) {
+    if (unit == symbol) return name;
+  }
+  return unit;
+}
+
 std::string RenderText(const Report& report, const TextStyle& style) {
   std::string out;
   const std::string bold = style.colour ? "\033[1m" : "", plain = style.colour ? "\033[0m" : "";
-  out += bold + report.file + plain + "  (" + report.format + ")\n";
+  out +=
+      bold + report.file + plain + "  (" + report.format +
+      (report.unit.empty() ? ""
+                           : "; lengths in " + UnitName(report.unit) + ", " + report.unitSource) +
+      ")\n";
   for (const auto& note : report.notes)
     out += "note: " + note + "\n";
   for (const auto& warning : report.warnings)
@@ -213,6 +227,10 @@ nlohmann::json RenderJson(const Report& report, int exitCode,
   j["command"] = report.command;
   j["file"] = report.file;
   j["format"] = report.format;
+  if (!report.unit.empty()) {
+    j["unit"] = report.unit;
+    j["unit_source"] = report.unitSource;
+  }
   j["notes"] = report.notes;
   j["warnings"] = report.warnings;
   for (const Section& section : report.sections)

@@ -37,6 +37,8 @@ struct Report {
   std::string command;
   std::string file;
   std::string format;
+  std::string unit;        // the length unit of every value: "mm", "in", ...; empty: unknown
+  std::string unitSource;  // where it comes from: "the file's own", "--unit", ...
   std::vector<std::string> notes;
   std::vector<std::string> warnings;  // what makes the results on this mesh doubtful
   std::vector<Section> sections;
@@ -64,6 +66,9 @@ std::vector<std::string> DistributionLines(const Distribution& d, const std::str
                                            const std::string& items, const Limits& limits,
                                            const TextStyle& style);
 nlohmann::json DistributionJson(const Distribution& d, const Limits& limits);
+
+// "mm" as "millimetres", and so on.
+std::string UnitName(const std::string& unit);
 
 std::string RenderText(const Report& report, const TextStyle& style);
 nlohmann::json RenderJson(const Report& report, int exitCode,
