@@ -304,7 +304,7 @@ std::string TestFile(const std::string& name) {
   return VEXMOR_TEST_FILES "/" + name;
 }
 
-TEST_F(Program, ToldFormatsByContentReadsEachWithItsPlacementsAndUnit) {
+TEST_F(Program, ReadsEachFormatByItsContentWithItsPlacementsAndUnit) {
   struct Case {
     std::string file;
     int status;
