@@ -402,6 +402,9 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
       {MeshFormat::k3mf, "PK\x03\x04 not really a zip", "fake.3mf", {"not a readable 3MF file"}},
   };
   for (const auto& c : cases) {
+#ifndef VEXMOR_READS_PACKAGES
+    if (c.format == MeshFormat::kAmf || c.format == MeshFormat::k3mf) continue;  // not built in
+#endif
     try {
       ReadMesh(c.bytes, c.path, c.format);
       ADD_FAILURE() << "no error for " << c.path;
