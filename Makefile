@@ -96,15 +96,15 @@ python-test: python
 python-bench: python
 	nice -n 10 $(PYTHON) python/benchmarks/batch_speedup.py $${VEXMOR_MESHES:-../shared/meshes}
 
-# Non-blank lines of everything under tests/ (sources, scripts and their CMake files) against
-# those of the sources and CMake files of src/, tools/ and include/: the suite is kept to about a
-# third of the code it tests. The Python package's tests are counted on their own line, against
+# Non-blank lines of the sources, scripts and CMake files under tests/ (not the small mesh files
+# kept there) against everything under src/, tools/ and include/ (sources, CMake files and the
+# report page's script and styles): the suite is kept to about a third of the code it tests. The Python package's tests are counted on their own line, against
 # the package they test.
 NONBLANK = git ls-files --cached --others --exclude-standard $(1) | grep -E '$(2)' | \
 	  xargs -d '\n' cat | grep -cv '^[[:space:]]*$$'
 test-ratio:
-	@tests=$$($(call NONBLANK,tests,.)); \
-	code=$$($(call NONBLANK,src tools include,\.(h|hpp|c|cpp)$$|CMakeLists\.txt$$)); \
+	@tests=$$($(call NONBLANK,tests,\.(h|c|cpp|mjs|sh)$$|CMakeLists\.txt$$)); \
+	code=$$($(call NONBLANK,src tools include,.)); \
 	awk -v t=$$tests -v c=$$code 'BEGIN { printf "test lines %d, code lines %d: %.1f %%\n", t, c, 100 * t / c }'
 	@tests=$$($(call NONBLANK,python/tests,\.py$$)); \
 	code=$$($(call NONBLANK,python/vexmor,\.py$$)); \
@@ -127,12 +127,12 @@ bench-compare: deps
 # Every fuzz target in turn, under AddressSanitizer and UndefinedBehaviorSanitizer.
 fuzz: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS)
+	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh build/fuzz
 
 tsan: deps
 	cmake --preset tsan >/dev/null
-	cmake --build --preset tsan -j $(JOBS)
+	cmake --build --preset tsan -j $(JOBS) --target vexmor_stress_tests
 	./build/tsan/tests/vexmor_stress_tests
 
 # Results are pinned: every output of the eight functions on the shared meshes and on meshes

@@ -86,30 +86,6 @@ TEST(Draft, IsTheCosineBetweenEachOutwardNormalAndThePull) {
   EXPECT_DOUBLE_EQ(sliver[13], 0.6);
 }
 
-TEST(DihedralAngle, RegularTetrahedronFoldsByTheSameAngleEverywhereInEveryMode) {
-  for (const uint32_t mode : {kUnsigned, kSigned, 2u, 0xFFFFFFFFu}) {
-    const Angles r = AnglesOf(Rewound(Tetrahedron(3.0)), mode);
-    ASSERT_EQ(r.edges.size(), 6u);
-    for (const auto& [edge, angle] : r.edges)
-      EXPECT_NEAR(angle, kTetrahedronAngle, 1e-9) << "mode " << mode;
-    // A convex corner reads negative when signed.
-    for (double angle : r.nodes)
-      EXPECT_NEAR(angle, mode == kSigned ? -kTetrahedronAngle : kTetrahedronAngle, 1e-9);
-  }
-}
-
-TEST(DihedralAngle, CubeEdgesFoldByARightAngleAndFaceDiagonalsNotAtAll) {
-  const TestMesh cube = Cube();
-  for (const uint32_t mode : {kUnsigned, kSigned}) {
-    const Angles r = AnglesOf(cube, mode);
-    ASSERT_EQ(r.edges.size(), 18u);
-    for (const auto& [edge, angle] : r.edges)
-      EXPECT_NEAR(angle, AxesApart(cube, edge) == 1 ? 90.0 : 0.0, 1e-9);
-    for (double angle : r.nodes)
-      EXPECT_NEAR(angle, mode == kSigned ? -90.0 : 90.0, 1e-9);
-  }
-}
-
 TEST(DihedralAngle, SignTellsReEntrantFromSalientEdgesAndNodes) {
   const TestMesh m = CubeOnCube();
   // Where the small cube's sides meet the large top: the footprint's outline at z = 3.

@@ -233,9 +233,9 @@ TEST(EntryPoints, GiveAStatusAndLeaveTheInputsAloneWhateverTheGeometry) {
     line.coords[i] = i % 3 == 0 ? i / 3 : 0.0;
   meshes.insert(meshes.end(), {{"flattened box", flat}, {"collinear tetrahedron", line}});
   std::mt19937 rng(20261205);
-  for (int i = 0; i < 150; ++i)
+  for (int i = 0; i < 80; ++i)
     meshes.emplace_back("soup " + std::to_string(i), RandomSoup(rng));
-  for (int i = 0; i < 60; ++i)
+  for (int i = 0; i < 40; ++i)
     meshes.emplace_back("damaged box " + std::to_string(i), DamagedBox(rng));
   testing::internal::CaptureStdout();
   for (const auto& [what, mesh] : meshes) {

@@ -168,19 +168,6 @@ TEST(Thickness, OutsideMeasuresTheSpaceAroundThePartAgainstTheEnclosingBox) {
   EXPECT_GT(negated, 0);
 }
 
-TEST(DistanceToSurface, MeasuresEveryNodeInTheNormalisedFrame) {
-  TestMesh m = Cube(2.0);  // its side becomes 10000
-  m.AddNode(0.5, 1.0, 1.0);
-  m.AddNode(1.0, 1.0, 1.0);
-  m.AddNode(1.9, 1.8, 1.0);
-  const std::vector<double> d = Measure(kDn2s, m);
-  for (size_t i = 0; i < 8; ++i)
-    EXPECT_EQ(d[i], 0.0) << i;
-  EXPECT_NEAR(d[8], 2500, 1e-9);
-  EXPECT_NEAR(d[9], 5000, 1e-9);
-  EXPECT_NEAR(d[10], 500, 1e-9);
-}
-
 TEST(DistanceToSurface, RunsWithoutACheckOnOpenMixedFacesAndSkipsFacesOfFewerThanThree) {
   // An open quadrilateral, a count entry of 0, a pentagon, a two-node face and a free node.
   TestMesh m{{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 0, 0, 1, 1, 0, 1, 1, 1, 1, 0.5, 1.5, 1, 0, 1, 1},

@@ -46,10 +46,11 @@ class Program : public ::testing::Test {
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
-  // Runs the program in the test's directory, with standard error kept apart.
-  RunResult vexmor(const std::string& arguments) const {
-    const std::string command = "cd '" + dir_.string() + "' && '" VEXMOR_PROGRAM "' " + arguments +
-                                " 2>stderr.txt </dev/null";
+  // Runs the program in the test's directory, with standard error kept apart; `shell` runs
+  // first in the same shell (a limit, say).
+  RunResult vexmor(const std::string& arguments, const std::string& shell = "") const {
+    const std::string command = "cd '" + dir_.string() + "' && " + shell +
+                                " '" VEXMOR_PROGRAM "' " + arguments + " 2>stderr.txt </dev/null";
     RunResult run;
     FILE* pipe = ::popen(command.c_str(), "r");
     char buffer[4096];

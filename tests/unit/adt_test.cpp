@@ -1,6 +1,6 @@
 // The alternating digital tree over face boxes and its range searches, against a brute-force
-// filter of every box, plus the tree's own rules: ties go low, depths wrap at 256, boxes are
-// single precision.
+// filter of every box in single precision, with chains of equal boxes and with the wider searches
+// that are filtered down.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,89 +35,6 @@ std::vector<int32_t> Search(const AdtTree& tree, const double low[6], const doub
   AdtResult result(3);  // not empty on entry
   AdtSearch(tree, low, high, result);
   return Faces(result);
-}
-
-TEST(AdtInsert, SplitsOneCoordinatePerLevelWithTiesGoingLowUntilNoSlotIsLeft) {
-  AdtTree tree = EmptyTree(4);
-  const double first[6] = {10, 10, 10, 20, 20, 20}, onSplit[6] = {50, 0, 0, 60, 0, 0},
-               aboveSplit[6] = {50.001, 0, 0, 60, 0, 0}, lowLow[6] = {1, 49, 0, 0, 0, 0};
-  EXPECT_EQ(AdtInsert(tree, first, 0, 0), 0);
-  EXPECT_EQ(tree.root, &tree.nodes[0]);
-  // The root splits xmin at 50; below its low child, ymin is split at 50.
-  EXPECT_EQ(AdtInsert(tree, onSplit, 1, 4), 1);
-  EXPECT_EQ(tree.root->low, &tree.nodes[1]);
-  EXPECT_EQ(AdtInsert(tree, aboveSplit, 2, 8), 1);
-  EXPECT_EQ(tree.root->high, &tree.nodes[2]);
-  EXPECT_EQ(tree.nodes[2].facePos, 8);
-  EXPECT_EQ(tree.nodes[2].box[0], 50.001f);
-  EXPECT_EQ(AdtInsert(tree, lowLow, 3, 12), 2);
-  EXPECT_EQ(tree.nodes[1].low, &tree.nodes[3]);
-  EXPECT_EQ(AdtInsert(tree, lowLow, 4, 16), -1);
-  EXPECT_EQ(tree.count, 4);
-}
-
-TEST(AdtInsert, ChainsIdenticalBoxesWhoseStoredDepthWrapsAndFindsThemAllInOrder) {
-  constexpr int32_t kCount = 300;
-  AdtTree tree = EmptyTree(kCount);
-  const double box[6] = {30, 30, 30, 40, 40, 40};
-  // The depth returned counts on from the parent's stored depth: 256 once, then 1 again.
-  for (int32_t i = 0; i < kCount; ++i)
-    ASSERT_EQ(AdtInsert(tree, box, i, 4 * i), i == 0 ? 0 : (i - 1) % 256 + 1);
-  EXPECT_EQ(tree.nodes[255].depth, 255);
-  EXPECT_EQ(tree.nodes[256].depth, 0);
-  EXPECT_EQ(AdtMaxDepth(tree, tree.root), 255);
-  const double low[6] = {0, 0, 0, 39, 39, 39}, high[6] = {31, 31, 31, 100, 100, 100};
-  std::vector<int32_t> all(kCount);
-  std::iota(all.begin(), all.end(), 0);
-  EXPECT_EQ(Search(tree, low, high), all);
-}
-
-TEST(AdtSearch, BoundsAreInclusiveInSinglePrecisionAndInvertedRangesFindNothing) {
-  AdtTree tree = EmptyTree(4, 0, 10000);
-  const double boxes[4][6] = {{10, 10, 10, 20, 20, 20},               // touches the range at x = 20
-                              {21, 10, 10, 30, 20, 20},               // clear of it
-                              {12, 12, 12, 13, 13, 13},               // within it, but for xmax
-                              {20.0000001, 1, 1, 20.0000002, 2, 2}};  // xmin rounds to 20.0f
-  for (int32_t i = 0; i < 4; ++i)
-    AdtInsert(tree, boxes[i], i, 4 * i);
-  const double low[6] = {0, 0, 0, 20, 0, 0}, high[6] = {20, 100, 100, 100, 100, 100};
-  EXPECT_EQ(Search(tree, low, high), (std::vector<int32_t>{0, 3}));
-  const double invertedLow[6] = {0, 0, 0, 100, 0, 0},
-               invertedHigh[6] = {100, 100, 100, 0, 100, 100};
-  EXPECT_TRUE(Search(tree, invertedLow, invertedHigh).empty());
-  const AdtTree none = EmptyTree(0);
-  EXPECT_TRUE(Search(none, none.domainLow, none.domainHigh).empty());
-}
-
-TEST(BuildAdtTree, HoldsOneSinglePrecisionBoxPerFaceOverTheNodesThatExist) {
-  TestMesh m = InFrame({});
-  const int32_t a = m.AddNode(1.0 / 3, 2.0 / 3, 7.1), b = m.AddNode(5000.123456789, 20, 30),
-                c = m.AddNode(40, 9000.987654321, 60), d = m.AddNode(70, 80, 90);
-  m.elem = {3, a, b, c, 4, a, b, c, d, 0, 3, a, 999, -1};  // a face of no node, missing nodes
-  SMesh mesh = MakeSMesh(m);
-  BuildAdtTree(mesh);
-  const AdtTree& tree = *mesh.adt;
-  ASSERT_EQ(tree.count, 4);
-  const double boxes[3][6] = {{1.0 / 3, 2.0 / 3, 7.1, 5000.123456789, 9000.987654321, 60},
-                              {1.0 / 3, 2.0 / 3, 7.1, 5000.123456789, 9000.987654321, 90},
-                              {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY}};
-  for (int i = 0; i < 6; ++i) {
-    for (int f = 0; f < 3; ++f)
-      EXPECT_EQ(tree.nodes[f].box[i], static_cast<float>(boxes[f][i])) << f << " " << i;
-    EXPECT_EQ(tree.nodes[3].box[i], static_cast<float>(m.coords[3 * a + i % 3])) << i;
-    EXPECT_EQ(tree.domainLow[i], mesh.bbox[i % 3]);
-    EXPECT_EQ(tree.domainHigh[i], mesh.bbox[3 + i % 3]);
-  }
-  EXPECT_EQ(tree.nodes[2].facePos, 9);
-  EXPECT_EQ(tree.nodes[3].faceIndex, 3);
-  // A second build keeps the tree; a face count below the connectivity's fills only as many.
-  BuildAdtTree(mesh);
-  EXPECT_EQ(mesh.adt.get(), &tree);
-  SMesh fewer = MakeSMesh(Cube());
-  fewer.nbFaces = 5;
-  BuildAdtTree(fewer);
-  EXPECT_EQ(fewer.adt->capacity, 5);
-  EXPECT_EQ(Search(*fewer.adt, fewer.adt->domainLow, fewer.adt->domainHigh).size(), 5u);
 }
 
 // The answer without the tree: every box inside the range, compared in single precision.
@@ -215,19 +132,6 @@ TEST(AdtSearch, ShortcutsThroughChainsOfEqualBoxesChangeNeitherTheTreeNorTheSear
   EXPECT_EQ(Faces(near), all);
   FacesNearPoint(many, 0.5, away, near);
   EXPECT_TRUE(near.empty());
-}
-
-TEST(FacesNearPoint, FindsTheBoxesThatMeetTheCubeAroundThePoint) {
-  SMesh mesh = MakeSMesh(Cube());  // [0, 10000]^3 once normalised
-  BuildAdtTree(mesh);
-  AdtResult result;
-  const double corner[3] = {10000, 10000, 10000}, centre[3] = {5000, 5000, 5000};
-  FacesNearPoint(mesh, 0.0, corner, result);
-  EXPECT_EQ(result.size(), 6u);  // the three sides at the corner, two triangles each
-  FacesNearPoint(mesh, 0.0, centre, result);
-  EXPECT_TRUE(result.empty());
-  FacesNearPoint(mesh, 5000.0, centre, result);
-  EXPECT_EQ(result.size(), 12u);
 }
 
 TEST(AdtSearchReach, FilteringAWiderSearchGivesTheNarrowerSearch) {

@@ -23,27 +23,6 @@ void ExpectPoint(const double* got, V3 want, const char* what) {
     EXPECT_DOUBLE_EQ(got[k], want[k]) << what << " axis " << k;
 }
 
-TEST(Normalize, RefusesBelowTheSmallestNormalDoubleAndOrDefaultBelowSqrtEpsilon) {
-  const struct {
-    V3 v;
-    bool refused, refusedOrDefault;
-    V3 unit, unitOrDefault;
-  } cases[] = {
-      {{1e-309, 0, 0}, true, true, {1e-309, 0, 0}, {1, 0, 0}},
-      {{0, 0, 0}, true, true, {0, 0, 0}, {1, 0, 0}},
-      {{0, 3e-150, 4e-150}, false, true, {0, 0.6, 0.8}, {1, 0, 0}},
-      {{0, 1e-9, 0}, false, true, {0, 1, 0}, {1, 0, 0}},
-      {{0, 1e-7, 0}, false, false, {0, 1, 0}, {0, 1, 0}},
-  };
-  for (const auto& c : cases) {
-    V3 a = c.v, b = c.v;
-    EXPECT_EQ(Normalize(a.data()), c.refused) << a[1];
-    EXPECT_EQ(NormalizeOrDefault(b.data()), c.refusedOrDefault) << b[1];
-    ExpectPoint(a.data(), c.unit, "Normalize");
-    ExpectPoint(b.data(), c.unitOrDefault, "NormalizeOrDefault");
-  }
-}
-
 TEST(Triangles, NormalFollowsTheRightHandRuleAndIncircleIsKnownForRightTriangles) {
   double n[3];
   Compute_FaceNormal(n, Tri{0, 0, 5, 2, 0, 5, 0, 3, 5}.data());
@@ -58,19 +37,6 @@ TEST(Triangles, NormalFollowsTheRightHandRuleAndIncircleIsKnownForRightTriangles
   centre[0] = -7;
   EXPECT_EQ(TriangleIncircle(Tri{2, 2, 2, 2, 2, 2, 2, 2, 2}.data(), centre), 0.0);
   EXPECT_EQ(centre[0], -7) << "coincident nodes leave the centre unwritten";
-}
-
-TEST(Triangles, AFaceFrameStartsAtTheIncentreOrWithoutOneAtTheCentroid) {
-  const TestMesh m{{0, 0, 0, 3, 0, 0, 0, 4, 0, 5, 5, 5}, {3, 0, 1, 2, 3, 3, 3, 3}};
-  const SMesh mesh(m.nbNodes(), m.szelem(), m.coords, m.elem);  // normalised by 2000
-  FaceFrame frame;
-  ASSERT_TRUE(LoadFaceFrame(mesh, 0, 0, frame));
-  ExpectPoint(frame.P, {2000, 2000, 0}, "incentre");
-  ExpectPoint(frame.N, {0, 0, 1}, "normal");
-  ASSERT_TRUE(LoadFaceFrame(mesh, 4, 0, frame));
-  ExpectPoint(frame.P, {10000, 10000, 10000}, "collapsed triangle");
-  EXPECT_FALSE(LoadFaceFrame(mesh, 4, 1, frame));
-  EXPECT_FALSE(LoadFaceFrame(mesh, 8, 0, frame));
 }
 
 TEST(ClosestPoint, LiesInEachVoronoiRegionOfTheTriangleAndOnTheHullOfDegenerateOnes) {

@@ -1,6 +1,5 @@
-// The working mesh: its normalised frame and search box, quadrilaterals split into triangles,
-// the enclosing box of the analyses of the space around a part, and triangle values folded
-// back onto the caller's faces.
+// The working mesh: quadrilaterals split into triangles, the enclosing box of the analyses of
+// the space around a part, and triangle values folded back onto the caller's faces.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,44 +11,6 @@
 
 namespace vexmor::test {
 namespace {
-
-TEST(NormalisedFrame, RunsTheLongestAxisFromTheOriginToTenThousand) {
-  const TestMesh box = Box(2.0, 4.0, 8.0, 1, false, 10.0, -3.0, -1.0);
-  const SMesh mesh = MakeSMesh(box, 7);
-  EXPECT_DOUBLE_EQ(mesh.scale, 10000.0 / 8.0);
-  const double lowest[3] = {10.0, -3.0, -1.0};
-  for (int32_t i = 0; i < mesh.nbNodes; ++i) {
-    for (int k = 0; k < 3; ++k)
-      EXPECT_DOUBLE_EQ(mesh.Node(i)[k], (box.Node(i)[k] - lowest[k]) * mesh.scale);
-  }
-  const double inputBox[6] = {10.0, -3.0, -1.0, 12.0, 1.0, 7.0};
-  for (int k = 0; k < 6; ++k)
-    EXPECT_EQ(mesh.inputBox[k], inputBox[k]);
-  EXPECT_EQ(mesh.mode, 7u);
-  EXPECT_EQ(mesh.nbFaces, 12);
-  // Count entries of 0 or less name no node but each is still a face.
-  const TestMesh odd{box.coords, {3, 0, 1, 2, 0, 3, 0, 2, 3, -4, 3, 1, 2, 3}};
-  EXPECT_EQ(MakeSMesh(odd).nbFaces, 5);
-}
-
-TEST(ComputeBBox, EnlargesTheNodeBoxAboutItsCentreByFivePercentOrFiftyWhenWide) {
-  TestMesh m{{0, 0, 0, 10000, 5000, 2000}, {}};
-  SMesh mesh = MakeSMesh(m);
-  ComputeBBox(mesh);
-  EXPECT_EQ(mesh.bboxDone, 1);
-  const double expected[6] = {-500, -250, -100, 10500, 5250, 2100};
-  for (int i = 0; i < 6; ++i)
-    EXPECT_DOUBLE_EQ(mesh.bbox[i], expected[i]) << i;
-  EXPECT_DOUBLE_EQ(mesh.halfDiag, 0.5 * std::sqrt(11000.0 * 11000 + 5500.0 * 5500 + 2200.0 * 2200));
-  ComputeBBox(mesh, true);
-  const double wide[6] = {-5000, -2500, -1000, 15000, 7500, 3000};
-  for (int i = 0; i < 6; ++i)
-    EXPECT_DOUBLE_EQ(mesh.bbox[i], wide[i]) << i;
-  SMesh empty = MakeSMesh(TestMesh{});
-  ComputeBBox(empty);
-  EXPECT_EQ(empty.bbox[0], INFINITY);
-  EXPECT_EQ(empty.bbox[3], -INFINITY);
-}
 
 // 14 nodes on no line, with the given connectivity, for the analyses of quadrilaterals.
 SMesh Quads(const std::vector<int32_t>& elem, uint8_t outside = 0) {

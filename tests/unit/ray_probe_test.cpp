@@ -1,5 +1,5 @@
-// Ray probes: the first face hit, every face crossed (and their count through the wall tree),
-// and the outward seed face. The marches skip empty space and filter one search among many
+// Ray probes: the first face hit and every face crossed (and their count through the wall
+// tree). The marches skip empty space and filter one search among many
 // steps; they are held to a march that makes one range search per step, as the probes are
 // designed.
 #include <gtest/gtest.h>
@@ -142,51 +142,6 @@ std::vector<int32_t> FacePositions(const TestMesh& m) {
   return positions;
 }
 
-// All nodes of the face at pos have coordinate `value` on `axis`.
-bool FaceLiesOn(const SMesh& mesh, int32_t pos, int axis, double value) {
-  for (int32_t k = 1; k <= mesh.elem[static_cast<size_t>(pos)]; ++k) {
-    if (mesh.Node(mesh.elem[static_cast<size_t>(pos + k)])[axis] != value) return false;
-  }
-  return true;
-}
-
-TEST(RayFirstHit, MeetsTheWallOfACubeFromInsideAndReportsWhyItMissed) {
-  PreparedMesh mesh(Cube());  // [0, 10000]^3 once normalised, bbox [-500, 10500]^3
-  const double p[3] = {5000, 4000, 3000}, up[3] = {0, 0, -1}, s = 1 / std::sqrt(3.0);
-  const double towardsOrigin[3] = {s, s, s}, minusX[3] = {1, 0, 0};
-  FaceRef hit{-7, -7};
-  EXPECT_DOUBLE_EQ(RayFirstHit(mesh, -1, p, up, 300, hit, false, 0), 7000);
-  EXPECT_TRUE(FaceLiesOn(mesh, hit.facePos, 2, 10000));
-  EXPECT_EQ(hit.facePos, 4 * hit.faceIndex);
-  EXPECT_NEAR(RayFirstHit(mesh, -1, p, towardsOrigin, 450, hit, false, 0), 3000 * std::sqrt(3.0),
-              1e-6);
-  EXPECT_TRUE(FaceLiesOn(mesh, hit.facePos, 2, 0));
-  // Short steps next to a large face meet it all the same.
-  const double nearTop[3] = {2500, 2600, 9999.5};
-  EXPECT_DOUBLE_EQ(RayFirstHit(mesh, -1, nearTop, up, 1e-3, hit, false, 0), 0.5);
-  hit = {-7, -7};
-  const double outside[3] = {-200, 5000, 5000}, beyond[3] = {-600, 5000, 5000},
-               centre[3] = {5000, 5000, 5000};
-  EXPECT_EQ(RayFirstHit(mesh, -1, outside, minusX, 100, hit, false, 0), kRayLeftBox);
-  EXPECT_EQ(RayFirstHit(mesh, -1, beyond, minusX, 100, hit, true, 0), kRayLeftBox);
-  EXPECT_EQ(RayFirstHit(mesh, -1, centre, minusX, 100, hit, true, 49), kRayOutOfSteps);
-  EXPECT_EQ(hit.faceIndex, -7) << "no hit, nothing written";
-  EXPECT_EQ(RayFirstHit(mesh, -1, centre, minusX, 100, hit, true, 50), 5000.0);
-}
-
-TEST(RayFirstHit, EndsStepsThatCannotProgressAndStillFindsTheWallItStartsOn) {
-  PreparedMesh mesh(Cube());
-  const double p[3] = {5000, 5000, 5000}, d[3] = {0, 0, 1}, zero[3] = {0, 0, 0};
-  FaceRef hit{-7, -7};
-  for (const double h : {0.0, 1e-300, std::nan(""), 1e-9})
-    EXPECT_EQ(RayFirstHit(mesh, -1, p, d, h, hit, false, 0), kRayOutOfSteps) << h;
-  EXPECT_EQ(RayFirstHit(mesh, -1, p, zero, 10, hit, true, 1000000), kRayOutOfSteps);
-  EXPECT_EQ(hit.faceIndex, -7);
-  const double onWall[3] = {5000, 5000, 10000};
-  EXPECT_EQ(RayFirstHit(mesh, -1, onWall, d, 0.0, hit, false, 0), 0.0);
-  EXPECT_TRUE(FaceLiesOn(mesh, hit.facePos, 2, 10000));
-}
-
 TEST(RayFirstHit, MatchesASearchPerStepOnRandomSoupsAndAlongWallsAndEdges) {
   std::mt19937 rng(31);
   std::uniform_real_distribution<double> unit(0, 1), coord(-400, 10400), logStep(-0.5, 3.3);
@@ -230,42 +185,6 @@ TEST(RayFirstHit, MatchesASearchPerStepOnRandomSoupsAndAlongWallsAndEdges) {
   }
 }
 
-TEST(RayFirstHit, MatchesASearchPerStepForShortAndGrazingStepsNextToFaces) {
-  std::mt19937 rng(37);
-  std::uniform_real_distribution<double> unit(0, 1), logStep(-3, 0.5);
-  int hits = 0;
-  for (int soup = 0; soup < 3; ++soup) {
-    const TestMesh m = RandomTriangleSoup(200 + soup, 200, 1.0, 0.2);
-    PreparedMesh mesh(m);
-    for (int ray = 0; ray < 40; ++ray) {
-      // A little off a face, near its centroid, heading back at it or nearly along its plane.
-      const Tri t = SubTriangles(mesh, 4 * (ray % 200))[0];
-      double c[3], e[3], n[3];
-      for (int i = 0; i < 3; ++i) {
-        const int j = (i + 1) % 3, k = (i + 2) % 3;
-        c[i] = (t[i] + t[3 + i] + t[6 + i]) / 3;
-        e[i] = t[3 + i] - t[i];
-        n[i] = (t[3 + j] - t[j]) * (t[6 + k] - t[k]) - (t[3 + k] - t[k]) * (t[6 + j] - t[j]);
-      }
-      const double nl = std::hypot(n[0], n[1], n[2]), el = std::hypot(e[0], e[1], e[2]);
-      const double offset = (unit(rng) - 0.5) * 10;
-      const double tilt = ray % 2 == 0 ? 1.0 : 1e-4 * (unit(rng) - 0.5);
-      double p[3], d[3];
-      for (int k = 0; k < 3; ++k) {
-        p[k] = c[k] + offset * n[k] / nl;
-        d[k] = offset * tilt * n[k] / nl + e[k] / el * (ray % 2 == 0 ? 0.1 : 1.0);
-      }
-      const double h = std::pow(10.0, logStep(rng));
-      FaceRef hit{-5, -5};
-      const double value = RayFirstHit(mesh, -1, p, d, h, hit, true, 3000);
-      ASSERT_EQ((FirstHit{value, hit}), NaiveFirstHit(mesh, -1, p, d, h, 3000))
-          << "soup " << soup << " ray " << ray;
-      hits += value >= 0;
-    }
-  }
-  EXPECT_GT(hits, 20);
-}
-
 TEST(RayCrossedFaces, MatchesASearchPerStepThroughSoupsWallsAndSharedEdges) {
   std::vector<TestMesh> meshes = {
       RandomTriangleSoup(41, 250, 1.0, 0.15), Box(1, 2, 3, 4), Box(2, 1, 1, 3, true),
@@ -291,106 +210,6 @@ TEST(RayCrossedFaces, MatchesASearchPerStepThroughSoupsWallsAndSharedEdges) {
   std::vector<FaceRef> crossed;
   RayCrossedFaces(wall, crossed, 8);
   EXPECT_EQ(crossed, (std::vector<FaceRef>{{0, 0}, {1, 4}}));
-}
-
-TEST(RayCrossedFaces, ListsNothingFromAFaceWithoutATriangleAndStopsWhereItCannotMove) {
-  TestMesh m = Cube();
-  const int32_t point = m.AddNode(0.5, 0.5, 1);  // on the diagonal of the top wall
-  m.elem.insert(m.elem.end(), {2, 0, 1, 0, 1, 5, 3, point, point, point});
-  PreparedMesh mesh(m);
-  std::vector<FaceRef> crossed(4);
-  for (const int32_t source : {48, 51, 52, 1000}) {  // two nodes, none, one, past the end
-    RayCrossedFaces(mesh, crossed, source);
-    EXPECT_TRUE(crossed.empty()) << source;
-  }
-  // A triangle of three coincident nodes: no radius, no normal, one step that finds both
-  // triangles of the wall it lies on.
-  RayCrossedFaces(mesh, crossed, 54);
-  EXPECT_EQ(crossed, NaiveCrossedFaces(mesh, 54, 5));
-  EXPECT_EQ(crossed.size(), 2u);
-}
-
-// One flat face in the plane z = 0 facing +z, and two unused nodes that centre the node box at
-// (cx, cy, 0): the first probe runs up the bbox diagonal and meets the face from below.
-TestMesh FlatFace(const std::vector<std::array<double, 2>>& corners, double cx, double cy) {
-  TestMesh m;
-  std::vector<int32_t> ring;
-  double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
-  for (const auto& c : corners) {
-    ring.push_back(m.AddNode(c[0], c[1], 0));
-    for (int k = 0; k < 2; ++k) {
-      lo[k] = std::min(lo[k], c[k]);
-      hi[k] = std::max(hi[k], c[k]);
-    }
-  }
-  m.AddFace(ring);
-  // Stretch the box on the side that moves its centre to (cx, cy).
-  m.AddNode(cx > (lo[0] + hi[0]) / 2 ? 2 * cx - lo[0] : 2 * cx - hi[0],
-            cy > (lo[1] + hi[1]) / 2 ? 2 * cy - lo[1] : 2 * cy - hi[1], 1);
-  m.AddNode(cx, cy, -1);
-  return m;
-}
-
-TEST(OrientSeedFace, TurnsAHullFaceMetFromBehindKeepingItsFirstNode) {
-  const TestMesh cube = Cube();
-  SMesh outward = MakeSMesh(cube), inward = MakeSMesh(Rewound(cube));
-  const auto seed = OrientSeedFace(outward);
-  ASSERT_TRUE(seed.has_value());
-  EXPECT_EQ(seed->facePos, 4 * seed->faceIndex);
-  EXPECT_EQ(outward.elem, cube.elem);
-  EXPECT_EQ(OrientSeedFace(inward), seed) << "the probes meet the same face whatever its winding";
-  std::vector<int32_t> expected = Rewound(cube).elem;
-  std::swap(expected[static_cast<size_t>(seed->facePos) + 2],
-            expected[static_cast<size_t>(seed->facePos) + 3]);
-  EXPECT_EQ(inward.elem, expected);
-
-  const struct {
-    TestMesh mesh;
-    std::vector<int32_t> turned;  // empty: left as it is
-  } cases[] = {
-      {FlatFace({{0, 0}, {1, 0}, {0, 1}}, 0.3, 0.3), {3, 0, 2, 1}},
-      {FlatFace({{-2, -2}, {2, -2}, {2, 2}, {-2, 2}}, 0.6, -0.4), {4, 0, 3, 2, 1}},
-      {Rewound(FlatFace({{-2, -2}, {2, -2}, {2, 2}, {-2, 2}}, 0.6, -0.4)), {}},
-  };
-  for (const auto& c : cases) {
-    SMesh mesh = MakeSMesh(c.mesh);
-    const auto flat = OrientSeedFace(mesh);
-    ASSERT_TRUE(flat.has_value());
-    EXPECT_EQ(flat->facePos, 0);
-    EXPECT_EQ(mesh.elem, c.turned.empty() ? c.mesh.elem : c.turned);
-  }
-}
-
-TEST(OrientSeedFace, ProbesPolygonsThroughTheirStripTrianglesAndCannotTurnAPentagon) {
-  std::vector<std::array<double, 2>> corners;
-  for (int i = 0; i < 5; ++i)
-    corners.push_back(
-        {2 * std::cos(M_PI * (1 + 2.0 * i / 5)), 2 * std::sin(M_PI * (1 + 2.0 * i / 5))});
-  // Met at the centroid of its nodes 2, 3, 4, a strip triangle in either winding.
-  const TestMesh pentagon = FlatFace(corners, 0.873, -0.634);
-  SMesh up = MakeSMesh(pentagon), down = MakeSMesh(Rewound(pentagon));
-  EXPECT_FALSE(OrientSeedFace(up).has_value());
-  EXPECT_EQ(up.elem, pentagon.elem);
-  EXPECT_TRUE(OrientSeedFace(down).has_value());
-  // The probe passes beside the first corner of the near quadrilaterals, in the gap their strip
-  // triangles (a, b, c) and (b, c, d) leave; it meets the far wall from inside, as it is.
-  const TestMesh quads = Rewound(Box(1, 1, 1, 1, true));
-  SMesh box = MakeSMesh(quads);
-  const auto seed = OrientSeedFace(box);
-  ASSERT_TRUE(seed.has_value());
-  EXPECT_TRUE(FaceLiesOn(box, seed->facePos, 2, 10000));
-  EXPECT_EQ(box.elem, quads.elem);
-  SMesh noFaces = MakeSMesh({{0, 0, 0, 1, 1, 1}, {}});
-  EXPECT_FALSE(OrientSeedFace(noFaces).has_value());
-}
-
-TEST(MeanEdgeLength, LeavesOutTheEnclosingBoxWhenOutsideIsSet) {
-  const TestMesh part = Together(Cube(), Box(3, 3, 3, 1, false, -1, -1, -1));
-  SMesh alone = MakeSMesh(Cube()), inside = MakeSMesh(part), outside = MakeSMesh(part, 0, 1);
-  for (SMesh* mesh : {&alone, &inside, &outside})
-    BuildEdgeHash(*mesh);
-  EXPECT_NEAR(MeanEdgeLength(outside), MeanEdgeLength(alone) / alone.scale * outside.scale, 1e-9);
-  EXPECT_GT(MeanEdgeLength(inside), MeanEdgeLength(outside) * 1.5);
 }
 
 TEST(RayProbes, MatchASearchPerStepOnLongMarchesThroughEmptySpace) {

@@ -30,59 +30,6 @@ std::vector<double> Distances(const TestMesh& m, size_t room = 0) {
   return values;
 }
 
-TEST(Dist2Surf, GrowsThenNarrowsItsCubeUntilTheNearestFaceLiesWithin) {
-  // The frame is the mesh's own. One large triangle in z = 0: met by the third cube, by the
-  // first, and only by a cube grown to the far end.
-  TestMesh far = InFrame({});
-  far.coords.insert(far.coords.end(),
-                    {0, 10000, 0, 1000, 1000, 200, 3000, 3000, 50, 4000, 4000, 10000});
-  far.AddTriangle(0, 1, 2);
-  EXPECT_EQ(Distances(far), (std::vector<double>{0, 0, 0, 200, 50, 10000}));
-  // A large oblique triangle whose box holds the node, 577 away, and a small one 560 away whose
-  // box none of the five cubes reaches (55, 316, 447, 512, 545): five searches end with the
-  // nearest met so far. Moved 20 closer, the small one falls inside the fifth cube and wins.
-  TestMesh two = InFrame({});
-  two.coords.insert(two.coords.end(),
-                    {10000, 3000, 3000, 3000, 10000, 3000, 3000, 3000, 10000, 4900, 4900,
-                     4440,  5100, 4900, 4440, 5000,  5100, 4440, 5000, 5000,  5000});
-  two.elem = {3, 2, 3, 4, 3, 5, 6, 7};
-  EXPECT_NEAR(Distances(two)[8], 1000 / std::sqrt(3.0), 1e-9);
-  two.coords.back() = 4980;
-  EXPECT_NEAR(Distances(two)[8], 540, 1e-9);
-  // Nodes inside and beside a cube, and a result array shorter than the nodes.
-  TestMesh cube = Cube(1.0);
-  cube.coords.insert(cube.coords.end(), {0.3, 0.5, 0.6, 0.5, 0.5, 0.5, 1.03, 1.04, 1.0});
-  const std::vector<double> d = Distances(cube);
-  const double scale = 10000 / 1.04;
-  EXPECT_NEAR(d[8], 0.3 * scale, 1e-9);
-  EXPECT_NEAR(d[9], 0.5 * scale, 1e-9);
-  EXPECT_NEAR(d[10], 0.05 * scale, 1e-9);  // beyond a corner, to the corner
-  SMesh mesh = MakeSMesh(cube, 2);
-  std::vector<double> values(12, -1.0);
-  Dist2Surf(mesh, std::span<double>(values).first(9));
-  EXPECT_EQ(values[8], d[8]);
-  EXPECT_EQ(values[9], -1.0);
-}
-
-TEST(Dist2Surf, MeasuresPolygonsAsTheirStripTrianglesAndSkipsSmallerFaces) {
-  // A square (a, b, c, d) is (a, b, c) and (b, c, d): near a, on d's side, a notch neither
-  // covers; a pentagon with e at the middle of d-a adds (c, d, e).
-  TestMesh m = InFrame({});
-  m.coords.insert(m.coords.end(), {10000, 10000, 0,    0, 10000, 0,    2000, 5000, 0,    8000, 5000,
-                                   0,     0,     5000, 0, 1000,  8000, 0,    1000, 1500, 0});
-  m.elem = {2, 0, 1, 0, -3, 1, 0, 4, 0, 1, 2, 3};
-  const std::vector<double> square = Distances(m);
-  EXPECT_NEAR(square[4], 3000 / std::sqrt(2.0), 1e-9);
-  EXPECT_NEAR(square[5], 0.0, 1e-9);
-  m.elem = {5, 0, 1, 2, 3, 6};
-  const std::vector<double> pentagon = Distances(m);
-  EXPECT_NEAR(pentagon[7], 0.0, 1e-9);
-  EXPECT_GT(pentagon[8], 0.0);
-  m.elem = {2, 0, 1, 0, -3, 1, 0};
-  for (double v : Distances(m))
-    EXPECT_EQ(v, INFINITY);
-}
-
 TEST(Dist2Surf, AgreesWithAOneSearchPerCubeReferenceAndABruteForceMinimum) {
   std::mt19937 rng(51);
   std::uniform_real_distribution<double> unit(0, 1);

