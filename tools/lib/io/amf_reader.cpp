@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "io/affine.h"
 #include "io/mesh_reader.h"
 #include "io/read_error.h"
 #include "io/text_cursor.h"
@@ -218,22 +219,6 @@ class AmfParser {
   AmfInstance instance_;
 };
 
-using Affine = std::array<double, 12>;
-constexpr Affine kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-
-Affine Compose(const Affine& outer, const Affine& inner) {
-  Affine a;
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      double v = c == 3 ? outer[4 * r + 3] : 0.0;
-      for (int k = 0; k < 3; ++k)
-        v += outer[4 * r + k] * inner[4 * k + c];
-      a[4 * r + c] = v;
-    }
-  }
-  return a;
-}
-
 // Rotation about x, then y, then z, then the move.
 Affine Placement(const AmfInstance& i) {
   const double d = 3.141592653589793 / 180;
@@ -277,8 +262,7 @@ class AmfAssembler {
     for (size_t n = 0; n < count; ++n) {
       const double x = object.coords[3 * n], y = object.coords[3 * n + 1],
                    z = object.coords[3 * n + 2];
-      mesh_.addNode(a[0] * x + a[1] * y + a[2] * z + a[3], a[4] * x + a[5] * y + a[6] * z + a[7],
-                    a[8] * x + a[9] * y + a[10] * z + a[11]);
+      AddPlacedNode(mesh_, a, x, y, z);
     }
     for (size_t t = 0; t < object.triangles.size() / 3; ++t) {
       int32_t nodes[3];

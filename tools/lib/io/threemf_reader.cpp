@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "io/affine.h"
 #include "io/mesh_reader.h"
 #include "io/read_error.h"
 
@@ -21,29 +22,12 @@ using namespace NMR;
 
 // Row-vector convention of 3MF: a point p becomes p * M, the last row being the translation;
 // lib3mf hands the 4 x 3 matrix over transposed, as 3 rows of 4.
-using Affine = std::array<double, 12>;  // x' = a[0] x + a[1] y + a[2] z + a[3], and so on
-
-constexpr Affine kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
 
 Affine FromModel(const MODELTRANSFORM& t) {
   Affine a;
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 4; ++c)
       a[4 * r + c] = t.m_fFields[r][c];
-  }
-  return a;
-}
-
-// outer(inner(p))
-Affine Compose(const Affine& outer, const Affine& inner) {
-  Affine a;
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      double v = c == 3 ? outer[4 * r + 3] : 0.0;
-      for (int k = 0; k < 3; ++k)
-        v += outer[4 * r + k] * inner[4 * k + c];
-      a[4 * r + c] = v;
-    }
   }
   return a;
 }
@@ -122,8 +106,7 @@ class Reader3mf {
     }
     for (const auto& v : vertices) {
       const double x = v.m_fPosition[0], y = v.m_fPosition[1], z = v.m_fPosition[2];
-      mesh_.addNode(a[0] * x + a[1] * y + a[2] * z + a[3], a[4] * x + a[5] * y + a[6] * z + a[7],
-                    a[8] * x + a[9] * y + a[10] * z + a[11]);
+      AddPlacedNode(mesh_, a, x, y, z);
     }
     for (const auto& t : triangles) {
       int32_t nodes[3];
