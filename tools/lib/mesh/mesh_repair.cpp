@@ -38,46 +38,58 @@ struct NodesHash {
   }
 };
 
-// Gives each node the number of the first earlier node within `tolerance` of it, or a new
+// Gives each node the number of an earlier kept node within `tolerance` of it, or a new
 // number, in the order first seen; appends the kept nodes to `out`. The nodes kept lie more
 // than the tolerance apart, so each cube of the grid holds few of them and a lookup costs the
 // same whatever the mesh size.
 std::vector<int32_t> MergeCloseNodes(const Mesh& mesh, double tolerance, Mesh& out) {
-  const bool exact = !(tolerance > 0) || !std::isfinite(tolerance);
-  auto cellOf = [&](const Vec3& p) {
-    if (exact) return Cell{p[0] + 0.0, p[1] + 0.0, p[2] + 0.0};
-    return Cell{std::floor(p[0] / tolerance), std::floor(p[1] / tolerance),
-                std::floor(p[2] / tolerance)};
-  };
-  std::unordered_map<Cell, std::vector<int32_t>, CellHash> grid;
+  double largest = 0;
+  for (double c : mesh.coords)
+    largest = std::max(largest, std::fabs(c));
+  // A tolerance below the coordinates' resolution (or none) merges equal positions only; the
+  // grid's cells then could not be told apart.
+  const bool exact =
+      !(tolerance > 0) || !std::isfinite(tolerance) || !(largest / tolerance < 0x1p49);
+  // Cells twice the tolerance wide: the ball of nodes within reach of a point then meets its
+  // own cell and, along each axis, only the neighbour on the side of the cell's nearer face.
+  const double width = 2 * tolerance;
+  // The last node kept in each cell, and before each kept node the one kept before it there.
+  std::unordered_map<Cell, int32_t, CellHash> grid;
   grid.reserve(mesh.nodeCount());
+  std::vector<int32_t> previousInCell;
   std::vector<int32_t> renumber(mesh.nodeCount());
   const double reach = tolerance * tolerance;
-  const int span = exact ? 0 : 1;
   for (size_t n = 0; n < mesh.nodeCount(); ++n) {
     const Vec3 p = mesh.node(n);
-    const Cell home = cellOf(p);
+    Cell home{p[0] + 0.0, p[1] + 0.0, p[2] + 0.0};
+    Vec3 side{0, 0, 0};
+    if (!exact) {
+      const Vec3 scaled{p[0] / width, p[1] / width, p[2] / width};
+      home = {std::floor(scaled[0]), std::floor(scaled[1]), std::floor(scaled[2])};
+      side = {scaled[0] - home.x < 0.5 ? -1.0 : 1.0, scaled[1] - home.y < 0.5 ? -1.0 : 1.0,
+              scaled[2] - home.z < 0.5 ? -1.0 : 1.0};
+    }
     int32_t found = -1;
-    for (int dx = -span; dx <= span && found < 0; ++dx) {
-      for (int dy = -span; dy <= span && found < 0; ++dy) {
-        for (int dz = -span; dz <= span && found < 0; ++dz) {
-          const auto it = grid.find({home.x + dx, home.y + dy, home.z + dz});
-          if (it == grid.end()) continue;
-          for (int32_t kept : it->second) {
-            const Vec3 q = out.node(static_cast<size_t>(kept));
-            const double d = (p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) +
-                             (p[2] - q[2]) * (p[2] - q[2]);
-            if (exact ? p == q : d <= reach) {
-              found = kept;
-              break;
-            }
-          }
+    for (int near = 0; near < (exact ? 1 : 8) && found < 0; ++near) {
+      const auto it =
+          grid.find({home.x + ((near & 1) ? side[0] : 0.0), home.y + ((near & 2) ? side[1] : 0.0),
+                     home.z + ((near & 4) ? side[2] : 0.0)});
+      if (it == grid.end()) continue;
+      for (int32_t kept = it->second; kept >= 0; kept = previousInCell[static_cast<size_t>(kept)]) {
+        const Vec3 q = out.node(static_cast<size_t>(kept));
+        const double d = (p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) +
+                         (p[2] - q[2]) * (p[2] - q[2]);
+        if (exact ? p == q : d <= reach) {
+          found = kept;
+          break;
         }
       }
     }
     if (found < 0) {
       found = out.addNode(p[0], p[1], p[2]);
-      grid[home].push_back(found);
+      const auto [it, fresh] = grid.try_emplace(home, found);
+      previousInCell.push_back(fresh ? -1 : it->second);
+      it->second = found;
     }
     renumber[n] = found;
   }
@@ -245,11 +257,17 @@ MeshRepair RepairMesh(const Mesh& mesh, const RepairOptions& options) {
   const std::vector<int32_t> renumber = MergeCloseNodes(mesh, r.tolerance, r.mesh);
   r.mergedNodes = mesh.nodeCount() - r.mesh.nodeCount();
 
-  std::unordered_set<std::vector<int32_t>, NodesHash> seen;
-  seen.reserve(mesh.faceCount());
+  // The kept faces' nodes in ascending order, found by their hash in an open addressing table.
+  std::vector<int32_t> sortedNodes;
+  std::vector<size_t> sortedStart{0};
+  size_t capacity = 1024;
+  while (capacity < 2 * mesh.faceCount())
+    capacity *= 2;
+  std::vector<uint32_t> slots(capacity, 0);  // 0: empty, else the kept face's number + 1
+  std::vector<int32_t> sorted;
   for (size_t f = 0; f < mesh.faceCount(); ++f) {
     const std::vector<int32_t> face = RenumberedFace(mesh.face(f), renumber);
-    std::vector<int32_t> sorted = face;
+    sorted.assign(face.begin(), face.end());
     std::sort(sorted.begin(), sorted.end());
     size_t distinct = sorted.empty() ? 0 : 1;
     for (size_t i = 1; i < sorted.size(); ++i)
@@ -259,10 +277,21 @@ MeshRepair RepairMesh(const Mesh& mesh, const RepairOptions& options) {
       continue;
     }
     // The same nodes in any order or winding: a face given twice.
-    if (!seen.insert(std::move(sorted)).second) {
+    size_t slot = NodesHash{}(sorted) & (capacity - 1);
+    bool repeated = false;
+    for (; slots[slot] != 0 && !repeated; slot = (slot + 1) & (capacity - 1)) {
+      const size_t k = slots[slot] - 1;
+      repeated = std::equal(sorted.begin(), sorted.end(),
+                            sortedNodes.begin() + static_cast<ptrdiff_t>(sortedStart[k]),
+                            sortedNodes.begin() + static_cast<ptrdiff_t>(sortedStart[k + 1]));
+    }
+    if (repeated) {
       ++r.duplicateFaces;
       continue;
     }
+    slots[slot] = static_cast<uint32_t>(r.mesh.faceCount() + 1);
+    sortedNodes.insert(sortedNodes.end(), sorted.begin(), sorted.end());
+    sortedStart.push_back(sortedNodes.size());
     r.mesh.addFace(face);
     r.fileFace.push_back(f);
   }
