@@ -72,47 +72,6 @@ TEST(Thickness, APlateMeasuresItsThicknessByEveryMethod) {
   }
 }
 
-TEST(Thickness, RaysRunAlongTheNormalAndSpheresTouchTheNearestWall) {
-  // Under the sloping roof of a wedge (length 10, floor 4 wide, back wall 2 high) the floor's
-  // ray rises vertically to the roof; its sphere touches the roof closer than that.
-  const TestMesh wedge = Wedge(10, 4, 2, 5);
-  const std::vector<double> ray = Measure(kRay, wedge), lscp = Measure(kLscp, wedge);
-  const std::vector<FaceGeometry> faces = FacesOf(wedge);
-  int floorFaces = 0;
-  for (size_t face = 0; face < faces.size(); ++face) {
-    if (faces[face].normal[2] > -0.99) continue;
-    ++floorFaces;
-    // The incircle centre's y: the corners weighed by the lengths of the opposite sides.
-    const double* v[3];
-    for (int k = 0; k < 3; ++k)
-      v[k] = wedge.Node(wedge.elem[4 * face + 1 + k]);
-    double y = 0, perimeter = 0;
-    for (int k = 0; k < 3; ++k) {
-      const double *p = v[(k + 1) % 3], *q = v[(k + 2) % 3];
-      const double side = std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
-      y += side * v[k][1];
-      perimeter += side;
-    }
-    EXPECT_NEAR(ray[face], 2 * (1 - y / perimeter / 4), 1e-9) << "face " << face;
-    EXPECT_LT(lscp[face], ray[face] * 0.95) << "face " << face;
-  }
-  EXPECT_EQ(floorFaces, 10);
-}
-
-TEST(Thickness, APartFarSmallerThanItsNodeBoxMeasuresAsItself) {
-  // One stray unused node makes the part a millionth of its node box: the probes that look for
-  // the part from the box's corners march a million of the part's edges through empty space.
-  const TestMesh wedge = Wedge(10, 4, 3, 8);
-  TestMesh stray = wedge;
-  stray.AddNode(3e6, -2e6, 1e6);
-  for (const auto& [method, relative] : {std::pair{kRay, 1e-9}, std::pair{kLscp, 2e-3}}) {
-    const std::vector<double> far = Measure(method, stray), alone = Measure(method, wedge);
-    ASSERT_EQ(far.size(), alone.size());
-    for (size_t i = 0; i < far.size(); ++i)
-      EXPECT_NEAR(far[i], alone[i], relative * std::fabs(alone[i])) << method.name << " face " << i;
-  }
-}
-
 TEST(Thickness, AQuadrilateralTakesTheThinnerOrForTheGradientTheMeanOfItsTriangles) {
   const TestMesh box = Box(6, 3, 2, 3, /*quads=*/true), split = SplitQuads(box);
   for (const Method& method : {kLscp, kRay}) {

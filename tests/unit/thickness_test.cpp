@@ -90,41 +90,6 @@ TEST(Dist2Surf, AgreesWithAOneSearchPerCubeReferenceAndABruteForceMinimum) {
   EXPECT_GT(limited, 0);
 }
 
-std::vector<double> Rays(const TestMesh& m) {
-  SMesh mesh = MakeSMesh(m);
-  std::vector<double> values(static_cast<size_t>(mesh.nbFaces), NAN);
-  EXPECT_EQ(RayThickness(mesh, values), 0);
-  return values;
-}
-
-TEST(RayThickness, AveragesItsStripTrianglesAndCountsARayThatLeavesAsZero) {
-  // A plate 10 x 10 x 1, normalised to 10000 x 10000 x 1000, one face of its top turned: its
-  // ray goes up and out.
-  TestMesh plate = Box(10, 10, 1, 2);
-  const std::vector<FaceGeometry> faces = FacesOf(plate);
-  int32_t turned = 0;
-  while (faces[static_cast<size_t>(turned)].normal[2] < 0.99)
-    ++turned;
-  const std::vector<double> values = Rays(WithFaceTurned(plate, turned));
-  EXPECT_EQ(values[static_cast<size_t>(turned)], 0.0);
-  EXPECT_NEAR(values[static_cast<size_t>(turned) + 1], 1000.0, 1e-6);
-  // A quadrilateral bent out of its plane: the mean of its two strip triangles' rays.
-  TestMesh bent = Box(1, 1, 1, 1, true);
-  bent.coords[3 * static_cast<size_t>(bent.elem[1])] = 0.8;  // face 0 is the side x = 1
-  SMesh mesh = MakeSMesh(bent);
-  BuildAdtTree(mesh);
-  WallSearch walls(*mesh.adt);
-  double rays[2];
-  for (int32_t k = 0; k < 2; ++k) {
-    FaceFrame frame;
-    FaceRef hit;
-    ASSERT_TRUE(LoadFaceFrame(mesh, 0, k, frame));
-    rays[k] = Coarse_Initial_Thickness(mesh, walls, 0, frame.P, frame.N, hit);
-  }
-  EXPECT_NE(rays[0], rays[1]);
-  EXPECT_EQ(Rays(bent)[0], (0.0 + rays[0] + rays[1]) / 2);
-}
-
 // The nearest crossing of a segment, as the probes keep it: equally near crossings go to the
 // face listed first, and the bound stays a little beyond the best so far.
 struct Crossing {
@@ -268,29 +233,6 @@ TEST(FThickGrad, MeansTheRelativeDifferenceToEachFaceSharingANodeCountedOnce) {
       EXPECT_NEAR(gradient[g], Shared(torus, 20, g) > 0 ? 0.9 / 12 : 0.0, 1e-15) << g;
     }
   }
-}
-
-TEST(FThickGrad, GivesZeroToFacesTooThinToCompareAndStaysWithinItsListsAroundABusyNode) {
-  const TestMesh torus = Torus(6, 5);
-  for (double own : {0.0, -3.0, 1e-8, std::nan("")}) {
-    std::vector<double> thickness(static_cast<size_t>(torus.nbFaces()), 10.0);
-    thickness[7] = own;
-    const std::vector<double> gradient = Gradient(torus, thickness);
-    EXPECT_EQ(gradient[7], 0.0) << "own thickness " << own;
-    for (int32_t g = 0; g < torus.nbFaces() && own == 0.0; ++g) {
-      if (g != 7 && Shared(torus, 7, g) > 0) {
-        EXPECT_NEAR(gradient[g], 1.0 / 12, 1e-15);
-      }
-    }
-  }
-  // 1500 faces around each apex: more than a walk list holds.
-  const TestMesh bipyramid = Bipyramid(1500);
-  std::vector<double> thickness(static_cast<size_t>(bipyramid.nbFaces()), 2.0);
-  thickness[0] = 1.0;
-  const std::vector<double> gradient = Gradient(bipyramid, thickness);
-  EXPECT_DOUBLE_EQ(gradient[0], 1.0);
-  for (double g : gradient)
-    EXPECT_TRUE(std::isfinite(g));
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "program_fixture.h"
 #include "render/face_layers.h"
 #include "render/picture.h"
-#include "report/html_report.h"
 
 namespace vexmor::cli::test {
 namespace {
@@ -141,11 +140,6 @@ TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.complains("no/such/folder/p.png")) << run.err;
   EXPECT_EQ(run.out, "");  // the path is checked before the analysis runs
-}
-
-TEST(HtmlReportText, EscapedTextCannotOpenMarkup) {
-  EXPECT_EQ(HtmlEscape("<b a=\"x\" c='y'>&</b>"),
-            "&lt;b a=&quot;x&quot; c=&#39;y&#39;&gt;&amp;&lt;/b&gt;");
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
 
 #include "../../support/meshes.h"
@@ -169,11 +168,9 @@ TEST(MeshRepair, CountsWhatItMendsAndClosesTheBoxWhereTheDamageAllows) {
   }
 }
 
-// The per-face results of thickness, gradient and draft, and the per-edge dihedral angles
-// keyed by their ends' positions (to a micrometre of the nanometre-scale cracks).
+// The per-face results of thickness, gradient and draft.
 struct Results {
   std::vector<double> thickness, gradient, draft;
-  std::map<std::array<long, 6>, double> dihedral;
   std::vector<bool> besideFill;  // the face shares a node with a fill face
 };
 
@@ -189,7 +186,6 @@ Results Analyse(const TestMesh& part, bool repair, const std::string& name) {
   const std::vector<double> thickness = AddThicknessSection(session, {});
   AddGradientSection(session, {}, &thickness);
   AddDraftSection(session, {});
-  AddDihedralSection(session, {});
   const Mesh& mesh = session.mesh();
   std::set<int32_t> fillNodes;
   for (size_t f = session.ownFaceCount(); f < mesh.faceCount(); ++f)
@@ -203,18 +199,6 @@ Results Analyse(const TestMesh& part, bool repair, const std::string& name) {
     if (field.name == "thickness_ray") out.thickness = field.values;
     if (field.name == "thickness_gradient") out.gradient = field.values;
     if (field.name == "draft_deg") out.draft = field.values;
-    if (field.name != "dihedral_deg") continue;
-    for (size_t e = 0; e < field.values.size(); ++e) {
-      std::array<long, 6> key;
-      for (int end = 0; end < 2; ++end) {
-        const Vec3 p = session.mesh().node(static_cast<size_t>(r.edgeNodes[2 * e + end]));
-        for (int k = 0; k < 3; ++k)
-          key[3 * end + k] = std::lround(p[k] * 1e6);
-      }
-      if (std::lexicographical_compare(key.begin() + 3, key.end(), key.begin(), key.begin() + 3))
-        std::swap_ranges(key.begin(), key.begin() + 3, key.begin() + 3);
-      out.dihedral[key] = field.values[e];
-    }
   }
   std::filesystem::remove(path);
   return out;
@@ -243,10 +227,6 @@ TEST(MeshRepair, AnalysesOfTheMendedPartEqualTheIntactPartsOnTheFilesOwnFaces) {
         EXPECT_NEAR(mended.gradient[f], intact.gradient[i], 1e-7) << "face " << f;
       }
       EXPECT_NEAR(mended.draft[f], intact.draft[i], 1e-6) << "face " << f;
-    }
-    for (const auto& [edge, angle] : mended.dihedral) {
-      ASSERT_EQ(intact.dihedral.count(edge), 1u);
-      EXPECT_NEAR(angle, intact.dihedral.at(edge), 1e-6);
     }
   }
 }

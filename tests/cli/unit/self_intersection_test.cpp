@@ -1,6 +1,5 @@
 // Crossing triangles, decided exactly: the triangle pair test against a literal long double
-// computation and on the touching cases where rounding would decide, and the tree of boxes
-// against all pairs.
+// computation, and the tree of boxes against all pairs.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -83,43 +82,6 @@ TEST(SelfIntersection, PairTestAgreesWithLiteralComputation) {
     ASSERT_EQ(Contact(t, s) == TriangleContact::kCrossing, literal) << i;
   }
   EXPECT_GT(crossings, 5000u);
-}
-
-TEST(SelfIntersection, TouchingIsNotCrossing) {
-  const Triangle floor = {Vec3{0, 0, 0}, Vec3{4, 0, 0}, Vec3{0, 4, 0}};
-  const double below = -std::ldexp(1.0, -40);
-  struct Case {
-    const char* what;
-    Triangle other;
-    TriangleContact expected;
-  } cases[] = {
-      {"pierces the middle",
-       {Vec3{1, 1, -1}, Vec3{1, 1, 1}, Vec3{2, 1, 1}},
-       TriangleContact::kCrossing},
-      {"a corner on it", {Vec3{1, 1, 0}, Vec3{1, 2, 1}, Vec3{2, 1, 1}}, TriangleContact::kNone},
-      {"an edge on it", {Vec3{1, 1, 0}, Vec3{2, 1, 0}, Vec3{1, 1, 1}}, TriangleContact::kNone},
-      {"a corner a hair below it",
-       {Vec3{1, 1, below}, Vec3{1, 2, 1}, Vec3{2, 1, 1}},
-       TriangleContact::kCrossing},
-      {"through a corner of it, on both sides",
-       {Vec3{1, 1, 0}, Vec3{1, 1, 1}, Vec3{2, 1, -1}},
-       TriangleContact::kCrossing},
-      {"meets it only at its rim",
-       {Vec3{4, 0, -1}, Vec3{4, 0, 1}, Vec3{5, 0, 0}},
-       TriangleContact::kNone},
-      {"passes beside it", {Vec3{3, 3, -1}, Vec3{3, 3, 1}, Vec3{4, 3, 1}}, TriangleContact::kNone},
-      {"lies on it, sharing area",
-       {Vec3{1, 1, 0}, Vec3{5, 1, 0}, Vec3{1, 5, 0}},
-       TriangleContact::kOverlapping},
-      {"beside it in its plane, sharing an edge line",
-       {Vec3{4, 0, 0}, Vec3{0, 4, 0}, Vec3{4, 4, 0}},
-       TriangleContact::kNone},
-      {"without area", {Vec3{1, 1, -1}, Vec3{1, 1, 0}, Vec3{1, 1, 1}}, TriangleContact::kNone},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(Contact(floor, c.other), c.expected) << c.what;
-    EXPECT_EQ(Contact(c.other, floor), c.expected) << c.what;
-  }
 }
 
 TEST(SelfIntersection, TreeFindsEveryPairThatAllPairsFind) {
