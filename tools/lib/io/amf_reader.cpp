@@ -262,7 +262,8 @@ class AmfAssembler {
   // and more memory than the machine has. Counts stop growing past the library's limit.
   struct Size {
     uint64_t nodes = 0, triangles = 0;
-    int levels = 0;  // constellations below, on the longest path down to an object
+    uint64_t placements = 0;  // objects that are not empty, each time it places them
+    int levels = 0;           // constellations below, on the longest path down to an object
   };
   Size size(const std::string& id, int depth) {
     const auto known = sizes_.find(id);
@@ -276,11 +277,13 @@ class AmfAssembler {
         const Size part = size(instance.id, depth + 1);
         total.nodes = std::min(total.nodes + part.nodes, kBeyondTheLimit);
         total.triangles = std::min(total.triangles + part.triangles, kBeyondTheLimit);
+        total.placements = std::min(total.placements + part.placements, kBeyondTheLimit);
         total.levels = std::max(total.levels, part.levels + 1);
       }
     } else if (const auto o = amf_.objects.find(id); o != amf_.objects.end()) {
       total.nodes = o->second.coords.size() / 3;
       total.triangles = o->second.triangles.size() / 3;
+      total.placements = total.nodes + total.triangles > 0 ? 1 : 0;
     } else {
       FailInFile(path_, "an instance refers to object '" + id + "', which the file lacks");
     }
@@ -288,9 +291,13 @@ class AmfAssembler {
     return total;
   }
 
-  // Places the scene `id` after checking that what it adds fits the library.
+  // Places the scene `id` once what it adds is known to stay within the limits.
   void placeScene(const std::string& id) {
     const Size total = size(id, 0);
+    if (total.placements > kMaxPlacements) {
+      FailInFile(path_, "the constellations place " + Count(total.placements) +
+                            " objects, more than the 1048576 that vexmor places from one file");
+    }
     if (ExpandedBytes(total.nodes, total.triangles) > kMaxExpandedBytes) {
       FailInFile(path_, "the constellations place " + Count(total.nodes) + " nodes and " +
                             Count(total.triangles) +
@@ -351,6 +358,7 @@ class AmfAssembler {
     return n > kLimit ? "over 2147483647" : std::to_string(n);
   }
   static constexpr int kMaxDepth = 32;
+  static constexpr uint64_t kMaxPlacements = uint64_t{1} << 20;
 
   const AmfParser& amf_;
   std::string_view path_;

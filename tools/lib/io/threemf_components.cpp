@@ -155,7 +155,7 @@ void CheckComponentExpansion(std::string_view package, std::string_view path) {
     if (total.placements > kMaxPlacements) {
       FailInFile(path, "the build items and their components place " +
                            std::to_string(total.placements) +
-                           " objects, more than the million that vexmor reads from one file");
+                           " objects, more than the 1048576 that vexmor places from one file");
     }
     if (24 * total.vertices + 24 * total.triangles > kMaxMeshBytes) {
       FailInFile(path, "the build items and their components place " +
