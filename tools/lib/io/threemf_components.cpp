@@ -66,7 +66,7 @@ struct ModelGraph {
     if (LocalName(name) == "object") static_cast<ModelGraph*>(self)->current = nullptr;
   }
 
-  // False when the XML is not well formed.
+  // False when the XML is not well formed; what came before the fault is kept.
   bool parse(std::string_view xml) {
     XML_Parser parser = XML_ParserCreate(nullptr);
     if (parser == nullptr) return false;
@@ -136,14 +136,13 @@ void CheckComponentExpansion(std::string_view package, std::string_view path) {
     return;
   }
   for (const std::string& name : models) {
-    std::string xml;
-    try {
-      xml = ZipEntryBytes(package, path, name);
-    } catch (const ReadError&) {
-      return;
-    }
+    // An entry that the archive lists but that does not decompress whole (a wrong checksum)
+    // is refused here: lib3mf would read it without checking.
+    const std::string xml = ZipEntryBytes(package, path, name);
+    // XML that is not well formed is still measured up to where expat stopped: lib3mf's own
+    // parser may accept more of it.
     ModelGraph graph;
-    if (!graph.parse(xml)) continue;
+    graph.parse(xml);
     ExpansionCounter counter(graph, path);
     Expansion total;
     for (const std::string& item : graph.items) {

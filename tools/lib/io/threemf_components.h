@@ -9,7 +9,8 @@ namespace vexmor::cli {
 
 // Throws ReadError naming the file when the build items, with their components expanded,
 // would place more than 1048576 objects or more than 2 GiB of mesh, or when components nest
-// more than 32 deep. A package that cannot be opened or parsed passes: lib3mf then says why.
+// more than 32 deep, or when a model part does not decompress whole. A package that cannot be
+// opened passes: lib3mf then says why.
 void CheckComponentExpansion(std::string_view package, std::string_view path);
 
 }  // namespace vexmor::cli
