@@ -7,7 +7,8 @@
 #   make bench-compare  time each call on one large mesh against Embree's rays and an edge
 #                pass in the same run (MESH=path, SPHERE_MESH=path for the sphere methods)
 #   make golden  compare every output of the eight functions with golden/expected.txt
-#   make fuzz    build the libFuzzer targets, then run each for FUZZ_SECONDS (default 60)
+#   make fuzz    build the libFuzzer targets, then run each for FUZZ_SECONDS (default 60),
+#                JOBS targets at a time (default: the number of processors)
 #   make tsan    build the concurrent-calls stress test under ThreadSanitizer and run it
 #   make windows       cross-build vexmor.dll, its import library and vexmor.exe for Windows
 #   make windows-test  cross-build everything, run the tests and the built meshes' golden
@@ -124,11 +125,11 @@ bench-compare: deps
 	cmake --build --preset release --target vexmor_bench_compare -j $(JOBS)
 	nice -n 10 ./build/release/bench/compare/vexmor_bench_compare $(MESH) $(SPHERE_MESH)
 
-# Every fuzz target in turn, under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every fuzz target, under AddressSanitizer and UndefinedBehaviorSanitizer, JOBS at a time.
 fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
-	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh build/fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run.sh build/fuzz
 
 tsan: deps
 	cmake --preset tsan >/dev/null

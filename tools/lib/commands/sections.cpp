@@ -130,6 +130,13 @@ nlohmann::json DoubtsJson(const MeshDoubts& d) {
   j["crossing"]["shell_pairs"] = d.shellPairsCrossing;
   j["crossing"]["shells_crossing_themselves"] = d.shellsCrossingThemselves;
   if (d.farNodes > 0) j["node_box_growth"] = d.boxGrowth;
+  if (d.farNodes > 0 && d.stray.restExtent > 0) {
+    j["farthest_stray_node"] = {{"node", d.stray.node},
+                                {"position", d.stray.position},
+                                {"distance", d.stray.distance},
+                                {"other_nodes_extent", d.stray.restExtent},
+                                {"faces_using_it", d.stray.facesUsing}};
+  }
   return j;
 }
 
