@@ -658,6 +658,12 @@ TEST_F(Program, CheckTellsWhatMakesResultsDoubtful) {
   Mesh box = Prism({{0, 0}, {10, 0}, {10, 10}, {0, 10}}, 10, {});
   write("box.obj", Obj(box));
   EXPECT_TRUE(vexmor("check box.obj").says("verdict         ready for every analysis\n"));
+  Mesh stray = box;
+  stray.addNode(200, 5, 5);  // used by no face
+  write("stray.obj", Obj(stray));
+  EXPECT_TRUE(vexmor("check stray.obj")
+                  .says("stray node found: node 8 (counting from 0) at (200, 5, 5) lies 190 away "
+                        "from the box of the other nodes, which is 10 across (used by no face)"));
   Mesh crossing = box;  // a second box through the first one's top
   const Mesh second = Prism({{4, 4}, {6, 4}, {6, 6}, {4, 6}}, 6, {});
   for (size_t n = 0; n < second.nodeCount(); ++n)
