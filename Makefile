@@ -1,12 +1,14 @@
 # Entry points for people and CI. Everything builds through the CMake presets.
 #   make demo    build, then run vexmor on its bundled sample part; its picture and report go
 #                to build/demo/sample.png and build/demo/sample.html
-#   make test    build with the sanitizers, then run every test
+#   make test    build with the sanitizers, then run every test (test-cpp: the C++ tests alone)
+#   make test-ratio  the size of the test suite against the code it tests
 #   make bench   build optimised, then run the benchmarks
 #   make bench-compare  time each call on one large mesh against Embree's rays and an edge
 #                pass in the same run (MESH=path, SPHERE_MESH=path for the sphere methods)
 #   make golden  compare every output of the eight functions with golden/expected.txt
-#   make fuzz    build the libFuzzer targets, then run each for FUZZ_SECONDS (default 60)
+#   make fuzz    build the libFuzzer targets, then run each for FUZZ_SECONDS (default 60),
+#                JOBS targets at a time (default: the number of processors)
 #   make tsan    build the concurrent-calls stress test under ThreadSanitizer and run it
 #   make windows       cross-build vexmor.dll, its import library and vexmor.exe for Windows
 #   make windows-test  cross-build everything, run the tests and the built meshes' golden
@@ -34,8 +36,8 @@ WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-p
 # Tracked sources and new ones not yet added, so that a file is formatted before its first commit.
 FORMAT_FILES = $(shell git ls-files --cached --others --exclude-standard '*.h' '*.hpp' '*.c' '*.cpp' 2>/dev/null)
 
-.PHONY: all deps windows-deps build demo test bench bench-compare golden golden-record windows \
-  windows-test windows-golden format format-check clean python python-test python-bench fuzz tsan
+.PHONY: all deps windows-deps build demo test test-cpp test-ratio bench bench-compare golden golden-record \
+  windows windows-test windows-golden format format-check clean python python-test python-bench fuzz tsan
 
 all: build
 
@@ -72,11 +74,14 @@ demo: build
 	./build/release/tools/vexmor report -o build/demo/sample.html --min 1.5 -q >/dev/null
 	@echo "picture: build/demo/sample.png; report: open build/demo/sample.html in a web browser"
 
-test: deps
+# test-cpp is the C++ part alone: the sanitizer build of the library, the program and the tests,
+# and every C++ test.
+test: test-cpp python-test test-ratio
+
+test-cpp: deps
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ctest --preset test
-	$(MAKE) --no-print-directory python-test
 
 # The package loads the optimised libraries (a sanitizer build cannot be loaded into Python).
 python: deps
@@ -92,6 +97,20 @@ python-test: python
 python-bench: python
 	nice -n 10 $(PYTHON) python/benchmarks/batch_speedup.py $${VEXMOR_MESHES:-../shared/meshes}
 
+# Non-blank lines of the sources, scripts and CMake files under tests/ (not the small mesh files
+# kept there) against everything under src/, tools/ and include/ (sources, CMake files and the
+# report page's script and styles): the suite is kept to about a third of the code it tests. The Python package's tests are counted on their own line, against
+# the package they test.
+NONBLANK = git ls-files --cached --others --exclude-standard $(1) | grep -E '$(2)' | \
+	  xargs -d '\n' cat | grep -cv '^[[:space:]]*$$'
+test-ratio:
+	@tests=$$($(call NONBLANK,tests,\.(h|c|cpp|mjs|sh)$$|CMakeLists\.txt$$)); \
+	code=$$($(call NONBLANK,src tools include,.)); \
+	awk -v t=$$tests -v c=$$code 'BEGIN { printf "test lines %d, code lines %d: %.1f %%\n", t, c, 100 * t / c }'
+	@tests=$$($(call NONBLANK,python/tests,\.py$$)); \
+	code=$$($(call NONBLANK,python/vexmor,\.py$$)); \
+	awk -v t=$$tests -v c=$$code 'BEGIN { printf "python test lines %d, package lines %d: %.1f %%\n", t, c, 100 * t / c }'
+
 bench: deps
 	cmake --preset bench >/dev/null
 	cmake --build --preset bench -j $(JOBS)
@@ -106,15 +125,15 @@ bench-compare: deps
 	cmake --build --preset release --target vexmor_bench_compare -j $(JOBS)
 	nice -n 10 ./build/release/bench/compare/vexmor_bench_compare $(MESH) $(SPHERE_MESH)
 
-# Every fuzz target in turn, under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Every fuzz target, under AddressSanitizer and UndefinedBehaviorSanitizer, JOBS at a time.
 fuzz: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS)
-	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh build/fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target fuzzers
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) fuzz/run.sh build/fuzz
 
 tsan: deps
 	cmake --preset tsan >/dev/null
-	cmake --build --preset tsan -j $(JOBS)
+	cmake --build --preset tsan -j $(JOBS) --target vexmor_stress_tests
 	./build/tsan/tests/vexmor_stress_tests
 
 # Results are pinned: every output of the eight functions on the shared meshes and on meshes

@@ -3,9 +3,12 @@
 meshes in the byte layout of fuzzed_mesh.h for the library targets, and small closed and
 broken files for each reader. Run it again after changing that layout; the files are kept in
 the repository so that a fresh clone fuzzes and replays without running anything first."""
+import gzip
+import io
 import os
 import struct
 import sys
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 LIBRARY_TARGETS = ["angles", "distance", "ray_gradient", "sphere"]
@@ -184,6 +187,137 @@ READER_SEEDS = {
 }
 
 
+def gz(data, members=1):
+    """data gzip-compressed, split into `members` concatenated gzip members; mtime 0 keeps the
+    files the same from run to run."""
+    step = -(-len(data) // members)
+    return b"".join(gzip.compress(data[i:i + step], mtime=0) for i in range(0, len(data), step))
+
+
+def zipped(entries, method=zipfile.ZIP_DEFLATED):
+    """A ZIP archive of (name, bytes) entries with fixed dates, so the files stay the same."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", method) as z:
+        for name, data in entries:
+            info = zipfile.ZipInfo(name, date_time=(2020, 1, 1, 0, 0, 0))
+            info.compress_type = method
+            z.writestr(info, data)
+    return out.getvalue()
+
+
+THREEMF_TYPES = (b'<?xml version="1.0" encoding="UTF-8"?>\n'
+                 b'<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+                 b'<Default Extension="rels" '
+                 b'ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
+                 b'<Default Extension="model" '
+                 b'ContentType="application/vnd.ms-package.3dmanufacturing-3dmodel+xml"/>'
+                 b'</Types>\n')
+THREEMF_RELS = (b'<?xml version="1.0" encoding="UTF-8"?>\n'
+                b'<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/'
+                b'relationships"><Relationship Target="/3D/3dmodel.model" Id="rel0" '
+                b'Type="http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel"/>'
+                b'</Relationships>\n')
+
+
+def threemf_object(oid, nodes, faces):
+    v = "".join(f'<vertex x="{x}" y="{y}" z="{z}"/>' for x, y, z in nodes)
+    t = "".join(f'<triangle v1="{a}" v2="{b}" v3="{c}"/>' for a, b, c in faces)
+    return (f'<object id="{oid}" type="model"><mesh><vertices>{v}</vertices>'
+            f'<triangles>{t}</triangles></mesh></object>')
+
+
+def threemf_model(objects, items, unit="millimeter"):
+    """objects: XML of each object; items: (object id, transform or None)."""
+    build = "".join(f'<item objectid="{oid}"' + (f' transform="{t}"' if t else "") + "/>"
+                    for oid, t in items)
+    return (f'<?xml version="1.0" encoding="UTF-8"?>\n<model unit="{unit}" xml:lang="en-US" '
+            f'xmlns="http://schemas.microsoft.com/3dmanufacturing/core/2015/02">'
+            f'<resources>{"".join(objects)}</resources><build>{build}</build></model>\n'
+            ).encode()
+
+
+def threemf(model, rels=THREEMF_RELS):
+    return zipped([("[Content_Types].xml", THREEMF_TYPES), ("_rels/.rels", rels),
+                   ("3D/3dmodel.model", model)])
+
+
+THREEMF_COMPONENTS = (f'<object id="2" type="model"><components>'
+                      f'<component objectid="1" transform="1 0 0 0 1 0 0 0 1 0 0 0"/>'
+                      f'<component objectid="1" transform="1 0 0 0 1 0 0 0 1 3 0 0"/>'
+                      f'</components></object>')
+
+
+def amf_object(oid, nodes, faces):
+    v = "".join(f"<vertex><coordinates><x>{x}</x><y>{y}</y><z>{z}</z></coordinates></vertex>"
+                for x, y, z in nodes)
+    t = "".join(f"<triangle><v1>{a}</v1><v2>{b}</v2><v3>{c}</v3></triangle>"
+                for a, b, c in faces)
+    return f'<object id="{oid}"><mesh><vertices>{v}</vertices><volume>{t}</volume></mesh></object>'
+
+
+def amf(*parts, unit="millimeter"):
+    return (f'<?xml version="1.0" encoding="UTF-8"?>\n<amf unit="{unit}">' + "".join(parts) +
+            "</amf>\n").encode()
+
+
+AMF_CONSTELLATION = ('<constellation id="10"><instance objectid="1"><deltax>0</deltax>'
+                     '<deltay>0</deltay><deltaz>0</deltaz><rz>0</rz></instance>'
+                     '<instance objectid="1"><deltax>3</deltax><rz>90</rz></instance>'
+                     '</constellation>')
+AMF_NESTED = ('<constellation id="11"><instance objectid="10"><deltaz>5</deltaz></instance>'
+              '<instance objectid="10"/></constellation>')
+
+
+def packaged_seeds():
+    tetra = threemf_object(1, TETRA_NODES, TETRA_TRIS)
+    cube_amf = amf(amf_object(1, CUBE_NODES, CUBE_TRIS))
+    return {
+        "3mf": {
+            "cube.3mf": threemf(threemf_model([threemf_object(1, CUBE_NODES, CUBE_TRIS)],
+                                              [(1, None)])),
+            "tetrahedron_moved_in_inches.3mf": threemf(threemf_model(
+                [tetra], [(1, "1 0 0 0 1 0 0 0 1 5 5 5")], unit="inch")),
+            "components_placed_twice.3mf": threemf(threemf_model(
+                [tetra, THREEMF_COMPONENTS], [(2, None), (1, "2 0 0 0 2 0 0 0 2 0 9 0")])),
+            "triangle_of_a_missing_vertex.3mf": threemf(threemf_model(
+                [threemf_object(1, TETRA_NODES, TETRA_TRIS[:3] + [(0, 1, 7)])], [(1, None)])),
+            "stored_not_deflated.3mf": zipped(
+                [("[Content_Types].xml", THREEMF_TYPES), ("_rels/.rels", THREEMF_RELS),
+                 ("3D/3dmodel.model", threemf_model([tetra], [(1, None)]))], zipfile.ZIP_STORED),
+            "truncated.3mf": threemf(threemf_model([tetra], [(1, None)]))[:300],
+        },
+        "amf": {
+            "cube.amf": cube_amf,
+            "cube_zipped.amf": zipped([("cube.amf", cube_amf)]),
+            "constellations_nested.amf": amf(amf_object(1, TETRA_NODES, TETRA_TRIS),
+                                              AMF_CONSTELLATION, AMF_NESTED, unit="inch"),
+            "two_objects_no_constellation.amf": amf(amf_object(1, TETRA_NODES, TETRA_TRIS),
+                                                     amf_object(2, CUBE_NODES, CUBE_TRIS)),
+            "triangle_without_v3.amf": amf(amf_object(1, TETRA_NODES, TETRA_TRIS)).replace(
+                b"<v3>3</v3>", b"", 1),
+            "instance_of_a_missing_object.amf": amf(
+                amf_object(1, TETRA_NODES, TETRA_TRIS),
+                '<constellation id="5"><instance objectid="9"/></constellation>'),
+            "unclosed_tag.amf": amf(amf_object(1, TETRA_NODES, TETRA_TRIS))[:-12],
+        },
+    }
+
+
+def gzip_seeds():
+    tetra_stl = stl_text(points(TETRA_NODES, TETRA_TRIS))
+    return {
+        "cube_binary.stl.gz": gz(stl_binary(points(CUBE_NODES, CUBE_TRIS))),
+        "tetrahedron_text.stl.gz": gz(tetra_stl),
+        "cube_quads.obj.gz": gz(obj(CUBE_NODES, CUBE_QUADS)),
+        "tetrahedron.off.gz": gz(off(TETRA_NODES, TETRA_TRIS)),
+        "cube_binary.ply.gz": gz(ply(CUBE_NODES, CUBE_QUADS, "binary_little_endian")),
+        "two_members.stl.gz": gz(tetra_stl, members=2),
+        "truncated.stl.gz": gz(tetra_stl)[:-9],
+        "cube.amf.gz": gz(amf(amf_object(1, CUBE_NODES, CUBE_TRIS))),
+        "damaged_checksum.off.gz": gz(off(TETRA_NODES, TETRA_TRIS))[:-8] + b"\0" * 8,
+    }
+
+
 def write(folder, name, data):
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), "wb") as f:
@@ -203,7 +337,7 @@ def main():
     for target in LIBRARY_TARGETS:
         for i, (name, data) in enumerate(MESH_SEEDS.items()):
             write(os.path.join(HERE, "corpus", target), name, with_varied_parameters(i, data))
-    for reader, files in READER_SEEDS.items():
+    for reader, files in {**READER_SEEDS, **packaged_seeds(), "gzip": gzip_seeds()}.items():
         for name, data in files.items():
             write(os.path.join(HERE, "corpus", reader + "_reader"), name, data)
     return 0

@@ -1,6 +1,8 @@
 // One file reader of the program on fuzzed bytes: every input is read or refused with a
 // ReadError, and what is read is a consistent mesh. The format comes from the build
-// (VEXMOR_FUZZ_FORMAT), so each reader is its own target with its own corpus.
+// (VEXMOR_FUZZ_FORMAT), so each reader is its own target with its own corpus. Without it the
+// bytes are read as a whole file is: decompressed when they are gzip, then read in the format
+// their content shows (the gzip target).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   (void)FormatFromContent(bytes);
   try {
+#ifdef VEXMOR_FUZZ_FORMAT
     const LoadedMesh loaded = ReadMesh(bytes, "fuzz", MeshFormat::VEXMOR_FUZZ_FORMAT);
+#else
+    const LoadedMesh loaded = ReadMeshBytes(bytes, "fuzz.gz");
+#endif
     const Mesh& mesh = loaded.mesh;
     if (mesh.coords.size() % 3 != 0) Fail("coordinates are not in threes");
     size_t entries = 0;

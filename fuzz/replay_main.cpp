@@ -1,6 +1,7 @@
-// Replays kept fuzz inputs through a fuzz target without libFuzzer, so that the test suite
+// Replays kept fuzz inputs through one fuzz target without libFuzzer, so that the test suite
 // runs every seed and every input that once failed under the sanitizers of its own build.
-// Arguments are files or folders of files; a target that aborts fails the test.
+//   fuzz_replay TARGET FILE_OR_FOLDER...
+// A target that aborts fails the test; so does a replay that finds no input.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,16 +13,34 @@
 
 #include <unistd.h>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+#include "fuzz_entries.h"
+
+namespace {
+
+const FuzzEntry* FindEntry(const char* name) {
+  for (const FuzzEntry& entry : FuzzEntries())
+    if (entry.name == name) return &entry;
+  return nullptr;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
+  const FuzzEntry* entry = argc > 1 ? FindEntry(argv[1]) : nullptr;
+  if (entry == nullptr) {
+    std::fprintf(stderr, "usage: fuzz_replay TARGET FILE_OR_FOLDER...\ntargets:");
+    for (const FuzzEntry& known : FuzzEntries())
+      std::fprintf(stderr, " %s", known.name.c_str());
+    std::fprintf(stderr, "\n");
+    return 2;
+  }
   std::vector<fs::path> inputs;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 2; i < argc; ++i) {
     const fs::path path(argv[i]);
     if (fs::is_directory(path)) {
-      for (const auto& entry : fs::directory_iterator(path))
-        if (entry.is_regular_file()) inputs.push_back(entry.path());
+      for (const auto& item : fs::directory_iterator(path))
+        if (item.is_regular_file()) inputs.push_back(item.path());
     } else if (fs::exists(path)) {
       inputs.push_back(path);
     }
@@ -35,9 +54,9 @@ int main(int argc, char** argv) {
     const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
                                   std::istreambuf_iterator<char>());
     std::fprintf(stderr, "replaying %s\n", path.c_str());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    entry->run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
-  std::fprintf(out, "replayed %zu inputs\n", inputs.size());
+  std::fprintf(out, "%s: replayed %zu inputs\n", entry->name.c_str(), inputs.size());
   std::fclose(out);
   return inputs.empty() ? 1 : 0;
 }

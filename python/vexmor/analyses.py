@@ -27,9 +27,19 @@ _MESH_PARAMETERS = """    vertices : array_like, shape (N, 3), or mesh object
         sequences holds faces of any node count (three or more). The winding does not
         matter: the library turns every closed volume's faces outwards first."""
 
+_SPHERE_RAISES = """    Raises
+    ------
+    MeshRejected
+        The mesh is open or non-manifold.
+    AnalysisFailed
+        The library's analysis reported failure.
+    ValueError
+        Bad input (shapes, NaN, node numbers out of range)."""
+
 
 def _doc(function):
-    function.__doc__ = function.__doc__.replace("    {mesh}", _MESH_PARAMETERS)
+    function.__doc__ = function.__doc__.replace("    {mesh}", _MESH_PARAMETERS).replace(
+        "    {sphere_raises}", _SPHERE_RAISES)
     return function
 
 
@@ -178,14 +188,7 @@ def contact_thickness(vertices, faces=None, *, outside=False):
         Thickness per face, in the unit of `vertices`. 0 where the sphere finds no opposite
         wall. A face of four or more nodes gets the smallest value of its triangles.
 
-    Raises
-    ------
-    MeshRejected
-        The mesh is open or non-manifold.
-    AnalysisFailed
-        The library's analysis reported failure.
-    ValueError
-        Bad input (shapes, NaN, node numbers out of range).
+    {sphere_raises}
     """
     flag = 1 if as_bool(outside, "outside") else 0
     _, split, out = _face_values("contact_thickness", vertices, faces,
@@ -213,14 +216,7 @@ def sphere_thickness(vertices, faces=None):
         its normalised frame; it is converted here). 0 where the sphere finds no opposite
         wall. A face of four or more nodes gets the smallest value of its triangles.
 
-    Raises
-    ------
-    MeshRejected
-        The mesh is open or non-manifold.
-    AnalysisFailed
-        The library's analysis reported failure.
-    ValueError
-        Bad input (shapes, NaN, node numbers out of range).
+    {sphere_raises}
     """
     prepared, split, out = _face_values("sphere_thickness", vertices, faces,
                                         "VX_Thickness_Computation_LSR", False, 0)

@@ -3,6 +3,7 @@
 // of the part measures as it would without it.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -10,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/mesh_fixtures.h"
-#include "support/thickness_fixtures.h"
+#include "support/meshes.h"
 #include "vexmor.h"
 
 namespace vexmor::test {

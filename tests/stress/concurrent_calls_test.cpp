@@ -11,8 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/mesh_fixtures.h"
-#include "support/thickness_fixtures.h"
+#include "support/meshes.h"
 #include "vexmor.h"
 
 namespace vexmor::test {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/meshes.h"
 #include "vexmor.h"
 
 namespace vexmor::test {
@@ -19,20 +20,21 @@ struct MeshArgs {
   const double* coordinates = nullptr;
 };
 
+inline MeshArgs ArgsOf(const TestMesh& m) {
+  return {m.nbNodes(), m.szelem(), m.elem.data(), m.coords.data()};
+}
+
 inline constexpr double kCanary = -12345.678;
 
 // Output storage for one call, large enough for any mesh used in the tests.
 struct Outputs {
-  explicit Outputs(size_t size = 4096)
-      : doubles(size, kCanary), doubles2(size, kCanary), ints(2 * size, -777), count(0xDEADu) {}
+  explicit Outputs(double fill = kCanary, size_t size = 4096)
+      : doubles(size, fill), ints(2 * size, -777), count(0xDEADu) {}
   std::vector<double> doubles;
-  std::vector<double> doubles2;
   std::vector<int32_t> ints;
   uint32_t count;
   bool IsUntouched() const {
     for (double v : doubles)
-      if (v != kCanary) return false;
-    for (double v : doubles2)
       if (v != kCanary) return false;
     for (int32_t v : ints)
       if (v != -777) return false;
@@ -43,54 +45,68 @@ struct Outputs {
 struct EntryPoint {
   std::string name;
   std::function<int32_t(const MeshArgs&, Outputs&)> call;
+  int lengthPower = 0;     // values scale with the caller's length unit to this power
+  double tolerance = 0.0;  // relative, between a part and the same part scaled or moved
+  bool acceptsQuads = false;
+  bool checksTheMesh = true;
 };
 
-// Every exported function, called with fixed trailing arguments: direction (0, 0, 1), unsigned
-// angles, outside 0, a gradient input of all ones.
-inline std::vector<EntryPoint> AllEntryPoints() {
-  static const double pull[3] = {0, 0, 1};
+// Every exported function, with direction (0.3, -0.2, 0.9), a gradient input of all ones, and
+// the given outside flag and angle mode.
+inline std::vector<EntryPoint> AllEntryPoints(uint8_t outside = 0, uint32_t angleMode = 0) {
+  static const double pull[3] = {0.3, -0.2, 0.9};
+  static const std::vector<double> ones(4096, 1.0);
+  const std::string flags = (outside ? " outside" : "") + std::string(angleMode ? " signed" : "");
   return {
-      {"VX_Diedral_Angle",
-       [](const MeshArgs& m, Outputs& o) {
+      {"VX_Diedral_Angle" + flags,
+       [=](const MeshArgs& m, Outputs& o) {
          return VX_Diedral_Angle(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
-                                 o.doubles.data(), 0);
-       }},
+                                 o.doubles.data(), angleMode);
+       },
+       0, 1e-9},
       {"VX_Draft_Angle",
        [](const MeshArgs& m, Outputs& o) {
          return VX_Draft_Angle(m.nbNodes, m.szelem, m.connectivity, m.coordinates, o.doubles.data(),
                                pull);
-       }},
-      {"VX_Edge_Diedral_Angle",
-       [](const MeshArgs& m, Outputs& o) {
+       },
+       0, 1e-12},
+      {"VX_Edge_Diedral_Angle" + flags,
+       [=](const MeshArgs& m, Outputs& o) {
          return VX_Edge_Diedral_Angle(m.nbNodes, m.szelem, m.connectivity, m.coordinates, &o.count,
-                                      o.ints.data(), o.doubles.data(), 0);
-       }},
+                                      o.ints.data(), o.doubles.data(), angleMode);
+       },
+       0, 1e-9},
       {"VX_Thickness_Computation_DN2S",
        [](const MeshArgs& m, Outputs& o) {
          return VX_Thickness_Computation_DN2S(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
                                               o.doubles.data(), 0);
-       }},
-      {"VX_Thickness_Computation_LSCP",
-       [](const MeshArgs& m, Outputs& o) {
+       },
+       0, 1e-9, true, false},
+      // Refinement stops within 0.1 %, so rounding may move a sphere by about that much.
+      {"VX_Thickness_Computation_LSCP" + flags,
+       [=](const MeshArgs& m, Outputs& o) {
          return VX_Thickness_Computation_LSCP(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
-                                              o.doubles.data(), 0);
-       }},
+                                              o.doubles.data(), outside);
+       },
+       1, 2e-3, true},
       {"VX_Thickness_Computation_LSR",
        [](const MeshArgs& m, Outputs& o) {
          return VX_Thickness_Computation_LSR(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
                                              o.doubles.data(), 0);
-       }},
+       },
+       0, 2e-3},
       {"VX_Thickness_Gradient",
        [](const MeshArgs& m, Outputs& o) {
-         static const std::vector<double> ones(4096, 1.0);
          return VX_Thickness_Gradient(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
                                       ones.data(), o.doubles.data());
-       }},
-      {"VX_Thickness_RayTracing",
-       [](const MeshArgs& m, Outputs& o) {
+       },
+       0, 1e-12, true},
+      {"VX_Thickness_RayTracing" + flags,
+       [=](const MeshArgs& m, Outputs& o) {
          return VX_Thickness_RayTracing(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
-                                        o.doubles.data(), 0);
-       }},
+                                        o.doubles.data(), outside);
+       },
+       1, 1e-9, true},
   };
 }
 

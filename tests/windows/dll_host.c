@@ -1,14 +1,12 @@
 /*
  * A Windows host as the DLL's users write one: it loads vexmor.dll at run time with
  * LoadLibrary, resolves the eight entry points by their plain names with GetProcAddress, calls
- * each on a closed plate 10 x 10 x 2 and checks the values. It also reads what the loader made
- * of DllMain's request to skip thread attach and detach notifications.
+ * each on a closed plate 10 x 10 x 2 and checks the values.
  */
 #include <float.h>
 #include <math.h>
 #include <stdio.h>
 #include <windows.h>
-#include <winternl.h>
 
 #include "vexmor.h"
 
@@ -49,34 +47,6 @@ static AnyFn Resolve(HMODULE dll, const char* name) {
   return entry;
 }
 
-/* The loader keeps a record per module; the flag that DisableThreadLibraryCalls sets sits at
- * the same place in it on every 64-bit Windows (and in Wine). */
-enum { kLoaderEntryFlagsOffset = 0x68, kLoaderDontCallForThreads = 0x00040000 };
-
-/* Whether the module carries a thread-local storage directory. The loader refuses
- * DisableThreadLibraryCalls for such a module: its TLS callbacks need every thread's start and
- * exit. MinGW-w64's runtime always brings one (its own and winpthreads' per-thread clean-up). */
-static int HasTlsDirectory(HMODULE dll) {
-  const IMAGE_DOS_HEADER* dos = (const IMAGE_DOS_HEADER*)dll;
-  const IMAGE_NT_HEADERS* nt = (const IMAGE_NT_HEADERS*)((const char*)dll + dos->e_lfanew);
-  return nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS].Size != 0;
-}
-
-static int SkipsThreadNotifications(HMODULE dll) {
-  PROCESS_BASIC_INFORMATION process;
-  if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process,
-                                sizeof process, NULL) != 0)
-    return 0;
-  LIST_ENTRY* head = &process.PebBaseAddress->Ldr->InMemoryOrderModuleList;
-  for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
-    LDR_DATA_TABLE_ENTRY* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
-    if (entry->DllBase != (void*)dll) continue;
-    const ULONG flags = *(const ULONG*)((const char*)entry + kLoaderEntryFlagsOffset);
-    return (flags & kLoaderDontCallForThreads) != 0;
-  }
-  return 0;
-}
-
 /* A box [0,10] x [0,10] x [0,2] of 12 outward triangles (faces 0-1 bottom, 2-3 top, then the
  * four sides), and one node at its centre that no face uses: the distance query point. */
 enum { kNodes = 9, kFaces = 12, kEdges = 18, kSize = 4 * kFaces };
@@ -99,12 +69,6 @@ int main(void) {
     printf("FAILED: LoadLibrary(\"vexmor.dll\") error %lu\n", GetLastError());
     return 1;
   }
-  /* DllMain asks for no thread notifications; the loader grants it unless TLS callbacks need
-   * them. */
-  const int tls = HasTlsDirectory(dll);
-  Expect(SkipsThreadNotifications(dll) == !tls, "thread notifications off without TLS", 0, tls);
-  if (tls) printf("note: vexmor.dll has TLS callbacks, so the loader keeps thread notifications\n");
-
   NodeAnglesFn nodeAngles = (NodeAnglesFn)Resolve(dll, "VX_Diedral_Angle");
   DraftFn draft = (DraftFn)Resolve(dll, "VX_Draft_Angle");
   EdgeAnglesFn edgeAngles = (EdgeAnglesFn)Resolve(dll, "VX_Edge_Diedral_Angle");

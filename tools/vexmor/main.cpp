@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -96,6 +98,7 @@ struct Arguments {
   DraftOptions draft;
   DihedralOptions dihedral;
   ReportOptions report;
+  std::optional<size_t> maxHoleEdges;  // --max-hole-edges, to be checked against --repair
   std::string sampleOutput;
   bool sampleText = false;
 };
@@ -108,6 +111,25 @@ void AddPictureOptions(CLI::App* command, Arguments& a) {
                       "Draw the part coloured by value: a PNG picture" + unavailable);
   command->add_option("--svg", a.common.svg, "The same picture as SVG" + unavailable);
   command->add_option("--pdf", a.common.pdf, "The same picture as PDF" + unavailable);
+}
+
+void AddRepairOptions(CLI::App* command, CommonOptions& common, Arguments& a) {
+  command->add_flag("--repair", common.repair,
+                    "Mend an open or slightly broken mesh first: merge nodes closer than the "
+                    "merge tolerance, drop duplicate and zero-area faces, fill holes of up to "
+                    "--max-hole-edges edges in their plane; results are on the file's own faces");
+  command
+      ->add_option("--merge-tolerance", common.repairOptions.mergeTolerance,
+                   "With --repair: nodes closer than D (file units) become one (default: a "
+                   "millionth of the node box diagonal)")
+      ->type_name("D")
+      ->check(InRange(0, std::numeric_limits<double>::max(), "0", "any size"));
+  command
+      ->add_option("--max-hole-edges", a.maxHoleEdges,
+                   "With --repair: fill holes whose boundary has at most N edges (default " +
+                       std::to_string(kDefaultMaxHoleEdges) + ")")
+      ->type_name("N")
+      ->check(InRange(0, 100000, "0", "100000", true));
 }
 
 void AddCommonOptions(
@@ -142,6 +164,7 @@ void AddCommonOptions(
   command->add_flag("-v,--verbose", a.common.verbose,
                     "Show the library's diagnostic lines (on standard error)");
   command->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
+  AddRepairOptions(command, a.common, a);
 }
 
 CLI::Option* AddMethodOption(CLI::App* command, std::string& method, bool withDistance) {
@@ -298,6 +321,7 @@ int main(int argc, char** argv) {
   auto* report = AddReportSubcommand(app, a.report, a.method, a.pull);
   SetFooter(report);
   report->add_flag("-q,--quiet", a.quiet, "No progress display on standard error");
+  AddRepairOptions(report, a.report.common, a);
 
   auto* sample = app.add_subcommand("sample",
                                     "Write the bundled sample part (a moulded tray, "
@@ -340,6 +364,11 @@ int main(int argc, char** argv) {
     };
     if (rules.minDraft && !given("--min-draft")) a.draft.minDraft = *rules.minDraft;
     if (rules.maxGradient && !(*gradient && given("--max"))) a.gradient.max = rules.maxGradient;
+  }
+  CommonOptions& used = *report ? a.report.common : a.common;
+  if (a.maxHoleEdges) used.repairOptions.maxHoleEdges = *a.maxHoleEdges;
+  if (!used.repair && (used.repairOptions.mergeTolerance || a.maxHoleEdges)) {
+    return usage("--merge-tolerance and --max-hole-edges go with --repair");
   }
   if (*report) {
     a.report.thickness.method = a.report.gradient.method = method;

@@ -3,7 +3,6 @@
 // browser/report_page_test.mjs).
 #include <cairo.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,52 +14,15 @@
 #include <set>
 
 #include "io/mesh_reader.h"
+#include "program_fixture.h"
 #include "render/face_layers.h"
 #include "render/picture.h"
-#include "report/html_report.h"
 
 namespace vexmor::cli::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-class Pictures : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(::testing::TempDir()) / (std::string("vexmor_pictures_") + info->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-  // Runs the program in the test's directory; returns its exit status and standard output.
-  int vexmor(const std::string& arguments, std::string* out = nullptr) const {
-    const std::string command = "cd '" + dir_.string() + "' && '" VEXMOR_PROGRAM "' " + arguments +
-                                " 2>stderr.txt </dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return -1;
-    std::string text;
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      text.append(buffer, got);
-    const int status = ::pclose(pipe);
-    if (out != nullptr) *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  std::string head(const std::string& name, size_t bytes) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::string text(bytes, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(bytes));
-    text.resize(static_cast<size_t>(in.gcount()));
-    return text;
-  }
-
-  fs::path dir_;
-};
+// The program's pictures, in the end-to-end tests' directory of their own.
+using Pictures = Program;
 
 struct Image {
   cairo_surface_t* surface;
@@ -93,9 +55,9 @@ double Likeness(const Rgb& a, const Rgb& b) {
 }
 
 TEST_F(Pictures, TheThinRibCarriesTheThinnestBinsColour) {
-  ASSERT_EQ(vexmor("sample -o tray.stl"), 0);
-  std::string out;
-  ASSERT_EQ(vexmor("thickness tray.stl --png tray.png --json -q", &out), 0);
+  ASSERT_EQ(vexmor("sample -o tray.stl").status, 0);
+  const RunResult run = vexmor("thickness tray.stl --png tray.png --json -q");
+  ASSERT_EQ(run.status, 0);
   const Image image(path("tray.png"));
   ASSERT_TRUE(image.ok());
 
@@ -115,7 +77,7 @@ TEST_F(Pictures, TheThinRibCarriesTheThinnestBinsColour) {
 
   // The layer as the summary describes it: its bins give the colour classes.
   Report report;
-  report.sections.push_back({"thickness", "", {}, nlohmann::json::parse(out)["thickness"]});
+  report.sections.push_back({"thickness", "", {}, run.parsed()["thickness"]});
   const Mesh tray = ReadMeshFile(path("tray.stl")).mesh;
   report.results.fields.push_back(
       {"thickness_ray", Location::kFace, std::vector<double>(tray.faceCount(), 1.0)});
@@ -148,10 +110,10 @@ TEST_F(Pictures, TheThinRibCarriesTheThinnestBinsColour) {
   EXPECT_GT(checked, 0u);
 }
 
-// Every command that draws writes each format, a row per analysis; a picture that cannot be
-// written is refused before the analysis, naming the path, and nothing is printed.
+// Every command that draws writes each format, a row per analysis; a picture path that cannot
+// be written is refused before the analysis, naming the path, and nothing is printed.
 TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
-  ASSERT_EQ(vexmor("sample -o tray.off"), 0);
+  ASSERT_EQ(vexmor("sample -o tray.off").status, 0);
   const struct {
     const char* command;
     int rows;
@@ -163,10 +125,10 @@ TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
   int oneRowHeight = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.command);
-    ASSERT_EQ(vexmor(std::string(c.command) + " -q --png p.png --svg p.svg --pdf p.pdf"), 0);
-    EXPECT_EQ(head("p.png", 8), "\x89PNG\r\n\x1a\n");
-    EXPECT_NE(head("p.svg", 200).find("<svg"), std::string::npos);
-    EXPECT_EQ(head("p.pdf", 5), "%PDF-");
+    ASSERT_EQ(vexmor(std::string(c.command) + " -q --png p.png --svg p.svg --pdf p.pdf").status, 0);
+    EXPECT_EQ(read("p.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_NE(read("p.svg").substr(0, 200).find("<svg"), std::string::npos);
+    EXPECT_EQ(read("p.pdf").substr(0, 5), "%PDF-");
     const Image image(path("p.png"));
     ASSERT_TRUE(image.ok());
     if (c.rows == 1) oneRowHeight = image.height();
@@ -174,61 +136,10 @@ TEST_F(Pictures, EveryDrawingCommandWritesEachFormat) {
       EXPECT_GT(image.height(), 3 * oneRowHeight);
     }
   }
-  std::string out;
-  EXPECT_EQ(vexmor("draft tray.off -q --png no/such/folder/p.png", &out), 2);
-  std::ifstream err(path("stderr.txt"));
-  const std::string message{std::istreambuf_iterator<char>(err), {}};
-  EXPECT_NE(message.find("no/such/folder/p.png"), std::string::npos) << message;
-  EXPECT_EQ(out.find("Draft"), std::string::npos);
-}
-
-// A face's colour is its histogram bin: counting faces by colour class gives the printed
-// histogram, with far-out tails in bins of their own and values on bin edges alike.
-TEST(FaceLayerClasses, CountLikeTheSummarysHistogram) {
-  std::mt19937 random(7);
-  std::uniform_real_distribution<double> spread(0.5, 4.0);
-  std::vector<double> uniform, tailed, edges, repeated, constant(50, 2.5);
-  for (int i = 0; i < 2000; ++i) {
-    uniform.push_back(spread(random));
-    tailed.push_back(i % 200 == 0 ? 900.0 + i : i % 170 == 0 ? -300.0 : spread(random));
-    edges.push_back(i % 11);  // every bin edge of 0..10 in ten bins is a value
-    // The 99th percentile, where the far tail starts, is itself a value (99).
-    repeated.push_back(i < 1990 ? i % 100 : 1e4);
-  }
-  for (const auto* values : {&uniform, &tailed, &edges, &repeated, &constant}) {
-    const Distribution d = Describe(*values, {}, 10);
-    Report report;
-    report.sections.push_back({"gradient", "", {}, {{"values", DistributionJson(d, {})}}});
-    report.results.fields.push_back({"thickness_gradient", Location::kFace, *values});
-    Mesh mesh;
-    for (size_t f = 0; f < values->size(); ++f)
-      mesh.addFace({0, 1, 2});
-    const auto layers = FaceLayersOf(report, mesh, "mm");
-    ASSERT_EQ(layers.size(), 1u);
-    std::vector<size_t> counted(layers[0].bins.size(), 0);
-    for (double v : *values)
-      ++counted[static_cast<size_t>(layers[0].binOf(v))];
-    for (size_t b = 0; b < counted.size(); ++b)
-      EXPECT_EQ(counted[b], d.histogram[b].count) << "bin " << b << " of " << counted.size();
-  }
-}
-
-TEST(HtmlReportText, Base64MatchesTheStandardsVectors) {
-  const std::pair<const char*, const char*> vectors[] = {{"", ""},
-                                                         {"f", "Zg=="},
-                                                         {"fo", "Zm8="},
-                                                         {"foo", "Zm9v"},
-                                                         {"foob", "Zm9vYg=="},
-                                                         {"fooba", "Zm9vYmE="},
-                                                         {"foobar", "Zm9vYmFy"}};
-  for (const auto& [text, encoded] : vectors)
-    EXPECT_EQ(Base64(text), encoded) << text;
-  EXPECT_EQ(Base64(std::string("\xff\x00\xfe", 3)), "/wD+");
-}
-
-TEST(HtmlReportText, EscapedTextCannotOpenMarkup) {
-  EXPECT_EQ(HtmlEscape("<b a=\"x\" c='y'>&</b>"),
-            "&lt;b a=&quot;x&quot; c=&#39;y&#39;&gt;&amp;&lt;/b&gt;");
+  const RunResult run = vexmor("draft tray.off -q --png no/such/folder/p.png");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.complains("no/such/folder/p.png")) << run.err;
+  EXPECT_EQ(run.out, "");  // the path is checked before the analysis runs
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "analysis/library_calls.h"
 #include "commands/process_rules.h"
 #include "mesh/mesh.h"
+#include "mesh/mesh_repair.h"
 
 namespace vexmor::cli {
 
@@ -22,6 +23,9 @@ struct CommonOptions {
 
   std::string unit;                       // --unit: the unit of the file's numbers
   const ProcessRules* process = nullptr;  // --process: the rules each analysis checks
+
+  bool repair = false;  // --repair: mend the mesh first (see mesh_repair.h)
+  RepairOptions repairOptions;
 
   // Set when the run is one of many: the summary and errors are handed back here (as the
   // --json summary would be) instead of being printed.

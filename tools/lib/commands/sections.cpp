@@ -67,7 +67,7 @@ std::string LibraryTakes(const MeshReport& r, int trialStatus) {
 
 // What the program does about the faces that the library does not take.
 std::string ProgramDoes(const MeshReport& r, const Library& library) {
-  if (!r.closedAndManifold()) return "does not mend open or non-manifold meshes";
+  if (!r.closedAndManifold()) return "does not mend open or non-manifold meshes without --repair";
   if (r.quadrilaterals + r.polygons == 0) return "passes the mesh unchanged";
   if (!library.splits(Analysis::kRay)) {
     return "splits the " + FacesSplit(r) +
@@ -130,6 +130,13 @@ nlohmann::json DoubtsJson(const MeshDoubts& d) {
   j["crossing"]["shell_pairs"] = d.shellPairsCrossing;
   j["crossing"]["shells_crossing_themselves"] = d.shellsCrossingThemselves;
   if (d.farNodes > 0) j["node_box_growth"] = d.boxGrowth;
+  if (d.farNodes > 0 && d.stray.restExtent > 0) {
+    j["farthest_stray_node"] = {{"node", d.stray.node},
+                                {"position", d.stray.position},
+                                {"distance", d.stray.distance},
+                                {"other_nodes_extent", d.stray.restExtent},
+                                {"faces_using_it", d.stray.facesUsing}};
+  }
   return j;
 }
 
@@ -180,6 +187,16 @@ std::vector<std::string> AddCheckSection(Session& session) {
     reasons.push_back("the library's mesh check refuses it (status " + std::to_string(status) +
                       ")");
   }
+  if (session.repaired()) {
+    const size_t fill = r.faces - session.ownFaceCount();
+    s.lines.push_back(Row("repair", FormatCount(fill) + (fill == 1 ? " face" : " faces") +
+                                        " of these fill holes (left out of every result)"));
+  } else if (!r.closedAndManifold() || r.degenerateFaces > 0) {
+    s.lines.push_back(Row("repair",
+                          "try --repair: it merges nodes closer than a millionth of the part's "
+                          "size, drops repeated and collapsed faces and fills holes of up to " +
+                              std::to_string(kDefaultMaxHoleEdges) + " edges"));
+  }
   s.lines.push_back(Row("library", LibraryTakes(r, status)));
   s.lines.push_back(Row("vexmor", ProgramDoes(r, session.library())));
   nlohmann::json splitFor = nlohmann::json::array();
@@ -206,6 +223,7 @@ std::vector<std::string> AddCheckSection(Session& session) {
             {"split_for", splitFor},
             {"accepted", reasons.empty()},
             {"reasons", reasons}};
+  if (session.repaired()) s.json["fill_faces"] = r.faces - session.ownFaceCount();
   const MeshDoubts& doubts = session.doubts();
   const std::vector<std::string> warnings = doubts.warnings();
   s.json["warnings"] = warnings;
@@ -243,12 +261,12 @@ void AddFaultFields(Session& session) {
   std::vector<double> any(d.faceFlags.size(), 0.0);
   for (size_t f = 0; f < any.size(); ++f)
     any[f] = d.faceFlags[f] != 0 ? 1.0 : 0.0;
-  results.fields.push_back({"doubtful", Location::kFace, any});
+  results.fields.push_back({"doubtful", Location::kFace, session.withoutFill(any)});
   for (const auto& [name, bit] : flags) {
     std::vector<double> values(d.faceFlags.size());
     for (size_t f = 0; f < values.size(); ++f)
       values[f] = (d.faceFlags[f] & bit) != 0 ? 1.0 : 0.0;
-    results.fields.push_back({name, Location::kFace, values});
+    results.fields.push_back({name, Location::kFace, session.withoutFill(values)});
   }
   results.fields.push_back(
       {"far_node", Location::kNode, std::vector<double>(d.farNode.begin(), d.farNode.end())});
@@ -375,6 +393,17 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     NoteSplitting(s, session, AnalysisOf(options.method), "a face reads its thinnest triangle");
   }
   const ClassifiedThickness c = ClassifyThickness(values, areas, diameters, options.outside);
+  // The statistics count the items of the file's own faces; with --repair, those of the faces
+  // that fill holes only close the part.
+  std::vector<double> ownValues, ownAreas, ownDiameters;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (itemFace[i] >= session.ownFaceCount()) continue;
+    ownValues.push_back(values[i]);
+    ownAreas.push_back(areas[i]);
+    if (i < diameters.size()) ownDiameters.push_back(diameters[i]);
+  }
+  const ClassifiedThickness own =
+      ClassifyThickness(ownValues, ownAreas, ownDiameters, options.outside);
   const std::string items = pieces ? "pieces" : "faces";
   if (contact) {
     s.lines.push_back(
@@ -384,31 +413,33 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   // The statistics hold the measured items and count those without a value as missing; the
   // items of the part's surroundings or touched around a curve are counted apart below.
   std::vector<double> shownValues, shownAreas;
-  for (size_t i = 0; i < c.kind.size(); ++i) {
-    if (c.kind[i] != ThicknessKind::kMeasured && c.kind[i] != ThicknessKind::kNoWall) continue;
-    shownValues.push_back(c.measured[i]);
-    shownAreas.push_back(areas[i]);
+  for (size_t i = 0; i < own.kind.size(); ++i) {
+    if (own.kind[i] != ThicknessKind::kMeasured && own.kind[i] != ThicknessKind::kNoWall) continue;
+    shownValues.push_back(own.measured[i]);
+    shownAreas.push_back(ownAreas[i]);
   }
   const Distribution d = Describe(shownValues, shownAreas, session.options().bins, limits);
   AddDistribution(s, session, d, "", items, limits);
-  for (const auto& line : LeftOutLines(c, items))
+  for (const auto& line : LeftOutLines(own, items))
     s.lines.push_back(line);
-  s.json["no_wall"] = {{items, c.noWall.count}, {"area", c.noWall.area}};
+  s.json["no_wall"] = {{items, own.noWall.count}, {"area", own.noWall.area}};
   if (options.outside) {
-    s.json["open_to_box"] = {{items, c.openToBox.count}, {"area", c.openToBox.area}};
+    s.json["open_to_box"] = {{items, own.openToBox.count}, {"area", own.openToBox.area}};
   }
   if (contact) {
-    s.json["touching_around_a_curve"] = {{items, c.aroundCurve.count},
-                                         {"area", c.aroundCurve.area}};
+    s.json["touching_around_a_curve"] = {{items, own.aroundCurve.count},
+                                         {"area", own.aroundCurve.area}};
   }
 
   // Values per face of the file for the results and the gradient: NaN where nothing of the
   // part's own thickness was measured.
   const size_t faces = mesh.faceCount();
-  std::vector<double> perFace = pieces ? FoldPiecesByArea(*pieces, faces, c.measured) : c.measured;
+  // The fill faces keep theirs for the gradient of the file's faces beside them.
+  const std::vector<double> perFace =
+      pieces ? FoldPiecesByArea(*pieces, faces, c.measured) : c.measured;
   if (judged) {
     std::vector<bool> failing(faces, false);
-    for (size_t f = 0; f < faces; ++f) {
+    for (size_t f = 0; f < session.ownFaceCount(); ++f) {
       const double t = perFace[f];
       failing[f] = (limits.min && t < *limits.min) || (limits.max && t > *limits.max);
     }
@@ -422,20 +453,23 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   }
   const std::string name =
       std::string("thickness_") + MethodName(options.method) + (options.outside ? "_outside" : "");
-  results.fields.push_back({name, Location::kFace, perFace});
+  results.fields.push_back({name, Location::kFace, session.withoutFill(perFace)});
   if (results.colourField.empty()) results.colourField = name;
   if (options.outside) {
-    results.fields.push_back({"open_to_box", Location::kFace,
-                              ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kOpenToBox)});
+    results.fields.push_back(
+        {"open_to_box", Location::kFace,
+         session.withoutFill(ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kOpenToBox))});
   }
   if (contact) {
-    results.fields.push_back({"touching_around_a_curve", Location::kFace,
-                              ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kAroundCurve)});
+    results.fields.push_back(
+        {"touching_around_a_curve", Location::kFace,
+         session.withoutFill(ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kAroundCurve))});
     std::vector<double> diameter(diameters.size());
     for (size_t i = 0; i < diameters.size(); ++i)
       diameter[i] = diameters[i] != 0 ? std::fabs(diameters[i]) : kNaN;
-    results.fields.push_back({"sphere_diameter", Location::kFace,
-                              pieces ? FoldPiecesByArea(*pieces, faces, diameter) : diameter});
+    results.fields.push_back(
+        {"sphere_diameter", Location::kFace,
+         session.withoutFill(pieces ? FoldPiecesByArea(*pieces, faces, diameter) : diameter)});
   }
   session.report().sections.push_back(std::move(s));
   return perFace;
@@ -464,10 +498,11 @@ void AddGradientSection(Session& session, const GradientOptions& options,
             ": how much thicker or thinner the neighbouring faces are, relative to the face (0: "
             "as thick; 1: a neighbour twice as thick or half as thick)";
   s.json["method"] = MethodName(options.method);
-  const auto values = session.library().gradient(*thickness);
+  const auto values = session.withoutFill(session.library().gradient(*thickness));
   NoteSplitting(s, session, Analysis::kGradient, "a face reads its triangles' mean");
   const Limits limits{std::nullopt, options.max};
-  const Distribution d = Describe(values, session.areas(), session.options().bins, limits);
+  const Distribution d = Describe(session.ownFacesOf(values), session.ownFacesOf(session.areas()),
+                                  session.options().bins, limits);
   AddDistribution(s, session, d, "", "faces", limits);
   if (d.missing > 0) {
     s.lines.push_back(
@@ -503,7 +538,7 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
   const auto& areas = session.areas();
   size_t count[3] = {0, 0, 0};  // positive, needs draft, negative
   double area[3] = {0, 0, 0}, total = 0;
-  for (size_t f = 0; f < cosines.size(); ++f) {
+  for (size_t f = 0; f < cosines.size() && f < session.ownFaceCount(); ++f) {
     // The draft is the angle between the face and the pull: 90 degrees minus the angle
     // between its normal and the pull.
     degrees[f] = std::asin(std::clamp(cosines[f], -1.0, 1.0)) * kDegrees;
@@ -534,7 +569,8 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
   }
   s.json["pull"] = pull;
   s.json["min_draft_deg"] = options.minDraft;
-  const Distribution d = Describe(degrees, areas, session.options().bins);
+  const Distribution d =
+      Describe(session.ownFacesOf(degrees), session.ownFacesOf(areas), session.options().bins);
   AddDistribution(s, session, d, "deg", "faces", {});
   if (session.options().process != nullptr) {
     std::vector<bool> failing(classes.size());
@@ -545,8 +581,8 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
         failing);
   }
   Results& results = session.report().results;
-  results.fields.push_back({"draft_deg", Location::kFace, degrees});
-  results.fields.push_back({"draft_class", Location::kFace, classes});
+  results.fields.push_back({"draft_deg", Location::kFace, session.withoutFill(degrees)});
+  results.fields.push_back({"draft_class", Location::kFace, session.withoutFill(classes)});
   if (results.colourField.empty()) results.colourField = "draft_deg";
   session.report().sections.push_back(std::move(s));
 }
@@ -557,7 +593,17 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
   s.title = std::string("Dihedral angles ") + (options.perNode ? "per node" : "per edge") +
             (options.signedAngles ? ", signed (convex positive, concave negative)" : "") +
             ", degrees";
-  const EdgeAngles edges = session.library().edgeDihedral();
+  EdgeAngles edges = session.library().edgeDihedral();
+  if (session.repaired()) {
+    // The edges of the file's own faces: those inside the fill faces are left out.
+    EdgeAngles own;
+    for (size_t e = 0; e < edges.count(); ++e) {
+      if (!session.isOwnEdge(edges.nodes[2 * e], edges.nodes[2 * e + 1])) continue;
+      own.nodes.insert(own.nodes.end(), {edges.nodes[2 * e], edges.nodes[2 * e + 1]});
+      own.degrees.push_back(edges.degrees[e]);
+    }
+    edges = std::move(own);
+  }
   size_t convex = 0, concave = 0;
   for (double a : edges.degrees) {
     if (std::fabs(a) >= options.sharp) ++(a > 0 ? convex : concave);

@@ -17,7 +17,7 @@ std::vector<std::string> AddCheckSection(Session& session);
 // as lines, flagged faces, far nodes.
 void AddFaultFields(Session& session);
 // Returns the per-face thickness (face methods) for the gradient to reuse: NaN where no wall
-// of the part was measured.
+// of the part was measured. With --repair the fill faces have theirs too.
 std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options);
 void AddGradientSection(Session& session, const GradientOptions& options,
                         const std::vector<double>* thickness = nullptr);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <limits>
 
 #include "analysis/progress.h"
 #include "io/read_error.h"
@@ -41,7 +42,12 @@ Session::Session(const std::string& command, const CommonOptions& options)
   chooseUnit();
   report_.notes = loaded_.notes;
   meshReport_ = InspectMesh(loaded_.mesh, &topology_);
-  mergeEqualNodesIfOpen();
+  if (options.repair) {
+    repairMesh();
+  } else {
+    mergeEqualNodesIfOpen();
+  }
+  ownFaces_ = options.repair ? ownFaces_ : loaded_.mesh.faceCount();
   library_ = std::make_unique<Library>(loaded_.mesh, meshReport_, options.verbose);
   report_.results.mesh = &loaded_.mesh;
 }
@@ -83,7 +89,7 @@ void Session::judge(Section& section, const std::string& rules, const std::vecto
   const auto& area = areas();
   size_t count = 0;
   double failed = 0, total = 0;
-  for (size_t f = 0; f < area.size(); ++f) {
+  for (size_t f = 0; f < area.size() && f < ownFaces_; ++f) {
     total += area[f];
     if (f < failing.size() && failing[f]) {
       ++count;
@@ -134,6 +140,78 @@ void Session::mergeEqualNodesIfOpen() {
   topology_ = std::move(topology);
 }
 
+void Session::repairMesh() {
+  MeshRepair r;
+  {
+    Progress progress("mending " + FormatCount(loaded_.mesh.faceCount()) + " faces");
+    r = RepairMesh(loaded_.mesh, options_.repairOptions);
+  }
+  auto count = [](size_t n, const char* one, const char* many) {
+    return FormatCount(n) + " " + (n == 1 ? one : many);
+  };
+  std::string line = "merged " + count(r.mergedNodes, "node", "nodes") + ", dropped " +
+                     FormatCount(r.duplicateFaces) + " duplicate and " +
+                     count(r.zeroAreaFaces, "zero-area face", "zero-area faces") + ", filled " +
+                     count(r.filledHoles, "hole", "holes") + " with " +
+                     count(r.fillFaces, "face", "faces");
+  if (r.holesLeftOpen() > 0) {
+    line += "; left " + count(r.holesLeftOpen(), "hole", "holes") + " open (" +
+            FormatCount(r.holesTooLong) + " longer than " +
+            FormatCount(options_.repairOptions.maxHoleEdges) + " edges, " +
+            FormatCount(r.holesUnfillable) + " not closable in their plane without folding)";
+  }
+  report_.repair = line;
+  const std::string tolerance = FormatValue(r.tolerance) + " " + report_.unit;
+  report_.notes.push_back(
+      "repair merged nodes closer than " + tolerance +
+      (r.defaultTolerance ? " (a millionth of the node box diagonal; --merge-tolerance sets it)"
+                          : " (--merge-tolerance)") +
+      " and filled holes of up to " + FormatCount(options_.repairOptions.maxHoleEdges) +
+      " edges (--max-hole-edges); node and face numbers are those of the mended mesh, whose " +
+      "fill faces come after the file's, are left out of every result, and are marked " +
+      "repair_fill in -o files");
+  report_.repairJson = {{"merge_tolerance", r.tolerance},
+                        {"merge_tolerance_default", r.defaultTolerance},
+                        {"max_hole_edges", options_.repairOptions.maxHoleEdges},
+                        {"merged_nodes", r.mergedNodes},
+                        {"duplicate_faces", r.duplicateFaces},
+                        {"zero_area_faces", r.zeroAreaFaces},
+                        {"filled_holes", r.filledHoles},
+                        {"fill_faces", r.fillFaces},
+                        {"holes_too_long", r.holesTooLong},
+                        {"holes_unfillable", r.holesUnfillable}};
+  if (r.ownFaces == 0) {
+    throw CommandError(kExitBadInput,
+                       options_.file + ": no faces left after the repair (" + line + ")");
+  }
+  ownFaces_ = r.ownFaces;
+  loaded_.mesh = std::move(r.mesh);
+  meshReport_ = InspectMesh(loaded_.mesh, &topology_);
+}
+
+std::vector<double> Session::ownFacesOf(const std::vector<double>& perFace) const {
+  return {perFace.begin(),
+          perFace.begin() + static_cast<ptrdiff_t>(std::min(perFace.size(), ownFaces_))};
+}
+
+std::vector<double> Session::withoutFill(std::vector<double> perFace) const {
+  for (size_t f = ownFaces_; f < perFace.size(); ++f)
+    perFace[f] = std::numeric_limits<double>::quiet_NaN();
+  return perFace;
+}
+
+bool Session::isOwnEdge(int32_t a, int32_t b) {
+  if (!ownEdges_) {
+    ownEdges_.emplace(loaded_.mesh.closedEdgeCount());
+    for (size_t f = 0; f < ownFaces_; ++f) {
+      const auto nodes = loaded_.mesh.face(f);
+      for (size_t i = 0; i < nodes.size(); ++i)
+        ownEdges_->insert(nodes[i], nodes[(i + 1) % nodes.size()]);
+    }
+  }
+  return ownEdges_->find(a, b) >= 0;
+}
+
 const MeshDoubts& Session::doubts() {
   if (!doubts_) {
     Progress progress("looking for crossing faces among " + FormatCount(mesh().faceCount()) +
@@ -164,6 +242,11 @@ void Session::fail(const CommandError& error) {
 int Session::finish() {
   // A part that breaks a rule exits 4, unless the run failed worse (a bad input, a rejection).
   if (partFails_ && exitCode_ <= kExitAnalysisFailed) exitCode_ = kExitPartFails;
+  if (options_.repair && !report_.results.fields.empty() && report_.results.mesh == &loaded_.mesh) {
+    std::vector<double> fill(loaded_.mesh.faceCount(), 0.0);
+    std::fill(fill.begin() + static_cast<ptrdiff_t>(ownFaces_), fill.end(), 1.0);
+    report_.results.fields.push_back({"repair_fill", Location::kFace, std::move(fill)});
+  }
   if (!options_.output.empty()) {
     if (report_.results.fields.empty()) {
       errors_.push_back("no values to write to " + options_.output);
@@ -180,7 +263,7 @@ int Session::finish() {
   }
   if (options_.capture != nullptr) {
     *options_.capture = RenderJson(report_, exitCode_, errors_);
-    (*options_.capture)["faces"] = mesh().faceCount();
+    (*options_.capture)["faces"] = ownFaces_;
     return exitCode_;
   }
   if (options_.json) {

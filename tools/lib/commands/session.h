@@ -10,6 +10,7 @@
 #include "analysis/library_calls.h"
 #include "commands/options.h"
 #include "io/mesh_reader.h"
+#include "mesh/edge_table.h"
 #include "mesh/mesh_doubts.h"
 #include "mesh/mesh_report.h"
 #include "report/report.h"
@@ -22,6 +23,16 @@ class Session {
   Session(const std::string& command, const CommonOptions& options);
 
   const Mesh& mesh() const { return loaded_.mesh; }
+  // With --repair the mesh holds the file's faces (those kept) and then the faces that fill
+  // holes: the analyses run on all of them and report on the file's own faces alone.
+  size_t ownFaceCount() const { return ownFaces_; }
+  bool repaired() const { return options_.repair; }
+  // The values of the file's own faces only, for statistics.
+  std::vector<double> ownFacesOf(const std::vector<double>& perFace) const;
+  // Per-face values with NaN on the fill faces, for the results file.
+  std::vector<double> withoutFill(std::vector<double> perFace) const;
+  // Whether the edge a-b belongs to one of the file's own faces.
+  bool isOwnEdge(int32_t a, int32_t b);
   const MeshReport& meshReport() const { return meshReport_; }
   const MeshTopology& topology() const { return topology_; }
   // What makes results on the mesh doubtful, found once (the crossing test takes a few
@@ -59,6 +70,8 @@ class Session {
   void chooseUnit();
   // Merges nodes at equal positions when that closes (some of) an open surface.
   void mergeEqualNodesIfOpen();
+  // --repair: merges close nodes, drops repeated and collapsed faces, fills small holes.
+  void repairMesh();
 
   CommonOptions options_;
   LoadedMesh loaded_;
@@ -69,6 +82,8 @@ class Session {
   TextStyle style_;
   Report report_;
   std::vector<double> areas_;
+  size_t ownFaces_ = 0;
+  std::optional<EdgeTable> ownEdges_;
   Mesh extraMesh_;
   std::vector<std::string> errors_;
   int exitCode_ = kExitOk;

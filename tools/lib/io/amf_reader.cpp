@@ -1,13 +1,17 @@
 // AMF (XML, plain or zipped) through expat: every object's vertices and the triangles of its
 // volumes; objects placed by the first constellation's instances when there is one, else each
 // once where it stands. The length unit is the file's (millimetres when it names none).
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "io/affine.h"
 #include "io/mesh_reader.h"
 #include "io/read_error.h"
 #include "io/text_cursor.h"
@@ -218,22 +222,6 @@ class AmfParser {
   AmfInstance instance_;
 };
 
-using Affine = std::array<double, 12>;
-constexpr Affine kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
-
-Affine Compose(const Affine& outer, const Affine& inner) {
-  Affine a;
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      double v = c == 3 ? outer[4 * r + 3] : 0.0;
-      for (int k = 0; k < 3; ++k)
-        v += outer[4 * r + k] * inner[4 * k + c];
-      a[4 * r + c] = v;
-    }
-  }
-  return a;
-}
-
 // Rotation about x, then y, then z, then the move.
 Affine Placement(const AmfInstance& i) {
   const double d = 3.141592653589793 / 180;
@@ -254,18 +242,65 @@ class AmfAssembler {
   AmfAssembler(const AmfParser& amf, std::string_view path, Mesh& mesh)
       : amf_(amf), path_(path), mesh_(mesh) {}
 
-  void place(const std::string& id, const Affine& a, int depth) {
-    if (depth > 32) FailInFile(path_, "constellations nested more than 32 deep (a cycle?)");
-    if (const auto c = amf_.constellations.find(id); c != amf_.constellations.end()) {
-      for (const auto& instance : c->second)
-        place(instance.id, Compose(a, Placement(instance)), depth + 1);
-      return;
+  // What placing `id` adds, counted before anything is added: a few constellations that each
+  // place the previous one twice would otherwise make a file of a few kilobytes take hours
+  // and more memory than the machine has. Counts stop growing past the library's limit.
+  struct Size {
+    uint64_t nodes = 0, triangles = 0;
+    uint64_t placements = 0;  // objects that are not empty, each time it places them
+    int levels = 0;           // constellations below, on the longest path down to an object
+  };
+  Size size(const std::string& id, int depth) {
+    const auto known = sizes_.find(id);
+    if (depth > kMaxDepth || (known != sizes_.end() && depth + known->second.levels > kMaxDepth)) {
+      FailInFile(path_, "constellations nested more than 32 deep (a cycle?)");
     }
-    const auto o = amf_.objects.find(id);
-    if (o == amf_.objects.end()) {
+    if (known != sizes_.end()) return known->second;
+    Size total;
+    if (const auto c = amf_.constellations.find(id); c != amf_.constellations.end()) {
+      for (const auto& instance : c->second) {
+        const Size part = size(instance.id, depth + 1);
+        total.nodes = std::min(total.nodes + part.nodes, kBeyondTheLimit);
+        total.triangles = std::min(total.triangles + part.triangles, kBeyondTheLimit);
+        total.placements = std::min(total.placements + part.placements, kBeyondTheLimit);
+        total.levels = std::max(total.levels, part.levels + 1);
+      }
+    } else if (const auto o = amf_.objects.find(id); o != amf_.objects.end()) {
+      total.nodes = o->second.coords.size() / 3;
+      total.triangles = o->second.triangles.size() / 3;
+      total.placements = total.nodes + total.triangles > 0 ? 1 : 0;
+    } else {
       FailInFile(path_, "an instance refers to object '" + id + "', which the file lacks");
     }
-    add(o->second, a);
+    sizes_[id] = total;
+    return total;
+  }
+
+  // Places the scene `id` once what it adds is known to stay within the limits.
+  void placeScene(const std::string& id) {
+    const Size total = size(id, 0);
+    if (total.placements > kMaxPlacements) {
+      FailInFile(path_, "the constellations place " + Count(total.placements) +
+                            " objects, more than the 1048576 that vexmor places from one file");
+    }
+    if (ExpandedBytes(total.nodes, total.triangles) > kMaxExpandedBytes) {
+      FailInFile(path_, "the constellations place " + Count(total.nodes) + " nodes and " +
+                            Count(total.triangles) +
+                            " triangles, more than the 2 GiB of mesh that vexmor builds from "
+                            "one file");
+    }
+    place(id, kIdentity);
+  }
+
+  void place(const std::string& id, const Affine& a) {
+    const Size what = sizes_.at(id);
+    if (what.nodes == 0 && what.triangles == 0) return;  // an empty object or constellation
+    if (const auto c = amf_.constellations.find(id); c != amf_.constellations.end()) {
+      for (const auto& instance : c->second)
+        place(instance.id, Compose(a, Placement(instance)));
+      return;
+    }
+    add(amf_.objects.at(id), a);
   }
 
   void add(const AmfObject& object, const Affine& a) {
@@ -277,8 +312,7 @@ class AmfAssembler {
     for (size_t n = 0; n < count; ++n) {
       const double x = object.coords[3 * n], y = object.coords[3 * n + 1],
                    z = object.coords[3 * n + 2];
-      mesh_.addNode(a[0] * x + a[1] * y + a[2] * z + a[3], a[4] * x + a[5] * y + a[6] * z + a[7],
-                    a[8] * x + a[9] * y + a[10] * z + a[11]);
+      AddPlacedNode(mesh_, a, x, y, z);
     }
     for (size_t t = 0; t < object.triangles.size() / 3; ++t) {
       int32_t nodes[3];
@@ -296,9 +330,24 @@ class AmfAssembler {
   }
 
  private:
+  static constexpr uint64_t kLimit = INT32_MAX;
+  static constexpr uint64_t kBeyondTheLimit = kLimit + 1;
+  // As for decompressed data, a file may make at most 2 GiB of mesh: a node takes 3 doubles,
+  // a triangle 4 connectivity entries and a face start.
+  static constexpr uint64_t kMaxExpandedBytes = uint64_t{2} << 30;
+  static uint64_t ExpandedBytes(uint64_t nodes, uint64_t triangles) {
+    return 24 * nodes + 24 * triangles;
+  }
+  static std::string Count(uint64_t n) {
+    return n > kLimit ? "over 2147483647" : std::to_string(n);
+  }
+  static constexpr int kMaxDepth = 32;
+  static constexpr uint64_t kMaxPlacements = uint64_t{1} << 20;
+
   const AmfParser& amf_;
   std::string_view path_;
   Mesh& mesh_;
+  std::map<std::string, Size> sizes_;
 };
 
 }  // namespace
@@ -322,20 +371,20 @@ LoadedMesh ReadAmf(std::string_view bytes, std::string_view path) {
   loaded.unit = amf.unit;
   AmfAssembler assembler(amf, path, loaded.mesh);
   // The first constellation that no other places is the scene; without one, every object once.
+  std::set<std::string> placed;
+  for (const auto& [id, instances] : amf.constellations) {
+    for (const auto& i : instances)
+      placed.insert(i.id);
+  }
   std::string scene;
   for (const auto& id : amf.constellationOrder) {
-    bool placed = false;
-    for (const auto& [other, instances] : amf.constellations) {
-      for (const auto& i : instances)
-        placed = placed || i.id == id;
-    }
-    if (!placed) {
+    if (placed.count(id) == 0) {
       scene = id;
       break;
     }
   }
   if (!scene.empty()) {
-    assembler.place(scene, kIdentity, 0);
+    assembler.placeScene(scene);
   } else {
     for (const auto& id : amf.objectOrder)
       assembler.add(amf.objects.at(id), kIdentity);

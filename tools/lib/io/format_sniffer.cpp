@@ -6,17 +6,11 @@
 #include <cstring>
 
 #include "io/read_error.h"
+#include "io/text_cursor.h"
 #include "io/zip_archive.h"
 
 namespace vexmor::cli {
 namespace {
-
-std::string Lowercase(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';

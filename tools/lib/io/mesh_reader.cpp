@@ -9,17 +9,11 @@
 
 #include "io/format_sniffer.h"
 #include "io/read_error.h"
+#include "io/text_cursor.h"
 #include "io/zip_archive.h"
 
 namespace vexmor::cli {
 namespace {
-
-std::string Lowercase(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 // The library numbers nodes and connectivity entries with 32-bit signed integers.
 void CheckFitsTheLibrary(const Mesh& mesh, std::string_view path) {

@@ -2,12 +2,22 @@
 // say where they are. Numbers are parsed without locale or stream overhead.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vexmor::cli {
+
+// ASCII lower case, for keywords and extensions that files and users write in either case.
+inline std::string Lowercase(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
 
 class TextCursor {
  public:

@@ -1,12 +1,16 @@
 // 3MF through lib3mf: every build item, with its transform, and the components of component
 // objects with theirs, gathered into one mesh in the model's own length unit.
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "io/affine.h"
 #include "io/mesh_reader.h"
 #include "io/read_error.h"
+#include "io/threemf_components.h"
 
 #if VEXMOR_READS_PACKAGES
 #include <Model/COM/NMR_DLLInterfaces.h>
@@ -21,29 +25,12 @@ using namespace NMR;
 
 // Row-vector convention of 3MF: a point p becomes p * M, the last row being the translation;
 // lib3mf hands the 4 x 3 matrix over transposed, as 3 rows of 4.
-using Affine = std::array<double, 12>;  // x' = a[0] x + a[1] y + a[2] z + a[3], and so on
-
-constexpr Affine kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
 
 Affine FromModel(const MODELTRANSFORM& t) {
   Affine a;
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 4; ++c)
       a[4 * r + c] = t.m_fFields[r][c];
-  }
-  return a;
-}
-
-// outer(inner(p))
-Affine Compose(const Affine& outer, const Affine& inner) {
-  Affine a;
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      double v = c == 3 ? outer[4 * r + 3] : 0.0;
-      for (int k = 0; k < 3; ++k)
-        v += outer[4 * r + k] * inner[4 * k + c];
-      a[4 * r + c] = v;
-    }
   }
   return a;
 }
@@ -70,9 +57,26 @@ class Reader3mf {
                           " (lib3mf code " + std::to_string(result) + ")");
   }
 
+  // Counts what placing a build item's object adds before adding it, and refuses it when the
+  // mesh would pass 2 GiB: a few component objects that each place the previous one
+  // twice would otherwise make a file of a kilobyte take hours and more memory than there is.
+  void reserve(PLib3MFModelObjectResource* object) {
+    const Size item = size(object, 0);
+    nodes_ = std::min(nodes_ + item.nodes, kBeyondTheLimit);
+    triangles_ = std::min(triangles_ + item.triangles, kBeyondTheLimit);
+    if (ExpandedBytes(nodes_, triangles_) > kMaxExpandedBytes) {
+      FailInFile(path_, "the build items place " + Count(nodes_) + " nodes and " +
+                            Count(triangles_) +
+                            " triangles, more than the 2 GiB of mesh that vexmor builds from "
+                            "one file");
+    }
+  }
+
   // Adds an object's triangles, placed by `place`; components are followed to `depth` levels.
   void addObject(PLib3MFModelObjectResource* object, const Affine& place, int depth) {
-    if (depth > 32) FailInFile(path_, "components nested more than 32 deep (a cycle?)");
+    if (depth > kMaxDepth) FailInFile(path_, "components nested more than 32 deep (a cycle?)");
+    const Size what = size(object, depth);
+    if (what.nodes == 0 && what.triangles == 0) return;  // nothing to add
     BOOL isMesh = false, isComponents = false;
     check(lib3mf_object_ismeshobject(object, &isMesh), object, "object type");
     check(lib3mf_object_iscomponentsobject(object, &isComponents), object, "object type");
@@ -102,6 +106,62 @@ class Reader3mf {
   }
 
  private:
+  static constexpr uint64_t kLimit = INT32_MAX;
+  static constexpr uint64_t kBeyondTheLimit = kLimit + 1;
+  // As for decompressed data, a file may make at most 2 GiB of mesh: a node takes 3 doubles,
+  // a triangle 4 connectivity entries and a face start.
+  static constexpr uint64_t kMaxExpandedBytes = uint64_t{2} << 30;
+  static uint64_t ExpandedBytes(uint64_t nodes, uint64_t triangles) {
+    return 24 * nodes + 24 * triangles;
+  }
+  static std::string Count(uint64_t n) {
+    return n > kLimit ? "over 2147483647" : std::to_string(n);
+  }
+  static constexpr int kMaxDepth = 32;
+
+  struct Size {
+    uint64_t nodes = 0, triangles = 0;
+    int levels = 0;  // component objects below, on the longest path down to a mesh
+  };
+
+  // What placing `object` once adds, remembered per resource, counts stopping past the limit.
+  Size size(PLib3MFModelObjectResource* object, int depth) {
+    DWORD id = 0;
+    check(lib3mf_resource_getresourceid(object, &id), object, "object id");
+    const auto known = sizes_.find(id);
+    if (depth > kMaxDepth || (known != sizes_.end() && depth + known->second.levels > kMaxDepth)) {
+      FailInFile(path_, "components nested more than 32 deep (a cycle?)");
+    }
+    if (known != sizes_.end()) return known->second;
+    Size total;
+    BOOL isMesh = false, isComponents = false;
+    check(lib3mf_object_ismeshobject(object, &isMesh), object, "object type");
+    check(lib3mf_object_iscomponentsobject(object, &isComponents), object, "object type");
+    if (isMesh) {
+      DWORD vertexCount = 0, triangleCount = 0;
+      check(lib3mf_meshobject_getvertexcount(object, &vertexCount), object, "vertices");
+      check(lib3mf_meshobject_gettrianglecount(object, &triangleCount), object, "triangles");
+      total.nodes = vertexCount;
+      total.triangles = triangleCount;
+    } else if (isComponents) {
+      DWORD count = 0;
+      check(lib3mf_componentsobject_getcomponentcount(object, &count), object, "components");
+      for (DWORD i = 0; i < count; ++i) {
+        Held component;
+        check(lib3mf_componentsobject_getcomponent(object, i, &component.p), object, "component");
+        Held child;
+        check(lib3mf_component_getobjectresource(component.p, &child.p), component.p,
+              "component object");
+        const Size part = size(child.p, depth + 1);
+        total.nodes = std::min(total.nodes + part.nodes, kBeyondTheLimit);
+        total.triangles = std::min(total.triangles + part.triangles, kBeyondTheLimit);
+        total.levels = std::max(total.levels, part.levels + 1);
+      }
+    }
+    sizes_[id] = total;
+    return total;
+  }
+
   void addMesh(PLib3MFModelMeshObject* object, const Affine& a) {
     DWORD vertexCount = 0, triangleCount = 0;
     check(lib3mf_meshobject_getvertexcount(object, &vertexCount), object, "vertices");
@@ -122,8 +182,7 @@ class Reader3mf {
     }
     for (const auto& v : vertices) {
       const double x = v.m_fPosition[0], y = v.m_fPosition[1], z = v.m_fPosition[2];
-      mesh_.addNode(a[0] * x + a[1] * y + a[2] * z + a[3], a[4] * x + a[5] * y + a[6] * z + a[7],
-                    a[8] * x + a[9] * y + a[10] * z + a[11]);
+      AddPlacedNode(mesh_, a, x, y, z);
     }
     for (const auto& t : triangles) {
       int32_t nodes[3];
@@ -140,6 +199,8 @@ class Reader3mf {
 
   std::string_view path_;
   Mesh& mesh_;
+  std::map<DWORD, Size> sizes_;
+  uint64_t nodes_ = 0, triangles_ = 0;  // what the build items read so far place
 };
 
 const char* UnitName(DWORD unit) {
@@ -162,6 +223,7 @@ const char* UnitName(DWORD unit) {
 }  // namespace
 
 LoadedMesh Read3mf(std::string_view bytes, std::string_view path) {
+  CheckComponentExpansion(bytes, path);
   LoadedMesh loaded;
   loaded.format = "3MF";
   Reader3mf reader(path, loaded.mesh);
@@ -194,6 +256,7 @@ LoadedMesh Read3mf(std::string_view bytes, std::string_view path) {
       reader.check(lib3mf_builditem_getobjecttransform(item.p, &t), item.p, "item transform");
       place = FromModel(t);
     }
+    reader.reserve(object.p);
     reader.addObject(object.p, place, 0);
     ++itemCount;
     reader.check(lib3mf_builditemiterator_movenext(items.p, &more), items.p, "build items");
@@ -207,7 +270,13 @@ LoadedMesh Read3mf(std::string_view bytes, std::string_view path) {
 // lib3mf 1.8 leaves each ZIP entry it opened (and, on a damaged file, its archive) allocated in
 // libzip: not ours to free, so the sanitizer build is told not to report it. libzip is built
 // without frame pointers, so the leak's stack ends in libzip and is matched by that name.
-#if defined(__SANITIZE_ADDRESS__)
+// g++ tells of AddressSanitizer by __SANITIZE_ADDRESS__, clang only through __has_feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VEXMOR_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VEXMOR_ADDRESS_SANITIZER)
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libzip.so\n";
 }

@@ -206,10 +206,29 @@ MeshDoubts InspectDoubts(const Mesh& mesh, const Triangulation* split,
   }
   if (d.farNodes > 0 && rest.largestExtent() > 0) {
     d.boxGrowth = NodeBox(mesh).largestExtent() / rest.largestExtent();
+    d.stray.restExtent = rest.largestExtent();
+    d.stray.distance = -1;
+    for (size_t node = 0; node < mesh.nodeCount(); ++node) {
+      if (!d.farNode[node]) continue;
+      const Vec3 p = mesh.node(node);
+      double squared = 0;
+      for (int k = 0; k < 3; ++k) {
+        const double out = std::max({rest.lo[k] - p[k], 0.0, p[k] - rest.hi[k]});
+        squared += out * out;
+      }
+      if (std::sqrt(squared) > d.stray.distance) {
+        d.stray.node = node;
+        d.stray.position = p;
+        d.stray.distance = std::sqrt(squared);
+      }
+    }
     for (size_t f = 0; f < faces; ++f) {
+      bool usesStray = false;
       for (int32_t node : mesh.face(f)) {
         if (d.farNode[static_cast<size_t>(node)]) d.faceFlags[f] |= kDoubtUsesFarNode;
+        usesStray = usesStray || static_cast<size_t>(node) == d.stray.node;
       }
+      d.stray.facesUsing += usesStray;
     }
   }
 
@@ -285,6 +304,22 @@ std::vector<std::string> MeshDoubts::warnings() const {
                   (farNodes == 1 ? " node makes" : " nodes make") + " the node box " + growth +
                   " times as large as the rest (" + Faces(farNodeFaces, totalArea) +
                   " use them); every analysis is scaled and searched in that box");
+  }
+  if (farNodes > 0 && stray.restExtent > 0) {
+    char where[192];
+    std::snprintf(where, sizeof where,
+                  "node %zu (counting from 0) at (%.6g, %.6g, %.6g) lies %.4g away from the box",
+                  stray.node, stray.position[0], stray.position[1], stray.position[2],
+                  stray.distance);
+    char across[48];
+    std::snprintf(across, sizeof across, "%.4g across", stray.restExtent);
+    const std::string use =
+        stray.facesUsing == 0
+            ? "used by no face"
+            : "used by " + Count(stray.facesUsing) + (stray.facesUsing == 1 ? " face" : " faces");
+    out.push_back(
+        std::string(farNodes == 1 ? "stray node found: " : "stray nodes found: the farthest, ") +
+        where + " of the other nodes, which is " + across + " (" + use + ")");
   }
   return out;
 }

@@ -43,6 +43,15 @@ struct MeshDoubts {
   size_t shells = 0;
   size_t farNodes = 0;
   double boxGrowth = 1;  // largest extent of the node box over that without the far nodes
+  // The far node that lies farthest from the box of the other nodes, when there is one: the
+  // node a person should look at first.
+  struct StrayNode {
+    size_t node = 0;
+    Vec3 position{0, 0, 0};
+    double distance = 0;    // from the box of the nodes that are not far
+    double restExtent = 0;  // largest extent of that box
+    size_t facesUsing = 0;  // faces that use the node (0: an unused node)
+  } stray;
 
   std::vector<uint8_t> faceFlags;  // FaceDoubt bits per face
   std::vector<uint8_t> farNode;    // 1 per node far from the rest

@@ -207,6 +207,7 @@ std::string RenderText(const Report& report, const TextStyle& style) {
       (report.unit.empty() ? ""
                            : "; lengths in " + UnitName(report.unit) + ", " + report.unitSource) +
       ")\n";
+  if (!report.repair.empty()) out += "repair: " + report.repair + "\n";
   for (const auto& note : report.notes)
     out += "note: " + note + "\n";
   for (const auto& warning : report.warnings)
@@ -231,6 +232,7 @@ nlohmann::json RenderJson(const Report& report, int exitCode,
     j["unit"] = report.unit;
     j["unit_source"] = report.unitSource;
   }
+  if (!report.repair.empty()) j["repair"] = report.repairJson;
   j["notes"] = report.notes;
   j["warnings"] = report.warnings;
   for (const Section& section : report.sections)

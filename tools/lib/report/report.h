@@ -39,6 +39,8 @@ struct Report {
   std::string format;
   std::string unit;        // the length unit of every value: "mm", "in", ...; empty: unknown
   std::string unitSource;  // where it comes from: "the file's own", "--unit", ...
+  std::string repair;      // with --repair: what it changed, in counts
+  nlohmann::json repairJson;
   std::vector<std::string> notes;
   std::vector<std::string> warnings;  // what makes the results on this mesh doubtful
   std::vector<Section> sections;

@@ -1,0 +1,159 @@
+// The vector and triangle primitives: their tolerances, their degenerate answers and the
+// geometric facts they must get right.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "geometry/closest_point.h"
+#include "geometry/face_normal.h"
+#include "geometry/normalize.h"
+#include "geometry/segment_triangle.h"
+#include "geometry/triangle_incircle.h"
+#include "support/smesh.h"
+#include "thickness/face_frame.h"
+
+namespace vexmor::test {
+namespace {
+
+using V3 = std::array<double, 3>;
+using Tri = std::array<double, 9>;
+
+void ExpectPoint(const double* got, V3 want, const char* what) {
+  for (int k = 0; k < 3; ++k)
+    EXPECT_DOUBLE_EQ(got[k], want[k]) << what << " axis " << k;
+}
+
+TEST(Triangles, NormalFollowsTheRightHandRuleAndIncircleIsKnownForRightTriangles) {
+  double n[3];
+  Compute_FaceNormal(n, Tri{0, 0, 5, 2, 0, 5, 0, 3, 5}.data());
+  ExpectPoint(n, {0, 0, 1}, "normal");
+  Compute_FaceNormal(n, Tri{0, 0, 0, 1, 1, 1, 2, 2, 2}.data());  // collinear: kept as is
+  ExpectPoint(n, {0, 0, 0}, "collinear normal");
+  double centre[3] = {-7, -8, -9};
+  EXPECT_EQ(TriangleIncircle(Tri{0, 0, 0, 3, 0, 0, 0, 4, 0}.data(), centre), 1.0);
+  ExpectPoint(centre, {1, 1, 0}, "3-4-5 incentre");
+  EXPECT_DOUBLE_EQ(TriangleIncircle(Tri{1, 2, 3, 7, 2, 3, 1, 10, 3}.data(), centre), 2.0);
+  ExpectPoint(centre, {3, 4, 3}, "6-8-10 incentre");
+  centre[0] = -7;
+  EXPECT_EQ(TriangleIncircle(Tri{2, 2, 2, 2, 2, 2, 2, 2, 2}.data(), centre), 0.0);
+  EXPECT_EQ(centre[0], -7) << "coincident nodes leave the centre unwritten";
+}
+
+TEST(ClosestPoint, LiesInEachVoronoiRegionOfTheTriangleAndOnTheHullOfDegenerateOnes) {
+  const struct {
+    const char* region;
+    Tri t;
+    V3 p, q;
+    double d2;
+  } cases[] = {
+      {"vertex A", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {-1, -1, 0}, {0, 0, 0}, 2},
+      {"vertex B", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {5, -1, 0}, {4, 0, 0}, 2},
+      {"vertex C", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {-1, 5, 0}, {0, 4, 0}, 2},
+      {"edge AB", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {2, -3, 0}, {2, 0, 0}, 9},
+      {"edge AC", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {-3, 2, 1}, {0, 2, 0}, 10},
+      {"edge BC", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {3, 3, 0}, {2, 2, 0}, 2},
+      {"interior", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {1, 1, 7}, {1, 1, 0}, 49},
+      {"below vertex B", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {4, 0, -2}, {4, 0, 0}, 4},
+      {"beyond BC, above", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {4, 4, 1}, {2, 2, 0}, 9},
+      {"collinear", {0, 0, 0, 1, 0, 0, 2, 0, 0}, {1.5, 1, 0}, {1.5, 0, 0}, 1},
+      {"one point", {3, 3, 3, 3, 3, 3, 3, 3, 3}, {3, 3, 8}, {3, 3, 3}, 25},
+  };
+  for (const auto& c : cases) {
+    double q[3];
+    EXPECT_DOUBLE_EQ(ClosestPointOnTriangle(c.p.data(), c.t.data(), q), c.d2) << c.region;
+    ExpectPoint(q, c.q, c.region);
+  }
+}
+
+// Triangle in the plane z = 0 with its right angle at the origin.
+constexpr Tri kFlat = {0, 0, 0, 10, 0, 0, 0, 10, 0};
+
+TEST(SegmentTriangle, HitsWithinSqrtEpsilonAndSnapsToAnAxisAlignedPlane) {
+  const struct {
+    const char* what;
+    Tri t;
+    V3 p, q;
+    bool hit;
+    V3 x;  // checked on a hit, and on a miss when finite: the plane crossing is written anyway
+  } cases[] = {
+      {"ending on the plane", kFlat, {2, 3, 5}, {2, 3, 0}, true, {2, 3, 0}},
+      {"1e-9 short of it", kFlat, {2, 3, 5}, {2, 3, 1e-9}, true, {2, 3, 0}},
+      {"1e-7 short of it", kFlat, {2, 3, 5}, {2, 3, 1e-7}, false, {NAN, 0, 0}},
+      {"outside the triangle", kFlat, {8, 8, 1}, {8, 8, -1}, false, {NAN, 0, 0}},
+      {"stopping above it", kFlat, {1, 1, 3}, {1, 1, 1}, false, {1, 1, 0}},
+      {"parallel above it", kFlat, {-1, 1, 0.5}, {5, 1, 0.5}, false, {NAN, 0, 0}},
+      {"coplanar across an edge", kFlat, {2, -1, 0}, {2, 1, 0}, true, {2, 0, 0}},
+      {"coplanar inside", kFlat, {1, 1, 0}, {2, 2, 0}, false, {NAN, 0, 0}},
+      {"oblique through z = 0.1",
+       {0, 0, 0.1, 10, 0, 0.1, 0, 10, 0.1},
+       {0.3, 0.7, 1.3},
+       {2.9, 0.13, -3.7},
+       true,
+       {NAN, NAN, 0.1}},
+      {"oblique through x = 0.7",
+       {0.7, 0, 0, 0.7, 10, 0, 0.7, 0, 10},
+       {0.1, 0.3, 0.9},
+       {3.3, 1.9, 0.2},
+       true,
+       {0.7, NAN, NAN}},
+  };
+  for (const auto& c : cases) {
+    double x[3] = {-9, -9, -9};
+    const double *t = c.t.data(), *p = c.p.data(), *q = c.q.data();
+    EXPECT_EQ(SegmentTriangleIntersect(t, t + 3, t + 6, p, q, x), c.hit) << c.what;
+    for (int k = 0; k < 3; ++k) {
+      if (!std::isnan(c.x[k]) && (c.hit || !std::isnan(c.x[0]))) {
+        EXPECT_EQ(x[k], c.x[k]) << c.what << " axis " << k;
+      }
+    }
+  }
+}
+
+TEST(SegmentTriangle, ItsTestsUseTheirStatedTolerances) {
+  const Tri t = {0, 0, 0, 100, 0, 0, 0, 100, 0};
+  const double* a = t.data();
+  const V3 inside[] = {{100, 0, 0}, {50, -1e-5, 0}}, outside = {50, -1e-3, 0};
+  for (const V3& x : inside)
+    EXPECT_TRUE(PointInTriangle(a, a + 3, a + 6, x.data())) << x[1];
+  EXPECT_FALSE(PointInTriangle(a, a + 3, a + 6, outside.data()));
+  EXPECT_FALSE(PointInTriangle(a, a, a, a)) << "a degenerate triangle at its own point";
+
+  // The plane test compares the squared distance: 1e-8 passes, 4e-8 does not, however far.
+  const double* f = kFlat.data();
+  const V3 onPlane[] = {{1, 1, 1e-4}, {500, -300, 0}}, offPlane = {1, 1, 2e-4};
+  for (const V3& p : onPlane)
+    EXPECT_TRUE(PointOnTrianglePlane(f, f + 3, f + 6, p.data(), kSqrtEps)) << p[0];
+  EXPECT_FALSE(PointOnTrianglePlane(f, f + 3, f + 6, offPlane.data(), kSqrtEps));
+  // Too thin for a plane: its line, or its single point.
+  const double o[3] = {0, 0, 0}, c[3] = {10, 0, 0}, onLine[3] = {20, 0, 0}, off[3] = {5, 1, 0};
+  const double nearO[3] = {1e-5, 0, 0}, farO[3] = {1, 0, 0};
+  EXPECT_TRUE(PointOnTrianglePlane(o, o, c, onLine, kSqrtEps));
+  EXPECT_FALSE(PointOnTrianglePlane(o, o, c, off, kSqrtEps));
+  EXPECT_TRUE(PointOnTrianglePlane(o, o, o, nearO, kSqrtEps));
+  EXPECT_FALSE(PointOnTrianglePlane(o, o, o, farO, kSqrtEps));
+
+  // Segments: a crossing is written, a collinear overlap only reported.
+  const double e0[3] = {0, 0, 0}, e1[3] = {10, 0, 0};
+  double x[3] = {-9, -9, -9};
+  const V3 crossing[2] = {{4, -2, 0}, {4, 2, 0}};
+  EXPECT_TRUE(SegmentSegmentIntersect(e0, e1, crossing[0].data(), crossing[1].data(), x));
+  ExpectPoint(x, {4, 0, 0}, "crossing");
+  x[0] = -9;
+  const V3 overlap[2] = {{8, 0, 0}, {15, 0, 0}};
+  EXPECT_TRUE(SegmentSegmentIntersect(e0, e1, overlap[0].data(), overlap[1].data(), x));
+  EXPECT_EQ(x[0], -9);
+  const V3 misses[][2] = {
+      {{11, 0, 0}, {15, 0, 0}}, {{0, 1, 0}, {10, 1, 0}}, {{4, 3, 0}, {4, 1, 0}}};
+  for (const auto& s : misses)
+    EXPECT_FALSE(SegmentSegmentIntersect(e0, e1, s[0].data(), s[1].data(), x)) << s[0][0];
+
+  // The foot on a line, or nothing for a line shorter than eps (squared).
+  const double b[3] = {0, 4, 0}, p[3] = {3, 6, 1}, tiny[3] = {1e-5, 0, 0};
+  EXPECT_DOUBLE_EQ(ProjectPointOnLine(o, b, p, x), 1.5);
+  ExpectPoint(x, {0, 6, 0}, "foot");
+  EXPECT_EQ(ProjectPointOnLine(o, tiny, p, x), 0.0);
+  EXPECT_EQ(x[1], 6.0);
+}
+
+}  // namespace
+}  // namespace vexmor::test

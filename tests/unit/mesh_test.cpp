@@ -1,0 +1,115 @@
+// The working mesh: quadrilaterals split into triangles, the enclosing box of the analyses of
+// the space around a part, and triangle values folded back onto the caller's faces.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "geometry/bbox.h"
+#include "geometry/vec3.h"
+#include "mesh/triangle_split.h"
+#include "support/smesh.h"
+
+namespace vexmor::test {
+namespace {
+
+// 14 nodes on no line, with the given connectivity, for the analyses of quadrilaterals.
+SMesh Quads(const std::vector<int32_t>& elem, uint8_t outside = 0) {
+  TestMesh m{{}, elem};
+  for (int32_t i = 0; i < 14; ++i)
+    m.AddNode(i, i * i % 7, i % 3);
+  return MakeSMesh(m, 1, outside);
+}
+
+TEST(SetFullTrias, SplitsEachQuadrilateralAlongItsFirstDiagonalInCallerOrder) {
+  // Triangles and quadrilaterals interleaved.
+  SMesh mesh = Quads({4, 0, 1, 2, 3, 3, 4, 5, 6, 4, 7, 8, 9, 10, 3, 1, 2, 3});
+  EXPECT_EQ(SetFullTrias(mesh), 0);
+  EXPECT_EQ(mesh.quadsSplit, 1);
+  EXPECT_EQ(mesh.elem, (std::vector<int32_t>{3, 0, 1, 2, 3, 0, 2, 3,  3, 4, 5, 6,
+                                             3, 7, 8, 9, 3, 7, 9, 10, 3, 1, 2, 3}));
+  EXPECT_EQ(mesh.triFace, (std::vector<int32_t>{0, 0, 1, 2, 2, 3}));
+  EXPECT_EQ(mesh.origElem,
+            (std::vector<int32_t>{4, 0, 1, 2, 3, 3, 4, 5, 6, 4, 7, 8, 9, 10, 3, 1, 2, 3}));
+  EXPECT_EQ(mesh.nbOrigFaces, 4);
+  EXPECT_EQ(mesh.nbFaces, 6);
+  EXPECT_EQ(mesh.szelem, 24);
+}
+
+TEST(SetFullTrias, LeavesMeshesItCannotOrNeedNotSplitAsTheyAre) {
+  const std::pair<std::vector<int32_t>, uint8_t> cases[] = {
+      {{3, 0, 1, 2, 3, 2, 1, 3}, 0},           // triangles only: nothing to split
+      {{4, 0, 1, 2, 3, 5, 4, 5, 6, 7, 8}, 1},  // a pentagon anywhere keeps every face
+      {{5, 4, 5, 6, 7, 8, 4, 0, 1, 2, 3}, 1},
+      {{3, 0, 1, 2, 0, 3, 1, 2, 3}, 1},  // a count entry of 0
+      {{4, 0, 1, 2, 3, 2, 5, 6}, 1},
+      {{}, 1}};
+  for (const auto& [elem, result] : cases) {
+    SMesh mesh = Quads(elem);
+    EXPECT_EQ(SetFullTrias(mesh), result) << elem.size();
+    EXPECT_EQ(mesh.elem, elem);
+    EXPECT_EQ(mesh.quadsSplit, 0);
+    EXPECT_TRUE(mesh.origElem.empty() && mesh.triFace.empty());
+    EXPECT_TRUE(
+        MapTriangleResults(mesh, std::vector<double>(8, 1.0), TriangleFold::kMinimum).empty());
+  }
+}
+
+TEST(MapTriangleResults, FoldsEachCallerFaceByItsMinimumOrMeanAndLeavesTheBoxOut) {
+  SMesh mesh = Quads({4, 0, 1, 2, 3, 3, 4, 5, 6, 4, 7, 8, 9, 10});
+  ASSERT_EQ(SetFullTrias(mesh), 0);
+  const struct {
+    std::vector<double> values, minimum, mean;
+  } cases[] = {{{2, 4, 7, 5, 5}, {2, 7, 5}, {3, 7, 5}},
+               {{-1, -3, 0, 2, -2}, {-3, 0, -2}, {-2, 0, 0}},
+               {{0.0, -0.0, -0.0, -0.0, 0.0}, {0.0, -0.0, -0.0}, {0.0, -0.0, 0.0}}};
+  for (const auto& c : cases) {
+    const std::vector<double> minimum = MapTriangleResults(mesh, c.values, TriangleFold::kMinimum);
+    const std::vector<double> mean = MapTriangleResults(mesh, c.values, TriangleFold::kMean);
+    for (size_t f = 0; f < 3; ++f) {
+      // Equal values keep the first, so even the sign of a zero is the first triangle's.
+      EXPECT_EQ(minimum[f], c.minimum[f]) << f;
+      EXPECT_EQ(std::signbit(minimum[f]), std::signbit(c.minimum[f])) << f;
+      EXPECT_EQ(mean[f], c.mean[f]) << f;
+    }
+  }
+}
+
+TEST(AppendEnclosingBox, AddsAnOutwardBoxTwiceThePartsSizeWhoseValuesNeverReachTheCaller) {
+  SMesh mesh = MakeSMesh(Box(2, 1, 1, 1, /*quads=*/true), 1, 1);
+  ASSERT_EQ(SetFullTrias(mesh), 0);
+  const int32_t nodes = mesh.nbNodes, entries = mesh.szelem, faces = mesh.nbFaces;
+  EXPECT_EQ(AppendEnclosingBox(mesh), 0);
+  EXPECT_EQ(mesh.nbNodes, nodes + 8);
+  EXPECT_EQ(mesh.szelem, entries + 48);
+  EXPECT_EQ(mesh.nbFaces, faces + 12);
+  EXPECT_EQ(mesh.coords.size(), 3 * static_cast<size_t>(mesh.nbNodes));
+  // The normalised part spans [0, 10000] x [0, 5000] x [0, 5000]; the box is twice that.
+  const double low[3] = {-5000, -2500, -2500}, high[3] = {15000, 7500, 7500};
+  for (int32_t i = nodes; i < mesh.nbNodes; ++i) {
+    for (int k = 0; k < 3; ++k) {
+      const double c = mesh.Node(i)[k];
+      EXPECT_TRUE(std::fabs(c - low[k]) < 1e-9 || std::fabs(c - high[k]) < 1e-9) << i << " " << k;
+    }
+  }
+  // Every box triangle faces away from the box's centre; the 12 cover its 6 sides twice.
+  int sides[6] = {0, 0, 0, 0, 0, 0};
+  for (int32_t t = faces; t < mesh.nbFaces; ++t) {
+    const int32_t* v = &mesh.elem[4 * static_cast<size_t>(t)];
+    ASSERT_EQ(v[0], 3);
+    const Vec3 a = Vec3::Load(mesh.Node(v[1])), b = Vec3::Load(mesh.Node(v[2])),
+               c = Vec3::Load(mesh.Node(v[3]));
+    const Vec3 n = Cross(b - a, c - a);
+    EXPECT_GT(Dot(n, (a + b + c) / 3.0 - Vec3{5000, 2500, 2500}), 0.0) << "box triangle " << t;
+    for (int k = 0; k < 3; ++k)
+      sides[2 * k + (n[k] > 0 ? 1 : 0)] += std::fabs(n[k]) > 0 ? 1 : 0;
+  }
+  EXPECT_EQ(std::vector<int>(sides, sides + 6), std::vector<int>(6, 2));
+  std::vector<double> values(static_cast<size_t>(mesh.nbFaces), 5.0);
+  std::fill(values.end() - 12, values.end(), -100.0);
+  values[0] = 1.0;
+  EXPECT_EQ(MapTriangleResults(mesh, values, TriangleFold::kMinimum),
+            (std::vector<double>{1, 5, 5, 5, 5, 5}));
+}
+
+}  // namespace
+}  // namespace vexmor::test

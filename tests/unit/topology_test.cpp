@@ -1,0 +1,310 @@
+// Mesh topology: the edge list, the neighbours of a face and the faces around a node, the mesh
+// check, and the orientation that turns every volume outwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include "angles/edge_dihedral.h"
+#include "angles/node_dihedral.h"
+#include "support/smesh.h"
+#include "thickness/faces_around_node.h"
+#include "topology/edge_list.h"
+#include "topology/face_neighbours.h"
+#include "topology/mesh_check.h"
+#include "topology/surface_orientation.h"
+
+namespace vexmor::test {
+namespace {
+
+// Nodes on no line, with the given faces.
+TestMesh Faces(std::vector<int32_t> elem, int32_t nodes = 14) {
+  TestMesh m;
+  for (int32_t i = 0; i < nodes; ++i)
+    m.AddNode(i, i * i % 7, i % 3);
+  m.elem = std::move(elem);
+  return m;
+}
+
+TEST(EdgeList, ListsEdgesAsFacesMeetThemWithTheirFirstTwoFacesAndCount) {
+  // (5, 9) is met first by face 0 and walked as (9, 5) by face 1; a count entry of 0 takes a
+  // face index; (0, 1) has four faces.
+  SMesh mesh =
+      MakeSMesh(Faces({3, 5, 9, 1, 0, 3, 9, 5, 2, 3, 0, 1, 3, 3, 1, 0, 4, 3, 0, 1, 6, 3, 1, 0, 7}));
+  EXPECT_EQ(CountBoundaryEdges(mesh), (std::array<int32_t, 3>{1, 12, 1}));
+  const Edge& shared = mesh.edgeHash.Record(mesh.edgeHash.Find(9, 5) - 1);
+  EXPECT_EQ(shared.node1, 5);
+  EXPECT_EQ(shared.node2, 9);
+  EXPECT_EQ(shared.facePos, (std::array<int32_t, 2>{0, 5}));
+  EXPECT_EQ(shared.faceIndex, (std::array<int32_t, 2>{0, 2}));
+  EXPECT_EQ(shared.faceCount, 2);
+  const Edge& four = mesh.edgeHash.Record(mesh.edgeHash.Find(0, 1) - 1);
+  EXPECT_EQ(four.faceIndex, (std::array<int32_t, 2>{3, 4}));
+  EXPECT_EQ(four.faceCount, 4);
+}
+
+std::set<int32_t> NodesOf(const SMesh& mesh, int32_t pos) {
+  const auto begin = mesh.elem.begin() + pos + 1;
+  return std::set<int32_t>(begin, begin + mesh.elem[static_cast<size_t>(pos)]);
+}
+
+TEST(FaceNeighbours, ListsTheFaceAcrossEachSideTurnedToRunItOpposite) {
+  // Every face of a tetrahedron, one face turned against the others.
+  const TestMesh tet = Tetrahedron();
+  SMesh mesh = MakeSMesh(WithFaceTurned(tet, 2));
+  BuildEdgeHash(mesh);
+  for (const int32_t face : {0, 1, 2, 3}) {
+    const std::vector<FaceRef> ring = FaceNeighbours_1Ring(mesh, 4 * face);
+    ASSERT_EQ(ring.size(), 3u) << "face " << face;
+    for (int32_t side = 0; side < 3; ++side) {
+      const FaceRef& n = ring[static_cast<size_t>(side)];
+      EXPECT_EQ(n.facePos, 4 * n.faceIndex);
+      const std::set<int32_t> nodes = NodesOf(mesh, n.facePos);
+      EXPECT_TRUE(nodes.count(tet.elem[4 * face + 1 + side]) &&
+                  nodes.count(tet.elem[4 * face + 1 + (side + 1) % 3]) && n.faceIndex != face)
+          << "face " << face << " side " << side;
+    }
+  }
+  EXPECT_EQ(mesh.elem, tet.elem);
+  // A triangle and a quadrilateral running a side the same way are turned, keeping their
+  // first node; asked again, nothing changes.
+  SMesh pair = MakeSMesh(Faces({3, 0, 1, 2, 3, 3, 2, 0, 4, 4, 1, 2, 5}, 6));
+  BuildEdgeHash(pair);
+  EXPECT_FALSE(OrientNeighbour(pair, 2, 0, 4));
+  EXPECT_FALSE(OrientNeighbour(pair, 1, 2, 8));
+  const std::vector<int32_t> turned = {3, 0, 1, 2, 3, 3, 0, 2, 4, 4, 5, 2, 1};
+  EXPECT_EQ(pair.elem, turned);
+  EXPECT_FALSE(OrientNeighbour(pair, 2, 0, 4));
+  EXPECT_FALSE(OrientNeighbour(pair, 1, 2, 8));
+  EXPECT_EQ(pair.elem, turned);
+}
+
+// Walks around `node` from triangle `start` with lists of `capacity`; returns the count and
+// the whole lists, so that tests see what was written.
+std::pair<int32_t, std::vector<int32_t>> Around(SMesh& mesh, int32_t node, int32_t start,
+                                                size_t capacity = 100) {
+  std::vector<int32_t> indices(capacity + 4, -99), positions(capacity + 4, -99);
+  indices[0] = start;
+  positions[0] = 4 * start;
+  const int32_t count = FacesAroundNode(mesh, node, std::span(indices).first(capacity),
+                                        std::span(positions).first(capacity));
+  for (size_t j = 0; j < capacity && indices[j] != -99; ++j)
+    EXPECT_EQ(positions[j], 4 * indices[j]) << "entry " << j;
+  return {count, indices};
+}
+
+TEST(FacesAroundNode, TurnsAroundTheNodeInOrderAndStopsAtTheRimOrTheEndOfItsLists) {
+  // Leaving face i of the top fan by its edge from the apex to ring node i leads to face i - 1;
+  // entry m repeats the start face.
+  SMesh six = MakeSMesh(Bipyramid(6));
+  for (int32_t start = 0; start < 6; ++start) {
+    const auto [count, faces] = Around(six, 0, start);
+    EXPECT_EQ(count, 6);
+    for (int32_t j = 0; j <= 6; ++j)
+      EXPECT_EQ(faces[j], (start - j + 6) % 6) << "from " << start << " entry " << j;
+    EXPECT_EQ(faces[7], -99);
+  }
+  EXPECT_EQ(Around(six, 2, 0).first, 4);
+  SMesh tet = MakeSMesh(Tetrahedron());
+  const auto [count, faces] = Around(tet, 3, 2);
+  EXPECT_EQ(count, 3);
+  EXPECT_EQ(std::set<int32_t>(faces.begin(), faces.begin() + 3), (std::set<int32_t>{1, 2, 3}));
+  // Lists shorter than the ring fill up and say how many they hold; room for the ring but not
+  // its closing entry still reports the whole ring.
+  SMesh twelve = MakeSMesh(Bipyramid(12));
+  for (const size_t capacity : {1u, 2u, 5u, 12u}) {
+    const auto [held, list] = Around(twelve, 0, 0, capacity);
+    EXPECT_EQ(held, static_cast<int32_t>(capacity));
+    EXPECT_EQ(list[capacity], -99);
+  }
+  std::vector<int32_t> none;
+  EXPECT_EQ(FacesAroundNode(twelve, 0, none, none), -1);
+}
+
+struct CheckRun {
+  int32_t result;
+  std::vector<int32_t> elem;  // the connectivity after the check
+  std::vector<std::string> lines;
+};
+
+CheckRun Check(const TestMesh& m, uint8_t outside = 0) {
+  SMesh mesh = MakeSMesh(m, 1, outside);
+  testing::internal::CaptureStdout();
+  const int32_t result = Checking_SMesh(mesh);
+  std::istringstream out(testing::internal::GetCapturedStdout());
+  CheckRun run{result, mesh.elem, {}};
+  for (std::string line; std::getline(out, line);)
+    run.lines.push_back(line);
+  return run;
+}
+
+// A pentagonal pyramid; with quadSide its side 0-1 is a quadrilateral and a triangle.
+TestMesh PentagonalPyramid(bool quadSide) {
+  TestMesh m;
+  for (int32_t i = 0; i < 5; ++i)
+    m.AddNode(std::cos(i * 0.4 * M_PI), std::sin(i * 0.4 * M_PI), 0);
+  const int32_t apex = m.AddNode(0, 0, 1), under = m.AddNode(0.1, 0.1, 0.9);
+  m.AddFace({4, 3, 2, 1, 0});
+  for (int32_t i = quadSide ? 1 : 0; i < 5; ++i)
+    m.AddTriangle(i, (i + 1) % 5, apex);
+  if (quadSide) m.elem.insert(m.elem.end(), {4, 0, 1, apex, under, 3, 0, under, apex});
+  return m;
+}
+
+TEST(MeshCheck, RejectsOpenNonManifoldAndNonTriangularMeshesAndLeavesThemAsTheyCame) {
+  TestMesh open = Rewound(Tetrahedron()), hanging = Tetrahedron(), empty = Rewound(Tetrahedron());
+  open.elem.resize(12);
+  hanging.AddTriangle(0, hanging.AddNode(0.5, -0.8, 0.2), 1);
+  empty.elem.push_back(0);
+  TestMesh pages = Tetrahedron();  // a second tetrahedron on the edge 0-1: four faces on it
+  const int32_t a = pages.AddNode(0.5, -0.8, 0.1), b = pages.AddNode(0.5, -0.3, -0.9);
+  pages.elem.insert(pages.elem.end(), {3, 0, a, 1, 3, 0, b, a, 3, 1, a, b, 3, 0, 1, b});
+  const struct {
+    const char* what;
+    TestMesh mesh;
+    int32_t result;
+  } cases[] = {
+      {"open triangle", {{0, 0, 0, 1, 0, 0, 0, 1, 0}, {3, 0, 2, 1}}, kCheckBoundaryEdge},
+      {"tetrahedron missing a face", open, kCheckBoundaryEdge},
+      {"tetrahedra sharing an edge", pages, kCheckNonManifoldEdge},
+      {"triangle hanging from an edge", hanging, kCheckBoundaryEdge | kCheckNonManifoldEdge},
+      {"cube of quadrilaterals", Rewound(Box(1, 1, 1, 2, true)), kCheckQuadrilateral},
+      {"pentagon closing a pyramid", Rewound(PentagonalPyramid(false)), kCheckOtherFace},
+      {"pentagon and quadrilateral", Rewound(PentagonalPyramid(true)),
+       kCheckQuadrilateral | kCheckOtherFace},
+      {"count entry of zero", empty, kCheckOtherFace},
+  };
+  for (const auto& c : cases) {
+    const CheckRun run = Check(c.mesh);
+    EXPECT_EQ(run.result, c.result) << c.what;
+    EXPECT_EQ(run.elem, c.mesh.elem) << c.what;
+    EXPECT_TRUE(run.lines.empty()) << c.what;  // the orientation never ran
+  }
+}
+
+TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
+  const std::pair<TestMesh, size_t> cases[] = {
+      {Tetrahedron(), 1},
+      {Together(IrregularTetrahedron(), Translated(IrregularTetrahedron(), 5, 0, 0)), 2},
+      {BoxWithCavity(true), 2}};
+  for (const auto& [mesh, volumes] : cases) {
+    const CheckRun run = Check(mesh);
+    EXPECT_EQ(run.result, 0);
+    ASSERT_EQ(run.lines.size(), 1 + volumes);
+    EXPECT_EQ(run.lines[0], "S2V : ");
+    for (size_t v = 0; v < volumes; ++v) {
+      EXPECT_NE(run.lines[1 + v].find(" ; volume " + std::to_string(v) + ", state "),
+                std::string::npos)
+          << run.lines[1 + v];
+    }
+    EXPECT_EQ(run.lines[1].rfind("0 ; ", 0), 0u) << "the seed face's volume is shell 0";
+  }
+  // Nodes but no face: nothing is open or of the wrong kind, and no seed face exists.
+  EXPECT_EQ(Check({{0, 0, 0, 1, 2, 3}, {}}).lines,
+            (std::vector<std::string>{"Unable to define the volume(volume not closed or not "
+                                      "manifold or initial orientation uncertain)",
+                                      "S2V : "}));
+  // With the outside flag the probes are sized without the last eight nodes' edges, unless no
+  // edge would be left: even a part of eight nodes is turned outwards.
+  for (const TestMesh& m : {Cube(), Tetrahedron(), Box(1, 1, 1, 2)}) {
+    const CheckRun run = Check(Rewound(m), 1);
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(run.elem, m.elem);
+    EXPECT_EQ(run.lines.size(), 2u);
+  }
+}
+
+std::pair<std::vector<VolumeRecord>, std::vector<int32_t>> Orient(const TestMesh& m) {
+  SMesh mesh = MakeSMesh(m);
+  BuildEdgeHash(mesh);
+  std::vector<VolumeRecord> volumes = S2V(mesh);
+  return {volumes, mesh.elem};
+}
+
+TEST(SurfaceOrientation, TurnsEveryBodyOutwardsWhateverWindingItsFacesCameWith) {
+  const std::vector<VolumeRecord> one = {{0, kVolumeDecided}};
+  const TestMesh tet = Tetrahedron(), box = Box(2, 3, 1, 3);
+  TestMesh scrambled = box;  // a third of the faces turned, here and there
+  for (int32_t f = 0; f < box.nbFaces(); f += f % 3 + 1)
+    scrambled = WithFaceTurned(scrambled, f);
+  std::vector<std::pair<TestMesh, TestMesh>> cases = {{scrambled, box}};
+  for (const TestMesh& m : {tet, IrregularTetrahedron(), Cube(), box, CubeOnCube()}) {
+    cases.emplace_back(m, m);
+    cases.emplace_back(Rewound(m), m);
+  }
+  for (int32_t face = 0; face < 4; ++face)  // the seed or another face against the rest
+    cases.emplace_back(WithFaceTurned(tet, face), tet);
+  for (const auto& [input, expected] : cases) {
+    const auto [volumes, elem] = Orient(input);
+    EXPECT_EQ(volumes, one);
+    EXPECT_EQ(elem, expected.elem);
+  }
+  // Separate bodies, each wound either way, and a row of bodies whose probes cross their
+  // neighbours: every volume is decided once and turned outwards.
+  const TestMesh first = IrregularTetrahedron(),
+                 second = Translated(IrregularTetrahedron(2), 20, 3, 0);
+  for (const TestMesh& m : {Together(first, second), Together(first, Rewound(second)),
+                            Together(Rewound(first), second), Rewound(Together(first, second))}) {
+    const auto [volumes, elem] = Orient(m);
+    EXPECT_EQ(volumes, (std::vector<VolumeRecord>{{0, kVolumeDecided}, {1, kVolumeDecided}}));
+    EXPECT_EQ(elem, Together(first, second).elem);
+  }
+  TestMesh row, rowOutwards;
+  for (int32_t i = 0; i < 12; ++i) {
+    const TestMesh body = Box(1, 1, 1, 1, false, 2.0 * i, 0.1 * (i % 3), 0.05 * (i % 4));
+    rowOutwards.Append(body);
+    row.Append(i % 2 == 0 ? Rewound(body) : body);
+  }
+  const auto [volumes, elem] = Orient(row);
+  ASSERT_EQ(volumes.size(), 12u);
+  for (const VolumeRecord& v : volumes)
+    EXPECT_NE(v.state, kVolumeUndecided);
+  EXPECT_EQ(elem, rowOutwards.elem);
+}
+
+TEST(SurfaceOrientation, TurnsACavityToFaceIntoItWhateverWindingItCameWith) {
+  const TestMesh expected = BoxWithCavity(true);
+  const auto [volumes, elem] = Orient(BoxWithCavity(false));
+  EXPECT_EQ(volumes,
+            (std::vector<VolumeRecord>{{0, kVolumeDecided}, {-1, kVolumeDecidedOnTheWay}}));
+  EXPECT_EQ(elem, expected.elem);
+  EXPECT_EQ(Orient(expected).first,
+            (std::vector<VolumeRecord>{{0, kVolumeDecided}, {1, kVolumeDecided}}));
+  for (const TestMesh& m : {expected, Rewound(BoxWithCavity(false)), Rewound(expected)})
+    EXPECT_EQ(Orient(m).second, expected.elem);
+  TestMesh open = Tetrahedron();
+  open.elem.resize(12);
+  EXPECT_TRUE(Orient(open).first.empty()) << "no volume without a full neighbourhood";
+}
+
+// A wall [0, t] x [0, 4000]^2 and a box [6000, 10000] x [1000, 3000]^2, 12 outward triangles
+// each, in the normalised frame as they stand. The box's faces come after the wall's, led by
+// its +x triangle, whose probe meets the wall at (y, z) = (2414.2, 1585.8). The wall's faces are
+// led by its triangle holding that point on its far side x = 0, or on its near side x = t.
+TestMesh WallAndBox(double t, bool farSideFirst) {
+  TestMesh wall = Box(t, 4000, 4000);
+  // Face 0 is the +x triangle holding the point, face 3 the -x one.
+  if (farSideFirst) std::rotate(wall.elem.begin(), wall.elem.begin() + 12, wall.elem.begin() + 16);
+  return Together(wall, Box(4000, 2000, 2000, 1, false, 6000, 1000, 1000));
+}
+
+TEST(SurfaceOrientation, TurnsABodyProbedThroughAThinWallListedAgainstTheRayOutwards) {
+  // The box's probe crosses both sides of the wall within one of its steps (586 long). Listed
+  // far side first, the wall's sides come against the order of the ray, and the last face
+  // listed is where the ray enters the wall, not where it leaves. A 50-thick wall and the near
+  // side listed first are the controls.
+  for (const auto& [thickness, farSideFirst] :
+       {std::pair{20.0, true}, std::pair{50.0, true}, std::pair{20.0, false}}) {
+    const TestMesh outwards = WallAndBox(thickness, farSideFirst);
+    for (const TestMesh& m : {outwards, Rewound(outwards)}) {
+      const auto [volumes, elem] = Orient(m);
+      ASSERT_EQ(volumes.size(), 2u);
+      EXPECT_EQ(elem, outwards.elem)
+          << "thickness " << thickness << (farSideFirst ? ", far side first" : "");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vexmor::test
