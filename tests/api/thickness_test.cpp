@@ -16,19 +16,21 @@ using Thickness = int32_t (*)(int32_t, int32_t, const int32_t*, const double*, d
 struct Method {
   const char* name;
   Thickness call;
+  bool perNode = false;  // one value per node, not per face
 };
 
 const Method kLscp{"LSCP", VX_Thickness_Computation_LSCP};
 const Method kLsr{"LSR", VX_Thickness_Computation_LSR};
 const Method kRay{"ray tracing", VX_Thickness_RayTracing};
-const Method kDn2s{"DN2S", VX_Thickness_Computation_DN2S};
+const Method kDn2s{"DN2S", VX_Thickness_Computation_DN2S, true};
 
 constexpr double kUnwritten = -12345.678;
 
 // One value per face (per node for DN2S), after checking the status and that nothing was
 // written past them.
 std::vector<double> Measure(const Method& method, const TestMesh& m, uint8_t outside = 0) {
-  const size_t size = static_cast<size_t>(method.call == kDn2s.call ? m.nbNodes() : m.nbFaces());
+  // Told by a flag: the addresses of a DLL's functions need not compare equal.
+  const size_t size = static_cast<size_t>(method.perNode ? m.nbNodes() : m.nbFaces());
   std::vector<double> out(size + 16, kUnwritten);
   testing::internal::CaptureStdout();
   EXPECT_EQ(
