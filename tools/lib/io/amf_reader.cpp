@@ -13,6 +13,7 @@
 
 #include "io/affine.h"
 #include "io/mesh_reader.h"
+#include "io/placement_limits.h"
 #include "io/read_error.h"
 #include "io/text_cursor.h"
 #include "io/zip_archive.h"
@@ -25,6 +26,8 @@ namespace vexmor::cli {
 
 #if VEXMOR_READS_PACKAGES
 namespace {
+
+using namespace placement;
 
 struct AmfObject {
   std::vector<double> coords;
@@ -330,20 +333,6 @@ class AmfAssembler {
   }
 
  private:
-  static constexpr uint64_t kLimit = INT32_MAX;
-  static constexpr uint64_t kBeyondTheLimit = kLimit + 1;
-  // As for decompressed data, a file may make at most 2 GiB of mesh: a node takes 3 doubles,
-  // a triangle 4 connectivity entries and a face start.
-  static constexpr uint64_t kMaxExpandedBytes = uint64_t{2} << 30;
-  static uint64_t ExpandedBytes(uint64_t nodes, uint64_t triangles) {
-    return 24 * nodes + 24 * triangles;
-  }
-  static std::string Count(uint64_t n) {
-    return n > kLimit ? "over 2147483647" : std::to_string(n);
-  }
-  static constexpr int kMaxDepth = 32;
-  static constexpr uint64_t kMaxPlacements = uint64_t{1} << 20;
-
   const AmfParser& amf_;
   std::string_view path_;
   Mesh& mesh_;

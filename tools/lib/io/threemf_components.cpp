@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "io/placement_limits.h"
 #include "io/read_error.h"
 #include "io/zip_archive.h"
 
@@ -18,12 +19,9 @@ namespace vexmor::cli {
 #if VEXMOR_READS_PACKAGES
 namespace {
 
-constexpr uint64_t kMaxPlacements = uint64_t{1} << 20;
-// As for decompressed data: a node takes 3 doubles, a triangle 4 connectivity entries and a
-// face start.
-constexpr uint64_t kMaxMeshBytes = uint64_t{2} << 30;
+using namespace placement;
+constexpr uint64_t kMaxMeshBytes = kMaxExpandedBytes;
 constexpr uint64_t kSaturated = uint64_t{1} << 40;  // counts stop growing here
-constexpr int kMaxDepth = 32;
 
 struct ModelObject {
   uint64_t vertices = 0, triangles = 0;
