@@ -239,6 +239,29 @@ class Marcher {
   bool mayCross_ = false;                      // some step of the current run may cross a face
 };
 
+// A triangle whose normal comes out exactly zero has no plane: the test meets it only in its
+// parallel branch, from a segment start within sqrt(eps) (1.22e-4) of the line A-C, or of A-B
+// when A and C coincide, or of A when all three do, in the very order the test chooses. The
+// box is clear of it when its centre lies farther from that line or point than its
+// half-diagonal plus delta (distance to a line changes no faster than the point moves), delta
+// covering the rounding of the test's projection as it does for planes below.
+bool LineClearOfBox(Vec3 A, Vec3 B, Vec3 C, const double lo[3], const double hi[3], double delta) {
+  const Vec3 centre = {0.5 * lo[0] + 0.5 * hi[0], 0.5 * lo[1] + 0.5 * hi[1],
+                       0.5 * lo[2] + 0.5 * hi[2]};
+  const double halfDiagonal = 0.5 * Length(Vec3{hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+  double distance;
+  if (SquaredLength(C - A) > kSqrtEps) {
+    const Vec3 u = C - A;
+    distance = Length(Cross(centre - A, u)) / Length(u);
+  } else if (SquaredLength(B - A) > kSqrtEps) {
+    const Vec3 u = B - A;
+    distance = Length(Cross(centre - A, u)) / Length(u);
+  } else {
+    distance = Length(centre - A);
+  }
+  return distance * (1 - 1e-6) > halfDiagonal + delta;
+}
+
 }  // namespace
 
 // Why the margin suffices: with both ends of a segment at more than delta from the plane on the
@@ -253,12 +276,13 @@ bool PlaneClearOfBox(const double* tri, const double lo[3], const double hi[3], 
   const Vec3 A = Vec3::Load(tri), B = Vec3::Load(tri + 3), C = Vec3::Load(tri + 6);
   const Vec3 n = Cross(B - A, C - A);
   const double nn = SquaredLength(n);
-  if (!(nn >= kSqrtEps)) return false;  // too small to have a plane the test would use
   double magnitude = 1.0;
   for (int k = 0; k < 3; ++k)
     magnitude = std::max({magnitude, std::fabs(lo[k]), std::fabs(hi[k]), std::fabs(A[k])});
   if (!(magnitude <= 1e9) || !(stepLength <= 1e9)) return false;
   const double delta = 2e-4 + 1e-7 * magnitude + 1e-5 * stepLength;
+  if (n.x == 0.0 && n.y == 0.0 && n.z == 0.0) return LineClearOfBox(A, B, C, lo, hi, delta);
+  if (!(nn >= kSqrtEps)) return false;  // too small to have a plane the test would use
   const double margin = delta * std::sqrt(nn) * (1 + 1e-6);
   double fmin = INFINITY, fmax = -INFINITY;
   for (int corner = 0; corner < 8; ++corner) {

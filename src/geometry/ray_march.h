@@ -38,9 +38,10 @@ inline constexpr int64_t kMaxMarchSteps = int64_t{1} << 24;
 MarchEnd MarchRay(const SMesh& mesh, const double start[3], const double step[3],
                   int64_t maxSearches, MarchVisitor& visitor);
 
-// Whether the plane of the triangle (nine doubles) lies so far from the box [lo, hi] that no
-// segment between two points of the box, no longer than about stepLength, is reported crossing
-// the triangle by SegmentTriangleIntersect. False whenever that cannot be shown safely.
+// Whether the plane of the triangle (nine doubles), or its line when its normal comes out
+// exactly zero, lies so far from the box [lo, hi] that no segment between two points of the
+// box, no longer than about stepLength, is reported crossing the triangle by
+// SegmentTriangleIntersect. False whenever that cannot be shown safely.
 bool PlaneClearOfBox(const double* tri, const double lo[3], const double hi[3], double stepLength);
 
 inline constexpr int64_t kUnlimitedSearches = std::numeric_limits<int64_t>::max();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -36,9 +37,11 @@ struct RunResult {
 class Program : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The process number keeps two runs of the suite at once (two builds, two checkouts) apart.
     dir_ =
         fs::path(::testing::TempDir()) /
-        ("vexmor_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        ("vexmor_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+         "_" + std::to_string(getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

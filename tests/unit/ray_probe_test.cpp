@@ -10,6 +10,7 @@
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
 #include "geometry/bbox.h"
+#include "geometry/ray_march.h"
 #include "geometry/ray_probe.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
@@ -249,6 +250,48 @@ TEST(RayProbes, MatchASearchPerStepOnLongMarchesThroughEmptySpace) {
     RayCrossedFaces(mesh, crossed, sources[i]);
     ASSERT_EQ(crossed, NaiveCrossedFaces(mesh, sources[i])) << "face " << sources[i];
   }
+}
+
+TEST(RayMarch, ClearsABoxOfAZeroAreaTriangleOnlyWhereNoStepInItCanMeetTheTriangle) {
+  std::mt19937 rng(61);
+  std::uniform_int_distribution<int> grid(-8, 8);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int clear = 0, met = 0;
+  for (int round = 0; round < 3000; ++round) {
+    // Nodes on a line or at one point, so that the normal comes out exactly zero.
+    const double a[3] = {grid(rng) * 0.5, grid(rng) * 0.5, grid(rng) * 0.5};
+    const double u[3] = {grid(rng) * 0.25, grid(rng) * 0.25, grid(rng) * 0.25};
+    const double f[3] = {0.0, grid(rng) % 3 * 1.0, round % 4 == 0 ? 0.0 : grid(rng) % 5};
+    Tri tri;
+    for (int i = 0; i < 9; ++i)
+      tri[i] = a[i % 3] + f[i / 3] * u[i % 3];
+    // A box around a point near the line, from touching it to well clear of it.
+    const double along = unit(rng) * 4 - 2, off = std::pow(10.0, -5 + 5 * unit(rng));
+    double lo[3], hi[3];
+    for (int k = 0; k < 3; ++k) {
+      const double centre = a[k] + along * u[k] + off * (unit(rng) - 0.5);
+      const double half = std::pow(10.0, -4 + 4 * unit(rng));
+      lo[k] = centre - half;
+      hi[k] = centre + half;
+    }
+    const double stepLength = 0.1;
+    const bool isClear = PlaneClearOfBox(tri.data(), lo, hi, stepLength);
+    clear += isClear;
+    for (int segment = 0; segment < 40; ++segment) {
+      // The first starts as near the line as the box allows.
+      double p[3], q[3], x[3];
+      for (int k = 0; k < 3; ++k) {
+        p[k] = segment == 0 ? std::clamp(a[k] + along * u[k], lo[k], hi[k])
+                            : lo[k] + (hi[k] - lo[k]) * unit(rng);
+        q[k] = std::clamp(p[k] + stepLength * (unit(rng) - 0.5), lo[k], hi[k]);
+      }
+      const bool meets = SegmentTriangleIntersect(&tri[0], &tri[3], &tri[6], p, q, x);
+      ASSERT_FALSE(isClear && meets) << "round " << round << " segment " << segment;
+      met += meets;
+    }
+  }
+  EXPECT_GT(clear, 500);
+  EXPECT_GT(met, 50);
 }
 
 }  // namespace

@@ -23,13 +23,6 @@
 namespace vexmor::test {
 namespace {
 
-std::vector<double> Distances(const TestMesh& m, size_t room = 0) {
-  SMesh mesh = MakeSMesh(m, 2);
-  std::vector<double> values(room ? room : static_cast<size_t>(m.nbNodes()), -1.0);
-  EXPECT_EQ(Dist2Surf(mesh, values), 0);
-  return values;
-}
-
 TEST(Dist2Surf, AgreesWithAOneSearchPerCubeReferenceAndABruteForceMinimum) {
   std::mt19937 rng(51);
   std::uniform_real_distribution<double> unit(0, 1);

@@ -292,10 +292,10 @@ TEST_F(Program, ReadsEachFormatByItsContentWithItsPlacementsAndUnit) {
       // Second instance: turned 90 degrees about z, then moved 10 along x.
       {TestFile("tetra_pair.amf"), 0, "AMF", 8, 10, 1, "in"},
       {TestFile("tetra_pair_zipped.amf"), 0, "AMF (zipped)", 8, 10, 1, "in"},
-      {"readme.obj", 2, "readme.obj: not a mesh file"},
-      {"scene.obj", 2, "scene.obj: not a mesh file (a VRML scene)"},
-      {"empty.stl", 2, "empty.stl: empty file"},
-      {"points.obj", 2, "points.obj: no faces"},
+      {"readme.obj", 2, "readme.obj: not a mesh file", 0, 0, 0, ""},
+      {"scene.obj", 2, "scene.obj: not a mesh file (a VRML scene)", 0, 0, 0, ""},
+      {"empty.stl", 2, "empty.stl: empty file", 0, 0, 0, ""},
+      {"points.obj", 2, "points.obj: no faces", 0, 0, 0, ""},
   };
   for (const Case& c : cases) {
     const RunResult run = vexmor("check '" + c.file + "' --json");

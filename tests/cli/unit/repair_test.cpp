@@ -8,6 +8,8 @@
 #include <fstream>
 #include <set>
 
+#include <unistd.h>
+
 #include "../../support/meshes.h"
 #include "analysis/progress.h"
 #include "commands/sections.h"
@@ -175,7 +177,9 @@ struct Results {
 };
 
 Results Analyse(const TestMesh& part, bool repair, const std::string& name) {
-  const std::string path = (std::filesystem::path(::testing::TempDir()) / name).string();
+  const std::string path =
+      (std::filesystem::path(::testing::TempDir()) / (std::to_string(getpid()) + "_" + name))
+          .string();
   std::ofstream(path) << MeshToObj(ToMesh(part), {});
   CommonOptions options;
   options.file = path;

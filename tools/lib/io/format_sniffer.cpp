@@ -12,7 +12,7 @@
 namespace vexmor::cli {
 namespace {
 
-bool IsBlank(char c) {
+bool IsSpaceOrLineEnd(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
@@ -22,7 +22,7 @@ bool LooksBinary(std::string_view bytes) {
   size_t control = 0;
   for (unsigned char c : head) {
     if (c == 0) return true;
-    if (c < 32 && !IsBlank(static_cast<char>(c))) ++control;
+    if (c < 32 && !IsSpaceOrLineEnd(static_cast<char>(c))) ++control;
   }
   return control * 10 > head.size();
 }
@@ -37,7 +37,7 @@ bool IsBinaryStlBySize(std::string_view bytes) {
 // The first word of a text, up to a blank.
 std::string_view FirstWord(std::string_view text) {
   size_t end = 0;
-  while (end < text.size() && !IsBlank(text[end]))
+  while (end < text.size() && !IsSpaceOrLineEnd(text[end]))
     ++end;
   return text.substr(0, end);
 }
@@ -61,7 +61,7 @@ bool IsObjKeyword(std::string_view word) {
 std::string_view AfterComments(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
-    while (i < text.size() && IsBlank(text[i]))
+    while (i < text.size() && IsSpaceOrLineEnd(text[i]))
       ++i;
     if (i == text.size() || text[i] != '#') return text.substr(i);
     const size_t end = text.find('\n', i);
@@ -93,7 +93,7 @@ Sniffed SniffContent(std::string_view bytes) {
   std::string_view text = bytes;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a UTF-8 byte order mark
   size_t i = 0;
-  while (i < text.size() && IsBlank(text[i]))
+  while (i < text.size() && IsSpaceOrLineEnd(text[i]))
     ++i;
   text.remove_prefix(i);
   if (text.empty()) return {Content::kEmpty, {}, {}};
@@ -104,7 +104,7 @@ Sniffed SniffContent(std::string_view bytes) {
     // truncated binary STL whose header starts with "solid" fails this.
     const size_t lineEnd = text.find('\n');
     size_t j = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
-    while (j < text.size() && IsBlank(text[j]))
+    while (j < text.size() && IsSpaceOrLineEnd(text[j]))
       ++j;
     const std::string next = Lowercase(text.substr(j, 8));
     if (j == text.size() || next.starts_with("facet") || next.starts_with("endsolid")) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "io/binary_output.h"
 #include "io/file_writer.h"
 #include "io/mesh_reader.h"
 #include "io/text_output.h"
@@ -15,21 +16,6 @@
 
 namespace vexmor::cli {
 namespace {
-
-void AppendLittleEndian(std::string& out, const void* value, size_t size) {
-  const auto* bytes = static_cast<const char*>(value);
-  if constexpr (std::endian::native == std::endian::little) {
-    out.append(bytes, size);
-  } else {
-    for (size_t i = size; i-- > 0;)
-      out += bytes[i];
-  }
-}
-
-template <typename T>
-void AppendBinary(std::string& out, T value) {
-  AppendLittleEndian(out, &value, sizeof value);
-}
 
 Vec3 UnitNormal(const Mesh& mesh, int32_t a, int32_t b, int32_t c) {
   const Vec3 p = mesh.node(static_cast<size_t>(a)), q = mesh.node(static_cast<size_t>(b)),
@@ -77,17 +63,17 @@ std::string MeshToStl(const Mesh& mesh, const MeshWriteOptions& options) {
   header.resize(80, ' ');
   out = header;
   out.reserve(84 + 50 * t.faceCount());
-  AppendBinary(out, static_cast<uint32_t>(t.faceCount()));
+  AppendLittleEndian(out, static_cast<uint32_t>(t.faceCount()));
   for (size_t f = 0; f < t.faceCount(); ++f) {
     const auto nodes = t.face(f);
     const Vec3 n = UnitNormal(t, nodes[0], nodes[1], nodes[2]);
     for (double x : n)
-      AppendBinary(out, static_cast<float>(x));
+      AppendLittleEndian(out, static_cast<float>(x));
     for (int32_t node : nodes) {
       for (int k = 0; k < 3; ++k)
-        AppendBinary(out, static_cast<float>(t.coords[3 * static_cast<size_t>(node) + k]));
+        AppendLittleEndian(out, static_cast<float>(t.coords[3 * static_cast<size_t>(node) + k]));
     }
-    AppendBinary(out, uint16_t{0});
+    AppendLittleEndian(out, uint16_t{0});
   }
   return out;
 }
@@ -160,7 +146,7 @@ std::string MeshToPly(const Mesh& mesh, const MeshWriteOptions& options) {
         AppendNumber(out, x);
         out += k < 2 ? ' ' : '\n';
       } else {
-        AppendBinary(out, x);
+        AppendLittleEndian(out, x);
       }
     }
   }
@@ -175,12 +161,12 @@ std::string MeshToPly(const Mesh& mesh, const MeshWriteOptions& options) {
       out += '\n';
     } else {
       if (smallFaces) {
-        AppendBinary(out, static_cast<uint8_t>(nodes.size()));
+        AppendLittleEndian(out, static_cast<uint8_t>(nodes.size()));
       } else {
-        AppendBinary(out, static_cast<uint32_t>(nodes.size()));
+        AppendLittleEndian(out, static_cast<uint32_t>(nodes.size()));
       }
       for (int32_t node : nodes)
-        AppendBinary(out, node);
+        AppendLittleEndian(out, node);
     }
   }
   return out;
@@ -202,7 +188,13 @@ void WriteMeshFile(const Mesh& mesh, const std::string& path, const MeshWriteOpt
       return WriteFileBytes(path, MeshToOff(mesh, options));
     case MeshFormat::kPly:
       return WriteFileBytes(path, MeshToPly(mesh, options));
+    case MeshFormat::k3mf:
+    case MeshFormat::kAmf:
+      break;
   }
+  throw std::runtime_error(path +
+                           ": the program reads 3MF and AMF packages but does not write them: use "
+                           "a .stl, .obj, .off or .ply file name");
 }
 
 }  // namespace vexmor::cli

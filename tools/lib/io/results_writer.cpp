@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "io/binary_output.h"
 #include "io/file_writer.h"
 #include "io/text_output.h"
 #include "report/colour_map.h"
@@ -34,14 +35,6 @@ std::vector<bool> NodesUsedByFaces(const Mesh& mesh) {
       used[static_cast<size_t>(n)] = true;
   }
   return used;
-}
-
-template <typename T>
-void AppendBinary(std::string& out, T value) {
-  char raw[sizeof(T)];
-  std::memcpy(raw, &value, sizeof(T));
-  if constexpr (std::endian::native == std::endian::big) std::reverse(raw, raw + sizeof(T));
-  out.append(raw, sizeof(T));
 }
 
 // Appends `bytes` in base64 (RFC 4648, with padding, on one line).
@@ -77,9 +70,9 @@ void AppendDataArray(std::string& out, const char* type, const std::string& attr
                      std::span<const T> values) {
   std::string raw;
   raw.reserve(8 + values.size() * sizeof(T));
-  AppendBinary(raw, static_cast<uint64_t>(values.size() * sizeof(T)));
+  AppendLittleEndian(raw, static_cast<uint64_t>(values.size() * sizeof(T)));
   for (const T& v : values)
-    AppendBinary(raw, v);
+    AppendLittleEndian(raw, v);
   out += std::string("        <DataArray type=\"") + type + "\"" + attributes +
          " format=\"binary\">\n          ";
   AppendBase64(out, raw);
@@ -197,17 +190,17 @@ std::string ResultsToPly(const Results& results) {
   out += "end_header\n";
   for (size_t n = 0; n < mesh.nodeCount(); ++n) {
     for (int k = 0; k < 3; ++k)
-      AppendBinary(out, mesh.coords[3 * n + k]);
+      AppendLittleEndian(out, mesh.coords[3 * n + k]);
     for (const Field* f : nodeFields)
-      AppendBinary(out, f->values[n]);
+      AppendLittleEndian(out, f->values[n]);
   }
   for (size_t face = 0; face < mesh.faceCount(); ++face) {
     const auto nodes = mesh.face(face);
-    AppendBinary(out, static_cast<uint32_t>(nodes.size()));
+    AppendLittleEndian(out, static_cast<uint32_t>(nodes.size()));
     for (int32_t n : nodes)
-      AppendBinary(out, n);
+      AppendLittleEndian(out, n);
     for (const Field* f : faceFields)
-      AppendBinary(out, f->values[face]);
+      AppendLittleEndian(out, f->values[face]);
     if (coloured != nullptr) {
       const double v = coloured->values[face];
       Rgb c = {160, 160, 160};
@@ -217,10 +210,10 @@ std::string ResultsToPly(const Results& results) {
   }
   if (!edgeFields.empty()) {
     for (size_t e = 0; e < edges; ++e) {
-      AppendBinary(out, results.edgeNodes[2 * e]);
-      AppendBinary(out, results.edgeNodes[2 * e + 1]);
+      AppendLittleEndian(out, results.edgeNodes[2 * e]);
+      AppendLittleEndian(out, results.edgeNodes[2 * e + 1]);
       for (const Field* f : edgeFields)
-        AppendBinary(out, f->values[e]);
+        AppendLittleEndian(out, f->values[e]);
     }
   }
   return out;

@@ -83,29 +83,29 @@ struct ModelGraph {
   }
 };
 
-struct Expansion {
+struct PlacedTotals {
   uint64_t placements = 0, vertices = 0, triangles = 0;
   int levels = 0;  // component levels below, on the longest path
 };
 
-class ExpansionCounter {
+class PlacedTotalsCounter {
  public:
-  ExpansionCounter(const ModelGraph& graph, std::string_view path) : graph_(graph), path_(path) {}
+  PlacedTotalsCounter(const ModelGraph& graph, std::string_view path) : graph_(graph), path_(path) {}
 
-  Expansion of(const std::string& id, int depth) {
+  PlacedTotals of(const std::string& id, int depth) {
     const auto known = memo_.find(id);
     if (depth > kMaxDepth || (known != memo_.end() && depth + known->second.levels > kMaxDepth)) {
       FailInFile(path_, "components nested more than 32 deep (a cycle?)");
     }
     if (known != memo_.end()) return known->second;
-    Expansion e;
+    PlacedTotals e;
     const auto object = graph_.objects.find(id);
     if (object != graph_.objects.end()) {
       if (object->second.components.empty()) {
         e = {1, object->second.vertices, object->second.triangles, 0};
       }
       for (const std::string& child : object->second.components) {
-        const Expansion c = of(child, depth + 1);
+        const PlacedTotals c = of(child, depth + 1);
         e.placements = std::min(e.placements + c.placements, kSaturated);
         e.vertices = std::min(e.vertices + c.vertices, kSaturated);
         e.triangles = std::min(e.triangles + c.triangles, kSaturated);
@@ -119,7 +119,7 @@ class ExpansionCounter {
  private:
   const ModelGraph& graph_;
   std::string_view path_;
-  std::map<std::string, Expansion> memo_;
+  std::map<std::string, PlacedTotals> memo_;
 };
 
 }  // namespace
@@ -141,10 +141,10 @@ void CheckComponentExpansion(std::string_view package, std::string_view path) {
     // parser may accept more of it.
     ModelGraph graph;
     graph.parse(xml);
-    ExpansionCounter counter(graph, path);
-    Expansion total;
+    PlacedTotalsCounter counter(graph, path);
+    PlacedTotals total;
     for (const std::string& item : graph.items) {
-      const Expansion e = counter.of(item, 0);
+      const PlacedTotals e = counter.of(item, 0);
       total.placements = std::min(total.placements + e.placements, kSaturated);
       total.vertices = std::min(total.vertices + e.vertices, kSaturated);
       total.triangles = std::min(total.triangles + e.triangles, kSaturated);

@@ -13,7 +13,7 @@
 namespace vexmor::cli {
 namespace {
 
-std::string Count(size_t n) {
+std::string InGroupsOfThree(size_t n) {
   std::string digits = std::to_string(n), out;
   for (size_t i = 0; i < digits.size(); ++i) {
     if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
@@ -29,7 +29,7 @@ std::string Share(double part, double whole) {
 }
 
 std::string Faces(const DoubtfulFaces& d, double total) {
-  return Count(d.count) + (d.count == 1 ? " face" : " faces") + " (" + Share(d.area, total) +
+  return InGroupsOfThree(d.count) + (d.count == 1 ? " face" : " faces") + " (" + Share(d.area, total) +
          " of the area)";
 }
 
@@ -260,12 +260,12 @@ std::vector<std::string> MeshDoubts::warnings() const {
   if (crossing.count > 0) {
     std::vector<std::string> which;
     if (shellPairsCrossing > 0) {
-      which.push_back(Count(shellPairsCrossing) + (shellPairsCrossing == 1
+      which.push_back(InGroupsOfThree(shellPairsCrossing) + (shellPairsCrossing == 1
                                                        ? " pair of shells crosses each other"
                                                        : " pairs of shells cross each other"));
     }
     if (shellsCrossingThemselves > 0) {
-      which.push_back(Count(shellsCrossingThemselves) + (shellsCrossingThemselves == 1
+      which.push_back(InGroupsOfThree(shellsCrossingThemselves) + (shellsCrossingThemselves == 1
                                                              ? " shell crosses itself"
                                                              : " shells cross themselves"));
     }
@@ -293,14 +293,14 @@ std::vector<std::string> MeshDoubts::warnings() const {
                   "and contact methods refine them)");
   }
   if (zeroArea.count > 0) {
-    out.push_back("faces without area: " + Count(zeroArea.count) +
+    out.push_back("faces without area: " + InGroupsOfThree(zeroArea.count) +
                   (zeroArea.count == 1 ? " face whose" : " faces whose") +
                   " nodes lie on one line; they have no normal, so their values mean nothing");
   }
   if (farNodes > 0) {
     char growth[32];
     std::snprintf(growth, sizeof growth, "%.3g", boxGrowth);
-    out.push_back("nodes far from the rest: " + Count(farNodes) +
+    out.push_back("nodes far from the rest: " + InGroupsOfThree(farNodes) +
                   (farNodes == 1 ? " node makes" : " nodes make") + " the node box " + growth +
                   " times as large as the rest (" + Faces(farNodeFaces, totalArea) +
                   " use them); every analysis is scaled and searched in that box");
@@ -316,7 +316,7 @@ std::vector<std::string> MeshDoubts::warnings() const {
     const std::string use =
         stray.facesUsing == 0
             ? "used by no face"
-            : "used by " + Count(stray.facesUsing) + (stray.facesUsing == 1 ? " face" : " faces");
+            : "used by " + InGroupsOfThree(stray.facesUsing) + (stray.facesUsing == 1 ? " face" : " faces");
     out.push_back(
         std::string(farNodes == 1 ? "stray node found: " : "stray nodes found: the farthest, ") +
         where + " of the other nodes, which is " + across + " (" + use + ")");

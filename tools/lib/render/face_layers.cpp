@@ -108,11 +108,6 @@ std::string MethodDescriptionOf(const std::string& name) {
   return name;
 }
 
-std::string WithUnit(double value, const std::string& unit) {
-  if (unit == "deg") return FormatValue(value) + " deg";
-  return FormatValue(value) + (unit.empty() || unit == "file units" ? "" : " " + unit);
-}
-
 }  // namespace
 
 int FaceLayer::binOf(double value) const {

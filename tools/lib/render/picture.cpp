@@ -101,12 +101,6 @@ std::string ViewCaption(const FaceLayer& layer, int view) {
          FormatValue(p[2]) + ")";
 }
 
-std::string UnitName(const std::string& unit) {
-  if (unit.empty()) return "ratio, no unit";
-  if (unit == "deg") return "degrees";
-  return unit;
-}
-
 void SetColour(cairo_t* cr, const Rgb& c) {
   cairo_set_source_rgb(cr, c[0] / 255.0, c[1] / 255.0, c[2] / 255.0);
 }
@@ -162,7 +156,7 @@ void Swatch(cairo_t* cr, double x, double y, const Rgb& colour) {
 
 void DrawColourBar(cairo_t* cr, const FaceLayer& layer, double x, double top, double height) {
   const Rgb bad = kFlaggedColour;
-  Text(cr, x, top + 14, UnitName(layer.unit), 13, true, kInk);
+  Text(cr, x, top + 14, UnitLabel(layer.unit), 13, true, kInk);
   const size_t missing = static_cast<size_t>(std::count_if(
       layer.values.begin(), layer.values.end(), [](double v) { return !std::isfinite(v); }));
   const size_t flagged = layer.flaggedCount();
@@ -311,7 +305,7 @@ void DrawPage(cairo_t* cr, const Mesh& mesh, const std::vector<FaceLayer>& layer
   const double textWidth = PageWidth() - 2 * kMargin;
   if (rows == 1) {
     const FaceLayer& layer = layers.front();
-    Text(cr, kMargin, 28, request.part + "  ·  " + layer.title + " (" + UnitName(layer.unit) + ")",
+    Text(cr, kMargin, 28, request.part + "  ·  " + layer.title + " (" + UnitLabel(layer.unit) + ")",
          20, true, kInk, Align::kLeft, textWidth);
     Text(cr, kMargin, 50,
          layer.thresholds.empty() ? "no threshold given"
@@ -328,7 +322,7 @@ void DrawPage(cairo_t* cr, const Mesh& mesh, const std::vector<FaceLayer>& layer
     const FaceLayer& layer = layers[row];
     if (rows > 1) {
       Text(cr, kMargin, RowTop(rows, row) + 20,
-           layer.title + " (" + UnitName(layer.unit) + ")" +
+           layer.title + " (" + UnitLabel(layer.unit) + ")" +
                (layer.thresholds.empty() ? "" : "  ·  " + layer.thresholds),
            15, true, kInk, Align::kLeft, textWidth);
     }

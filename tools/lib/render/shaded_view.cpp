@@ -7,10 +7,6 @@
 namespace vexmor::cli {
 namespace {
 
-double Dot(const Vec3& a, const Vec3& b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
 // The face's vector area (Newell): its normal times twice its area, for any planar polygon
 // and a fair average for a warped one.
 Vec3 VectorArea(const Mesh& mesh, std::span<const int32_t> nodes) {

@@ -7,10 +7,6 @@
 namespace vexmor::cli {
 namespace {
 
-double Dot(const Vec3& a, const Vec3& b) {
-  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
 Vec3 Cross(const Vec3& a, const Vec3& b) {
   return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }

@@ -6,6 +6,10 @@
 
 namespace vexmor::cli {
 
+inline double Dot(const Vec3& a, const Vec3& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
 struct ViewCamera {
   Vec3 right, up, toward;  // orthonormal; right x up = toward
 

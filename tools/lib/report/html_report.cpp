@@ -37,16 +37,6 @@ std::string ScriptSafe(std::string json) {
   return json;
 }
 
-std::string UnitName(const std::string& unit) {
-  if (unit.empty()) return "ratio, no unit";
-  if (unit == "deg") return "degrees";
-  return unit;
-}
-
-std::string WithUnit(double value, const std::string& unit) {
-  return FormatValue(value) + (unit.empty() || unit == "file units" ? "" : " " + unit);
-}
-
 template <typename T>
 void AppendRaw(std::string& out, T value) {
   char bytes[sizeof(T)];
@@ -275,7 +265,7 @@ std::string AnalysisCard(const Section& section, const FaceLayer* layer, const M
                          const Vec3& origin) {
   std::string out = "<section class=\"card analysis\" id=\"analysis-" + section.key + "\">";
   out += "<h2>" +
-         HtmlEscape(layer ? layer->title + " (" + UnitName(layer->unit) + ")" : section.title) +
+         HtmlEscape(layer ? layer->title + " (" + UnitLabel(layer->unit) + ")" : section.title) +
          "</h2>";
   if (layer != nullptr) {
     out += "<p class=\"thresholds\">" +
@@ -309,7 +299,7 @@ nlohmann::json LayerJson(const FaceLayer& layer) {
   return {{"key", layer.key},
           {"title", layer.title},
           {"unit", layer.unit == "file units" ? "" : layer.unit},
-          {"unitName", UnitName(layer.unit)},
+          {"unitName", UnitLabel(layer.unit)},
           {"bins", bins},
           {"lowEnd", layer.lowEnd},
           {"highEnd", layer.highEnd},

@@ -50,10 +50,6 @@ std::string Padded(const std::string& s, size_t width, bool right = true) {
   return right ? pad + s : s + pad;
 }
 
-std::string WithUnit(double value, const std::string& unit) {
-  return FormatValue(value) + (unit.empty() ? "" : " " + unit);
-}
-
 }  // namespace
 
 TextStyle StyleForStdout() {
@@ -187,6 +183,16 @@ nlohmann::json DistributionJson(const Distribution& d, const Limits& limits) {
     j["above_max"] = {{"limit", *limits.max}, {"count", d.above}, {"share", d.aboveShare}};
   }
   return j;
+}
+
+std::string WithUnit(double value, const std::string& unit) {
+  return FormatValue(value) + (unit.empty() || unit == "file units" ? "" : " " + unit);
+}
+
+std::string UnitLabel(const std::string& unit) {
+  if (unit.empty()) return "ratio, no unit";
+  if (unit == "deg") return "degrees";
+  return unit;
 }
 
 std::string UnitName(const std::string& unit) {

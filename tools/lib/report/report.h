@@ -71,6 +71,10 @@ nlohmann::json DistributionJson(const Distribution& d, const Limits& limits);
 
 // "mm" as "millimetres", and so on.
 std::string UnitName(const std::string& unit);
+// How a legend or an axis names the unit: "degrees" for "deg", "ratio, no unit" for none.
+std::string UnitLabel(const std::string& unit);
+// "2.5 mm": a value and its unit, if it has one ("file units" go unsaid).
+std::string WithUnit(double value, const std::string& unit);
 
 std::string RenderText(const Report& report, const TextStyle& style);
 nlohmann::json RenderJson(const Report& report, int exitCode,
