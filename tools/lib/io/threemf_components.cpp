@@ -90,7 +90,8 @@ struct PlacedTotals {
 
 class PlacedTotalsCounter {
  public:
-  PlacedTotalsCounter(const ModelGraph& graph, std::string_view path) : graph_(graph), path_(path) {}
+  PlacedTotalsCounter(const ModelGraph& graph, std::string_view path)
+      : graph_(graph), path_(path) {}
 
   PlacedTotals of(const std::string& id, int depth) {
     const auto known = memo_.find(id);

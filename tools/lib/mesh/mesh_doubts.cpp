@@ -29,8 +29,8 @@ std::string Share(double part, double whole) {
 }
 
 std::string Faces(const DoubtfulFaces& d, double total) {
-  return InGroupsOfThree(d.count) + (d.count == 1 ? " face" : " faces") + " (" + Share(d.area, total) +
-         " of the area)";
+  return InGroupsOfThree(d.count) + (d.count == 1 ? " face" : " faces") + " (" +
+         Share(d.area, total) + " of the area)";
 }
 
 bool CollinearExactly(const Vec3& a, const Vec3& b, const Vec3& c) {
@@ -260,14 +260,14 @@ std::vector<std::string> MeshDoubts::warnings() const {
   if (crossing.count > 0) {
     std::vector<std::string> which;
     if (shellPairsCrossing > 0) {
-      which.push_back(InGroupsOfThree(shellPairsCrossing) + (shellPairsCrossing == 1
-                                                       ? " pair of shells crosses each other"
-                                                       : " pairs of shells cross each other"));
+      which.push_back(InGroupsOfThree(shellPairsCrossing) +
+                      (shellPairsCrossing == 1 ? " pair of shells crosses each other"
+                                               : " pairs of shells cross each other"));
     }
     if (shellsCrossingThemselves > 0) {
-      which.push_back(InGroupsOfThree(shellsCrossingThemselves) + (shellsCrossingThemselves == 1
-                                                             ? " shell crosses itself"
-                                                             : " shells cross themselves"));
+      which.push_back(
+          InGroupsOfThree(shellsCrossingThemselves) +
+          (shellsCrossingThemselves == 1 ? " shell crosses itself" : " shells cross themselves"));
     }
     std::string list;
     for (const auto& w : which)
@@ -313,10 +313,10 @@ std::vector<std::string> MeshDoubts::warnings() const {
                   stray.distance);
     char across[48];
     std::snprintf(across, sizeof across, "%.4g across", stray.restExtent);
-    const std::string use =
-        stray.facesUsing == 0
-            ? "used by no face"
-            : "used by " + InGroupsOfThree(stray.facesUsing) + (stray.facesUsing == 1 ? " face" : " faces");
+    const std::string use = stray.facesUsing == 0
+                                ? "used by no face"
+                                : "used by " + InGroupsOfThree(stray.facesUsing) +
+                                      (stray.facesUsing == 1 ? " face" : " faces");
     out.push_back(
         std::string(farNodes == 1 ? "stray node found: " : "stray nodes found: the farthest, ") +
         where + " of the other nodes, which is " + across + " (" + use + ")");
