@@ -191,14 +191,7 @@ class EarClipper {
 }  // namespace
 
 FacePlane PlaneOfFace(const Mesh& mesh, std::span<const int32_t> nodes) {
-  Vec3 area{0, 0, 0};
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    const Vec3 p = mesh.node(static_cast<size_t>(nodes[i]));
-    const Vec3 q = mesh.node(static_cast<size_t>(nodes[(i + 1) % nodes.size()]));
-    area[0] += (p[1] - q[1]) * (p[2] + q[2]);
-    area[1] += (p[2] - q[2]) * (p[0] + q[0]);
-    area[2] += (p[0] - q[0]) * (p[1] + q[1]);
-  }
+  const Vec3 area = VectorArea(mesh, nodes);
   int k = 0;
   for (int axis = 1; axis < 3; ++axis) {
     if (std::fabs(area[axis]) > std::fabs(area[k])) k = axis;

@@ -5,17 +5,21 @@
 
 namespace vexmor::cli {
 
-double FaceArea(const Mesh& mesh, size_t face) {
-  const auto nodes = mesh.face(face);
-  double ax = 0, ay = 0, az = 0;
+Vec3 VectorArea(const Mesh& mesh, std::span<const int32_t> nodes) {
+  Vec3 sum{0, 0, 0};
   for (size_t i = 0; i < nodes.size(); ++i) {
     const Vec3 p = mesh.node(static_cast<size_t>(nodes[i]));
     const Vec3 q = mesh.node(static_cast<size_t>(nodes[(i + 1) % nodes.size()]));
-    ax += (p[1] - q[1]) * (p[2] + q[2]);
-    ay += (p[2] - q[2]) * (p[0] + q[0]);
-    az += (p[0] - q[0]) * (p[1] + q[1]);
+    sum[0] += (p[1] - q[1]) * (p[2] + q[2]);
+    sum[1] += (p[2] - q[2]) * (p[0] + q[0]);
+    sum[2] += (p[0] - q[0]) * (p[1] + q[1]);
   }
-  return 0.5 * std::sqrt(ax * ax + ay * ay + az * az);
+  return sum;
+}
+
+double FaceArea(const Mesh& mesh, size_t face) {
+  const Vec3 a = VectorArea(mesh, mesh.face(face));
+  return 0.5 * std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
 }
 
 std::vector<double> FaceAreas(const Mesh& mesh) {

@@ -41,6 +41,9 @@ struct Mesh {
   }
 };
 
+// The face's vector area (Newell): its normal times twice its area, for any planar polygon
+// and a fair average for a warped one.
+Vec3 VectorArea(const Mesh& mesh, std::span<const int32_t> nodes);
 // Area of a face: half the length of its vector area, so that planar polygons of any node
 // count are measured exactly.
 double FaceArea(const Mesh& mesh, size_t face);

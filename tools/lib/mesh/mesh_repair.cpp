@@ -192,14 +192,7 @@ constexpr double kFoldedBack = -0.999;
 
 // The face's normal, scaled to length 1 (zero for a face without area).
 Vec3 UnitVectorArea(const Mesh& mesh, std::span<const int32_t> nodes) {
-  Vec3 a{0, 0, 0};
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    const Vec3 p = mesh.node(static_cast<size_t>(nodes[i]));
-    const Vec3 q = mesh.node(static_cast<size_t>(nodes[(i + 1) % nodes.size()]));
-    a[0] += (p[1] - q[1]) * (p[2] + q[2]);
-    a[1] += (p[2] - q[2]) * (p[0] + q[0]);
-    a[2] += (p[0] - q[0]) * (p[1] + q[1]);
-  }
+  Vec3 a = VectorArea(mesh, nodes);
   const double length = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
   if (length > 0) {
     for (double& c : a)

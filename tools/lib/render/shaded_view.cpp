@@ -5,23 +5,6 @@
 #include <limits>
 
 namespace vexmor::cli {
-namespace {
-
-// The face's vector area (Newell): its normal times twice its area, for any planar polygon
-// and a fair average for a warped one.
-Vec3 VectorArea(const Mesh& mesh, std::span<const int32_t> nodes) {
-  Vec3 sum{0, 0, 0};
-  for (size_t k = 0; k < nodes.size(); ++k) {
-    const Vec3 a = mesh.node(static_cast<size_t>(nodes[k]));
-    const Vec3 b = mesh.node(static_cast<size_t>(nodes[(k + 1) % nodes.size()]));
-    sum[0] += (a[1] - b[1]) * (a[2] + b[2]);
-    sum[1] += (a[2] - b[2]) * (a[0] + b[0]);
-    sum[2] += (a[0] - b[0]) * (a[1] + b[1]);
-  }
-  return sum;
-}
-
-}  // namespace
 
 ShadedView::ShadedView(const Mesh& mesh, const ViewFit& fit, double x, double y, double width,
                        double height, double pixel, int cullSign)

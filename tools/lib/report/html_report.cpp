@@ -231,15 +231,7 @@ std::string FaceList(const FaceLayer& layer, const Mesh& mesh, const Vec3& origi
   for (size_t i = 0; i < listed; ++i) {
     const uint32_t f = outside[i];
     const Vec3 c = FaceCentroid(mesh, f);
-    Vec3 n{0, 0, 0};
-    const auto nodes = mesh.face(f);
-    for (size_t k = 0; k < nodes.size(); ++k) {
-      const Vec3 a = mesh.node(static_cast<size_t>(nodes[k]));
-      const Vec3 b = mesh.node(static_cast<size_t>(nodes[(k + 1) % nodes.size()]));
-      n[0] += (a[1] - b[1]) * (a[2] + b[2]);
-      n[1] += (a[2] - b[2]) * (a[0] + b[0]);
-      n[2] += (a[0] - b[0]) * (a[1] + b[1]);
-    }
+    Vec3 n = VectorArea(mesh, mesh.face(f));
     const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
     for (double& x : n)
       x = length > 0 ? x / length : 0;
