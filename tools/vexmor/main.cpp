@@ -88,7 +88,8 @@ struct Arguments {
   CommonOptions common;
   std::vector<std::string> files;  // one file, several, or folders
   bool recursive = false;
-  int jobs = 0;  // 0: one per core
+  int jobs = 0;     // 0: one per core
+  int threads = 0;  // analyze; 0: one per core
   std::string process;
   bool quiet = false;
   std::string method = "ray";
@@ -317,6 +318,12 @@ int main(int argc, char** argv) {
                    "Edges at this angle or more count as sharp (default 30)")
       ->type_name("DEG")
       ->check(InRange(0, 180, "0", "180"));
+  analyze
+      ->add_option("--threads", a.threads,
+                   "Analyses run at once on N threads; the summary is the same whatever N "
+                   "(default: one per core; with several files, shared among the --jobs)")
+      ->type_name("N")
+      ->check(InRange(1, 1024, "1", "1024", true));
 
   auto* report = AddReportSubcommand(app, a.report, a.method, a.pull);
   SetFooter(report);
@@ -417,6 +424,8 @@ int main(int argc, char** argv) {
       return RunAnalyze(c, a.thickness, a.gradient.max, a.draft, a.dihedral);
     };
   }
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  a.common.threads = a.threads > 0 ? a.threads : cores;
   std::error_code error;
   const bool many = a.files.size() > 1 ||
                     (a.files.size() == 1 && std::filesystem::is_directory(a.files[0], error));
@@ -434,10 +443,16 @@ int main(int argc, char** argv) {
                    " names one file: give one mesh file with it, or leave it out for several");
     }
   }
-  if (a.jobs < 1) a.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  if (a.jobs < 1) a.jobs = cores;
+  std::vector<std::string> files;
   try {
-    return RunBatch(command, a.common, ExpandInputs(a.files, a.recursive), a.jobs, runOne);
+    files = ExpandInputs(a.files, a.recursive);
   } catch (const CommandError& e) {
     return usage(e.what());
   }
+  // The files running at once share the threads, so that jobs times threads stays near the
+  // larger of the two rather than their product.
+  const int atOnce = static_cast<int>(std::min<size_t>(static_cast<size_t>(a.jobs), files.size()));
+  a.common.threads = std::max(1, a.common.threads / std::max(atOnce, 1));
+  return RunBatch(command, a.common, files, a.jobs, runOne);
 }

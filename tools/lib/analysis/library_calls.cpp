@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <utility>
 
 #include "analysis/gradient_missing.h"
 #include "analysis/progress.h"
 #include "analysis/quiet_stdout.h"
-#include "mesh/edge_table.h"
 #include "report/report.h"
 #include "vexmor.h"
 
@@ -169,18 +169,15 @@ void Library::check(int status, const std::string& analysis) const {
 }
 
 const Library::DraftCall& Library::draftCall(const Vec3& pull, const std::string& label) const {
-  if (lastDraft_ && lastDraft_->pull == pull) return *lastDraft_;
-  const Mesh& m = meshFor(Analysis::kDraft);
-  std::vector<double> values(m.faceCount());
-  int status;
-  {
+  return drafts_.get(pull, [&] {
+    const Mesh& m = meshFor(Analysis::kDraft);
+    DraftCall call{0, std::vector<double>(m.faceCount())};
     Progress progress(Label(label, m));
     QuietStdout quiet(toStderr_);
-    status = VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
-                            m.coords.data(), values.data(), pull.data());
-  }
-  lastDraft_ = DraftCall{pull, status, std::move(values)};
-  return *lastDraft_;
+    call.status = VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
+                                 m.coords.data(), call.values.data(), pull.data());
+    return call;
+  });
 }
 
 int Library::trialStatus() const {
@@ -198,6 +195,10 @@ std::vector<double> Library::draftCosines(const Vec3& pull) const {
 }
 
 std::vector<double> Library::faceThickness(ThicknessMethod method, bool outside) const {
+  return thicknesses_.get({method, outside}, [&] { return computeFaceThickness(method, outside); });
+}
+
+std::vector<double> Library::computeFaceThickness(ThicknessMethod method, bool outside) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("thickness");
   const Analysis analysis = AnalysisOf(method);
@@ -273,7 +274,17 @@ std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
   return values;
 }
 
+bool Library::SameValues::operator==(const SameValues& other) const {
+  return values.size() == other.values.size() &&
+         (values.empty() ||
+          std::memcmp(values.data(), other.values.data(), values.size() * sizeof(double)) == 0);
+}
+
 std::vector<double> Library::gradient(const std::vector<double>& faceThickness) const {
+  return gradients_.get(SameValues{faceThickness}, [&] { return computeGradient(faceThickness); });
+}
+
+std::vector<double> Library::computeGradient(const std::vector<double>& faceThickness) const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("the thickness gradient");
   const bool missing = std::any_of(faceThickness.begin(), faceThickness.end(),
@@ -306,17 +317,21 @@ std::vector<double> Library::gradient(const std::vector<double>& faceThickness) 
 }
 
 EdgeAngles Library::edgeDihedral() const {
+  return edgeAngles_.get(true, [&] { return computeEdgeDihedral(); });
+}
+
+EdgeAngles Library::computeEdgeDihedral() const {
   CheckLibraryCanTake(mesh_, "the mesh");
   refuseRejected("dihedral angles");
   const Mesh& m = meshFor(Analysis::kDihedral);
-  // Room for every distinct edge whatever the library's check lets through.
-  EdgeTable edges(m.closedEdgeCount());
-  for (size_t f = 0; f < m.faceCount(); ++f) {
-    const auto nodes = m.face(f);
-    for (size_t i = 0; i < nodes.size(); ++i)
-      edges.insert(nodes[i], nodes[(i + 1) % nodes.size()]);
+  // Room for every distinct edge whatever the library's check lets through: the file's edges
+  // and at most one more per diagonal that splitting its faces drew.
+  size_t edges = report_.edges;
+  if (&m != &mesh_) {
+    for (size_t f = 0; f < mesh_.faceCount(); ++f)
+      edges += std::max<size_t>(mesh_.face(f).size(), 3) - 3;
   }
-  const size_t capacity = std::max(edges.size(), m.elem.size() * 3 / 8) + 1;
+  const size_t capacity = std::max(edges, m.elem.size() * 3 / 8) + 1;
   EdgeAngles result;
   result.nodes.resize(2 * capacity);
   result.degrees.resize(capacity);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/call_memo.h"
 #include "mesh/mesh.h"
 #include "mesh/mesh_report.h"
 #include "mesh/triangulation.h"
@@ -51,6 +52,9 @@ struct EdgeAngles {
   size_t count() const { return degrees.size(); }
 };
 
+// Safe to use from several threads at once: the library is re-entrant, and each call made
+// through draftCosines, faceThickness, gradient and edgeDihedral runs once per arguments, so
+// that values started ahead on other threads are taken rather than computed again.
 class Library {
  public:
   // `mesh` and `report` (InspectMesh of it) must outlive the object.
@@ -111,16 +115,27 @@ class Library {
   bool toStderr_;
   Triangulation triangulation_;  // when the mesh has faces other than triangles
 
-  // The last draft call, kept because one call serves both the check's verdict and a draft
-  // along the same pull (analyze asks for both along +z), and on a large mesh each call spends
-  // seconds checking it.
+  // A draft call, kept because one call serves both the check's verdict and a draft along the
+  // same pull (analyze asks for both along +z), and on a large mesh each call spends seconds
+  // checking it.
   struct DraftCall {
-    Vec3 pull;
     int status;
     std::vector<double> values;  // per face of meshFor(Analysis::kDraft)
   };
   const DraftCall& draftCall(const Vec3& pull, const std::string& label) const;
-  mutable std::optional<DraftCall> lastDraft_;
+  std::vector<double> computeFaceThickness(ThicknessMethod method, bool outside) const;
+  std::vector<double> computeGradient(const std::vector<double>& faceThickness) const;
+  EdgeAngles computeEdgeDihedral() const;
+
+  // A thickness compared bit for bit, so that NaN (no wall) equals NaN.
+  struct SameValues {
+    std::vector<double> values;
+    bool operator==(const SameValues& other) const;
+  };
+  mutable CallMemo<Vec3, DraftCall> drafts_;
+  mutable CallMemo<std::pair<ThicknessMethod, bool>, std::vector<double>> thicknesses_;
+  mutable CallMemo<SameValues, std::vector<double>> gradients_;
+  mutable CallMemo<bool, EdgeAngles> edgeAngles_;
   std::vector<std::string> reasons_;
 };
 

@@ -1,7 +1,7 @@
 // Tells a person at the terminal which analysis is running once it has taken longer than a
 // second, with the time elapsed, on standard error; a run that took long leaves a line saying
 // how long. Silent when standard error is not a terminal, so that scripts and logs see nothing
-// of it.
+// of it. Analyses running at once on several threads share the one line, oldest first.
 #pragma once
 
 #include <chrono>
@@ -28,6 +28,8 @@ class Progress {
 
  private:
   void run();
+  // Redraws the shared line from the analyses running; the caller holds the line's lock.
+  static void DrawLine();
 
   std::string label_, hint_;
   std::chrono::steady_clock::time_point start_;

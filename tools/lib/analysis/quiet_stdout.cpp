@@ -5,9 +5,14 @@
 
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 
 namespace vexmor::cli {
 namespace {
+
+std::mutex mutex;
+int users = 0;   // QuietStdout objects alive, on any thread
+int saved = -1;  // the program's standard output while redirected
 
 void FlushAll() {
   std::cout.flush();
@@ -17,19 +22,23 @@ void FlushAll() {
 }  // namespace
 
 QuietStdout::QuietStdout(bool toStderr) {
+  std::lock_guard lock(mutex);
+  if (users++ > 0) return;
   FlushAll();
   const int target = toStderr ? ::dup(STDERR_FILENO) : ::open("/dev/null", O_WRONLY);
   if (target < 0) return;
-  saved_ = ::dup(STDOUT_FILENO);
-  if (saved_ >= 0) ::dup2(target, STDOUT_FILENO);
+  saved = ::dup(STDOUT_FILENO);
+  if (saved >= 0) ::dup2(target, STDOUT_FILENO);
   ::close(target);
 }
 
 QuietStdout::~QuietStdout() {
-  if (saved_ < 0) return;
+  std::lock_guard lock(mutex);
+  if (--users > 0 || saved < 0) return;
   FlushAll();
-  ::dup2(saved_, STDOUT_FILENO);
-  ::close(saved_);
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  saved = -1;
 }
 
 }  // namespace vexmor::cli

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
+#include "analysis/call_memo.h"
 #include "commands/sections.h"
 #include "io/mesh_writer.h"
 #include "mesh/mesh_report.h"
@@ -85,6 +86,34 @@ int RunDihedral(const CommonOptions& common, const DihedralOptions& options) {
               [&](Session& s) { AddDihedralSection(s, options); }});
 }
 
+namespace {
+
+// The work of `analyze` that can run at once, longest first so that the threads end together:
+// the thickness and then the gradient of it, the dihedral angles, the library's check (a draft
+// along +z), the draft along another pull, and the program's search for crossing faces. The
+// sections then take the values in their fixed order, so that the summary is the same
+// whatever the number of threads.
+std::vector<std::function<void()>> AnalyzeAhead(
+    Session& s, const std::function<const MeasuredThickness&()>& thickness,
+    const DraftOptions& draft, const DihedralOptions& dihedral) {
+  const Library& library = s.library();
+  std::vector<std::function<void()>> tasks;
+  const bool accepted = library.rejectionReasons().empty();
+  if (accepted) {
+    tasks.push_back([&library, thickness] { library.gradient(thickness().perFace); });
+    if (!dihedral.perNode) tasks.push_back([&library] { library.edgeDihedral(); });
+  }
+  tasks.push_back([&library] { library.trialStatus(); });
+  const Vec3 pull = UnitPull(draft);
+  if (accepted && pull != Vec3{0, 0, 1}) {
+    tasks.push_back([&library, pull] { library.draftCosines(pull); });
+  }
+  tasks.push_back([&s] { s.doubts(); });
+  return tasks;
+}
+
+}  // namespace
+
 int RunAnalyze(const CommonOptions& common, const ThicknessOptions& thicknessOptions,
                std::optional<double> maxGradient, const DraftOptions& draftOptions,
                const DihedralOptions& dihedralOptions) {
@@ -94,10 +123,20 @@ int RunAnalyze(const CommonOptions& common, const ThicknessOptions& thicknessOpt
   gradientOptions.outside = thicknessOptions.outside;
   gradientOptions.refine = thicknessOptions.refine;
   gradientOptions.max = maxGradient;
+  // The thickness is measured once, by whichever thread asks first.
+  CallMemo<bool, MeasuredThickness> measured;
+  Session* session = nullptr;
+  const std::function<const MeasuredThickness&()> measure = [&]() -> const MeasuredThickness& {
+    return measured.get(true, [&] { return MeasureThickness(*session, thicknessOptions); });
+  };
   // A mesh that every analysis would refuse gets its check and one error, not one per analysis.
   bool rejected = false;
   return Run("analyze", common,
              {[&](Session& s) {
+                session = &s;
+                s.runAhead(AnalyzeAhead(s, measure, draftOptions, dihedralOptions), common.threads);
+              },
+              [&](Session& s) {
                 const auto reasons = AddCheckSection(s);
                 if (reasons.empty()) return;
                 rejected = true;
@@ -107,7 +146,7 @@ int RunAnalyze(const CommonOptions& common, const ThicknessOptions& thicknessOpt
                 throw CommandError(kExitRejected, "the mesh cannot be analysed: " + all);
               },
               [&](Session& s) {
-                if (!rejected) *thickness = AddThicknessSection(s, thicknessOptions);
+                if (!rejected) *thickness = AddThicknessSection(s, thicknessOptions, &measure());
               },
               [&](Session& s) {
                 if (thickness->empty()) return;  // the thickness failed and said why

@@ -27,6 +27,8 @@ struct CommonOptions {
   bool repair = false;  // --repair: mend the mesh first (see mesh_repair.h)
   RepairOptions repairOptions;
 
+  int threads = 1;  // analyze: threads running its analyses at once (--threads)
+
   // Set when the run is one of many: the summary and errors are handed back here (as the
   // --json summary would be) instead of being printed.
   nlohmann::json* capture = nullptr;

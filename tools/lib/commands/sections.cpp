@@ -273,7 +273,55 @@ void AddFaultFields(Session& session) {
   results.colourField = "doubtful";
 }
 
-std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options) {
+MeasuredThickness MeasureThickness(Session& session, const ThicknessOptions& options) {
+  const Library& library = session.library();
+  const Mesh& mesh = session.mesh();
+  const bool careful =
+      options.method == ThicknessMethod::kSphere || options.method == ThicknessMethod::kContact;
+  const bool contact = options.method == ThicknessMethod::kContact;
+  MeasuredThickness m;
+  auto& [values, areas, diameters, itemFace, pieces, classified, perFace] = m;
+  if (careful && options.refine) {
+    CheckLibraryCanTake(mesh, "the mesh");
+    library.refuseRejected("thickness");
+    pieces = MeasureRefined(library, options.method, options.outside);
+    values = pieces->values;
+    areas = pieces->areas;
+    diameters = pieces->diameter;
+    itemFace = pieces->face;
+  } else {
+    values = library.faceThickness(options.method, options.outside);
+    areas = session.areas();
+    itemFace.resize(values.size());
+    for (size_t f = 0; f < itemFace.size(); ++f)
+      itemFace[f] = static_cast<uint32_t>(f);
+    if (contact) {
+      // The sphere that goes with each contact distance, for the faces it touches around a
+      // curve; with --outside, measured inside a box as the contact distance is.
+      if (options.outside) {
+        std::vector<double> boxed = library.thicknessOf(
+            WithEnclosingBox(library.triangles()), ThicknessMethod::kSphere, true, " in a box");
+        boxed.resize(library.triangles().faceCount());
+        std::vector<double> folded(mesh.faceCount(), kNaN);
+        for (size_t t = 0; t < boxed.size(); ++t) {
+          double& v = folded[library.faceOfTriangle(t)];
+          if (std::isnan(v) || std::fabs(boxed[t]) < std::fabs(v)) v = boxed[t];
+        }
+        diameters = std::move(folded);
+      } else {
+        diameters = library.faceThickness(ThicknessMethod::kSphere, false);
+      }
+    }
+  }
+  classified = ClassifyThickness(values, areas, diameters, options.outside);
+  // The fill faces keep theirs for the gradient of the file's faces beside them.
+  perFace = pieces ? FoldPiecesByArea(*pieces, mesh.faceCount(), classified.measured)
+                   : classified.measured;
+  return m;
+}
+
+std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options,
+                                        const MeasuredThickness* measurement) {
   Section s;
   s.key = "thickness";
   s.title = std::string("Thickness: ") + MethodDescription(options.method) +
@@ -340,24 +388,16 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     return {};
   }
 
-  const Library& library = session.library();
   const Mesh& mesh = session.mesh();
-  const bool careful =
-      options.method == ThicknessMethod::kSphere || options.method == ThicknessMethod::kContact;
   const bool contact = options.method == ThicknessMethod::kContact;
-  // The items measured: the refined pieces, or the faces of the file.
-  std::vector<double> values, areas, diameters;
-  std::vector<uint32_t> itemFace;
-  std::optional<PieceThickness> pieces;
-  if (careful && options.refine) {
-    CheckLibraryCanTake(mesh, "the mesh");
-    library.refuseRejected("thickness");
-    pieces = MeasureRefined(library, options.method, options.outside);
-    values = pieces->values;
-    areas = pieces->areas;
-    diameters = pieces->diameter;
-    itemFace = pieces->face;
-    const size_t triangles = library.triangles().faceCount();
+  std::optional<MeasuredThickness> computed;
+  if (measurement == nullptr) measurement = &computed.emplace(MeasureThickness(session, options));
+  const std::vector<double>&values = measurement->values, &areas = measurement->areas,
+        &diameters = measurement->diameters;
+  const std::vector<uint32_t>& itemFace = measurement->itemFace;
+  const std::optional<PieceThickness>& pieces = measurement->pieces;
+  if (pieces) {
+    const size_t triangles = session.library().triangles().faceCount();
     s.lines.push_back("(refined: " + FormatCount(triangles) + " triangles into " +
                       FormatCount(values.size()) + " pieces" +
                       (values.size() == triangles ? " (none needed splitting)" : "") +
@@ -368,31 +408,9 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     s.json["refined_pieces"] = values.size();
     s.json["refinement_capped"] = pieces->refinement.capped;
   } else {
-    values = library.faceThickness(options.method, options.outside);
-    areas = session.areas();
-    itemFace.resize(values.size());
-    for (size_t f = 0; f < itemFace.size(); ++f)
-      itemFace[f] = static_cast<uint32_t>(f);
-    if (contact) {
-      // The sphere that goes with each contact distance, for the faces it touches around a
-      // curve; with --outside, measured inside a box as the contact distance is.
-      if (options.outside) {
-        std::vector<double> boxed = library.thicknessOf(
-            WithEnclosingBox(library.triangles()), ThicknessMethod::kSphere, true, " in a box");
-        boxed.resize(library.triangles().faceCount());
-        std::vector<double> folded(mesh.faceCount(), kNaN);
-        for (size_t t = 0; t < boxed.size(); ++t) {
-          double& v = folded[library.faceOfTriangle(t)];
-          if (std::isnan(v) || std::fabs(boxed[t]) < std::fabs(v)) v = boxed[t];
-        }
-        diameters = std::move(folded);
-      } else {
-        diameters = library.faceThickness(ThicknessMethod::kSphere, false);
-      }
-    }
     NoteSplitting(s, session, AnalysisOf(options.method), "a face reads its thinnest triangle");
   }
-  const ClassifiedThickness c = ClassifyThickness(values, areas, diameters, options.outside);
+  const ClassifiedThickness& c = measurement->classified;
   // The statistics count the items of the file's own faces; with --repair, those of the faces
   // that fill holes only close the part.
   std::vector<double> ownValues, ownAreas, ownDiameters;
@@ -435,8 +453,7 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   // part's own thickness was measured.
   const size_t faces = mesh.faceCount();
   // The fill faces keep theirs for the gradient of the file's faces beside them.
-  const std::vector<double> perFace =
-      pieces ? FoldPiecesByArea(*pieces, faces, c.measured) : c.measured;
+  const std::vector<double>& perFace = measurement->perFace;
   if (judged) {
     std::vector<bool> failing(faces, false);
     for (size_t f = 0; f < session.ownFaceCount(); ++f) {
@@ -523,11 +540,15 @@ void AddGradientSection(Session& session, const GradientOptions& options,
   session.report().sections.push_back(std::move(s));
 }
 
-void AddDraftSection(Session& session, const DraftOptions& options) {
+Vec3 UnitPull(const DraftOptions& options) {
   const double length =
       std::sqrt(options.pull[0] * options.pull[0] + options.pull[1] * options.pull[1] +
                 options.pull[2] * options.pull[2]);
-  const Vec3 pull{options.pull[0] / length, options.pull[1] / length, options.pull[2] / length};
+  return {options.pull[0] / length, options.pull[1] / length, options.pull[2] / length};
+}
+
+void AddDraftSection(Session& session, const DraftOptions& options) {
+  const Vec3 pull = UnitPull(options);
   Section s;
   s.key = "draft";
   s.title = "Draft against the pull direction (" + FormatValue(pull[0]) + ", " +

@@ -3,8 +3,12 @@
 // analysis cannot run; `analyze` catches that and goes on with the next one.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "analysis/refined_thickness.h"
+#include "commands/thickness_values.h"
 
 #include "commands/options.h"
 #include "commands/session.h"
@@ -16,11 +20,27 @@ std::vector<std::string> AddCheckSection(Session& session);
 // Where the check's faults are, as the values that -o writes: boundary and non-manifold edges
 // as lines, flagged faces, far nodes.
 void AddFaultFields(Session& session);
-// Returns the per-face thickness (face methods) for the gradient to reuse: NaN where no wall
-// of the part was measured. With --repair the fill faces have theirs too.
-std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options);
+// What a face method measures: the items (the faces of the file, or their refined pieces) with
+// their values, areas and faces, and the thickness per face of the file that the gradient takes
+// (NaN where no wall of the part was measured; with --repair the fill faces have theirs too).
+struct MeasuredThickness {
+  std::vector<double> values, areas;
+  std::vector<double> diameters;  // contact: each item's sphere diameter
+  std::vector<uint32_t> itemFace;
+  std::optional<PieceThickness> pieces;
+  ClassifiedThickness classified;
+  std::vector<double> perFace;
+};
+// Runs the library calls of a face method (not distance). Throws CommandError.
+MeasuredThickness MeasureThickness(Session& session, const ThicknessOptions& options);
+// Returns the per-face thickness (face methods) for the gradient to reuse. `measurement`, when
+// given, is MeasureThickness with the same options, done already.
+std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options,
+                                        const MeasuredThickness* measurement = nullptr);
 void AddGradientSection(Session& session, const GradientOptions& options,
                         const std::vector<double>* thickness = nullptr);
+// The pull direction of unit length that the draft is measured against.
+Vec3 UnitPull(const DraftOptions& options);
 void AddDraftSection(Session& session, const DraftOptions& options);
 void AddDihedralSection(Session& session, const DihedralOptions& options);
 

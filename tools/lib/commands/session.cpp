@@ -1,5 +1,6 @@
 #include "commands/session.h"
 
+#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <limits>
@@ -41,7 +42,7 @@ Session::Session(const std::string& command, const CommonOptions& options)
   report_.format = loaded_.format;
   chooseUnit();
   report_.notes = loaded_.notes;
-  meshReport_ = InspectMesh(loaded_.mesh, &topology_);
+  meshReport_ = InspectMesh(loaded_.mesh, &topology_, &areas_);
   if (options.repair) {
     repairMesh();
   } else {
@@ -50,6 +51,38 @@ Session::Session(const std::string& command, const CommonOptions& options)
   ownFaces_ = options.repair ? ownFaces_ : loaded_.mesh.faceCount();
   library_ = std::make_unique<Library>(loaded_.mesh, meshReport_, options.verbose);
   report_.results.mesh = &loaded_.mesh;
+}
+
+Session::~Session() {
+  waitForWorkAhead();
+}
+
+void Session::runAhead(std::vector<std::function<void()>> tasks, int threads) {
+  struct Queue {
+    std::vector<std::function<void()>> tasks;
+    std::atomic<size_t> next{0};
+    void work() {
+      for (size_t i = next++; i < tasks.size(); i = next++) {
+        try {
+          tasks[i]();
+        } catch (...) {
+        }
+      }
+    }
+  };
+  auto queue = std::make_shared<Queue>();
+  queue->tasks = std::move(tasks);
+  const size_t more =
+      std::min<size_t>(static_cast<size_t>(std::max(threads, 1)) - 1, queue->tasks.size());
+  for (size_t t = 0; t < more; ++t)
+    workAhead_.emplace_back([queue] { queue->work(); });
+  queue->work();
+}
+
+void Session::waitForWorkAhead() {
+  for (auto& worker : workAhead_)
+    worker.join();
+  workAhead_.clear();
 }
 
 void Session::chooseUnit() {
@@ -123,7 +156,8 @@ void Session::mergeEqualNodesIfOpen() {
   Mesh merged = MergeEqualNodes(loaded_.mesh);
   if (merged.nodeCount() == loaded_.mesh.nodeCount()) return;
   MeshTopology topology;
-  const MeshReport report = InspectMesh(merged, &topology);
+  std::vector<double> areas;
+  const MeshReport report = InspectMesh(merged, &topology, &areas);
   if (report.boundaryEdges + report.nonManifoldEdges >=
       meshReport_.boundaryEdges + meshReport_.nonManifoldEdges) {
     return;
@@ -138,6 +172,7 @@ void Session::mergeEqualNodesIfOpen() {
   loaded_.mesh = std::move(merged);
   meshReport_ = report;
   topology_ = std::move(topology);
+  areas_ = std::move(areas);
 }
 
 void Session::repairMesh() {
@@ -186,7 +221,7 @@ void Session::repairMesh() {
   }
   ownFaces_ = r.ownFaces;
   loaded_.mesh = std::move(r.mesh);
-  meshReport_ = InspectMesh(loaded_.mesh, &topology_);
+  meshReport_ = InspectMesh(loaded_.mesh, &topology_, &areas_);
 }
 
 std::vector<double> Session::ownFacesOf(const std::vector<double>& perFace) const {
@@ -213,24 +248,18 @@ bool Session::isOwnEdge(int32_t a, int32_t b) {
 }
 
 const MeshDoubts& Session::doubts() {
-  if (!doubts_) {
+  return doubts_.get(true, [&] {
     Progress progress("looking for crossing faces among " + FormatCount(mesh().faceCount()) +
                       " faces");
     const bool triangles = meshReport_.quadrilaterals + meshReport_.polygons == 0;
-    doubts_ = InspectDoubts(mesh(), triangles ? nullptr : &library_->triangulation(),
-                            topology_.faceShell);
-  }
-  return *doubts_;
+    return InspectDoubts(mesh(), triangles ? nullptr : &library_->triangulation(),
+                         topology_.faceShell, &areas_);
+  });
 }
 
 void Session::warnAboutDoubts() {
   for (const auto& warning : doubts().warnings())
     report_.warnings.push_back(warning);
-}
-
-const std::vector<double>& Session::areas() {
-  if (areas_.size() != loaded_.mesh.faceCount()) areas_ = FaceAreas(loaded_.mesh);
-  return areas_;
 }
 
 void Session::fail(const CommandError& error) {
@@ -240,6 +269,8 @@ void Session::fail(const CommandError& error) {
 }
 
 int Session::finish() {
+  // A task started ahead may still hold standard output away from the terminal (QuietStdout).
+  waitForWorkAhead();
   // A part that breaks a rule exits 4, unless the run failed worse (a bad input, a rejection).
   if (partFails_ && exitCode_ <= kExitAnalysisFailed) exitCode_ = kExitPartFails;
   if (options_.repair && !report_.results.fields.empty() && report_.results.mesh == &loaded_.mesh) {

@@ -2,11 +2,14 @@
 // and finishing: writing the results file, printing the summary, choosing the exit status.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "analysis/call_memo.h"
 #include "analysis/library_calls.h"
 #include "commands/options.h"
 #include "io/mesh_reader.h"
@@ -21,6 +24,15 @@ class Session {
  public:
   // Throws CommandError (exit 2) when the file cannot be read.
   Session(const std::string& command, const CommonOptions& options);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Starts work whose values the analyses will ask for (through memos such as the library's),
+  // in the order given, on `threads` threads: this one and threads - 1 more. Returns once every
+  // task has started, the last ones perhaps still running; finish() and the destructor wait
+  // for them. A task's exceptions are dropped: the analysis that asks for the value meets them.
+  void runAhead(std::vector<std::function<void()>> tasks, int threads);
 
   const Mesh& mesh() const { return loaded_.mesh; }
   // With --repair the mesh holds the file's faces (those kept) and then the faces that fill
@@ -36,7 +48,7 @@ class Session {
   const MeshReport& meshReport() const { return meshReport_; }
   const MeshTopology& topology() const { return topology_; }
   // What makes results on the mesh doubtful, found once (the crossing test takes a few
-  // seconds on a million faces).
+  // seconds on a million faces); safe to ask for from several threads.
   const MeshDoubts& doubts();
   // Puts the doubts at the top of the summary, for the analyses that show no mesh check.
   void warnAboutDoubts();
@@ -44,8 +56,8 @@ class Session {
   const CommonOptions& options() const { return options_; }
   const TextStyle& style() const { return style_; }
   Report& report() { return report_; }
-  // Face areas of the mesh, computed once.
-  const std::vector<double>& areas();
+  // Face areas of the mesh, found with the mesh report.
+  const std::vector<double>& areas() const { return areas_; }
   // A mesh that lives as long as the session, for results on a mesh other than the file's
   // (the mesh with query points appended).
   Mesh& extraMesh() { return extraMesh_; }
@@ -68,6 +80,7 @@ class Session {
  private:
   // The unit of the file's numbers: --unit, the file's own, or millimetres.
   void chooseUnit();
+  void waitForWorkAhead();
   // Merges nodes at equal positions when that closes (some of) an open surface.
   void mergeEqualNodesIfOpen();
   // --repair: merges close nodes, drops repeated and collapsed faces, fills small holes.
@@ -77,7 +90,7 @@ class Session {
   LoadedMesh loaded_;
   MeshReport meshReport_;
   MeshTopology topology_;
-  std::optional<MeshDoubts> doubts_;
+  CallMemo<bool, MeshDoubts> doubts_;
   std::unique_ptr<Library> library_;
   TextStyle style_;
   Report report_;
@@ -89,6 +102,7 @@ class Session {
   int exitCode_ = kExitOk;
   double millimetresPerUnit_ = 1;
   bool partFails_ = false;
+  std::vector<std::thread> workAhead_;
 };
 
 // Prints "vexmor: error: ..." on standard error.

@@ -128,11 +128,14 @@ std::vector<uint8_t> FarNodes(const Mesh& mesh) {
 }
 
 MeshDoubts InspectDoubts(const Mesh& mesh, const Triangulation* split,
-                         const std::vector<uint32_t>& faceShell) {
+                         const std::vector<uint32_t>& faceShell,
+                         const std::vector<double>* faceAreas) {
   MeshDoubts d;
   const size_t faces = mesh.faceCount();
   d.faceFlags.assign(faces, 0);
-  const std::vector<double> areas = FaceAreas(mesh);
+  std::vector<double> computed;
+  if (faceAreas == nullptr) computed = FaceAreas(mesh);
+  const std::vector<double>& areas = faceAreas != nullptr ? *faceAreas : computed;
   for (double a : areas)
     d.totalArea += a;
   for (uint32_t s : faceShell)

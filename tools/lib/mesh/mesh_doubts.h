@@ -62,9 +62,11 @@ struct MeshDoubts {
 };
 
 // `faceShell` numbers each face's shell (see InspectMesh); `split` holds the mesh's faces as
-// triangles and may be null when every face is a triangle.
+// triangles and may be null when every face is a triangle. `faceAreas`, when given, are the
+// faces' areas (FaceAreas), found already by InspectMesh.
 MeshDoubts InspectDoubts(const Mesh& mesh, const Triangulation* split,
-                         const std::vector<uint32_t>& faceShell);
+                         const std::vector<uint32_t>& faceShell,
+                         const std::vector<double>* faceAreas = nullptr);
 
 // Nodes that lie far from the rest: a node, or a group of up to 16 nodes (never more than a
 // quarter of them), that lies farther from the box of all the other nodes than that box's

@@ -40,8 +40,10 @@ struct MeshTopology {
   std::vector<int32_t> nonManifoldEdges;  // two nodes per edge used by three faces or more
 };
 
-// `topology`, when given, receives the shells and faulty edges as well.
-MeshReport InspectMesh(const Mesh& mesh, MeshTopology* topology = nullptr);
+// One pass over the face corners. `topology`, when given, receives the shells and faulty edges
+// as well; `faceAreas` each face's area (FaceArea), which the report sums.
+MeshReport InspectMesh(const Mesh& mesh, MeshTopology* topology = nullptr,
+                       std::vector<double>* faceAreas = nullptr);
 
 // One sentence per defect for which the library rejects the mesh whatever its faces are split
 // into; empty when it accepts it.
