@@ -157,7 +157,8 @@ TEST_F(Program, DocumentsItsCommandsAndExitsTwoOnEveryKindOfBadUsage) {
         "draft " + t + " --pull 1,2", "draft " + t + " --pull up",
         "thickness " + t + " --method sphere --outside", "thickness " + t + " --points p.txt",
         "thickness " + t + " --method distance", "gradient " + t + " --method distance",
-        "dihedral " + t + " --sharp 200", "check " + t + " -o out.xyz"}) {
+        "dihedral " + t + " --sharp 200", "check " + t + " -o out.xyz",
+        "analyze " + t + " --threads x"}) {
     const RunResult run = vexmor(arguments);
     EXPECT_EQ(run.status, 2) << arguments << "\n" << run.err;
     EXPECT_EQ(run.err.rfind("vexmor: error: ", 0), 0u) << arguments << "\n" << run.err;
@@ -166,6 +167,7 @@ TEST_F(Program, DocumentsItsCommandsAndExitsTwoOnEveryKindOfBadUsage) {
   EXPECT_TRUE(
       vexmor("dihedral " + t + " --sharp 180.50").complains("expected from 0 to 180, got 180.50"));
   EXPECT_TRUE(vexmor("draft " + t + " --bins 0").complains("from 1 to 200, got 0"));
+  EXPECT_TRUE(vexmor("analyze " + t + " --threads 0").complains("from 1 to 1024, got 0"));
   // Output paths are checked before any work: nothing is printed, the input is left alone.
   const std::pair<std::string, std::string> outputs[] = {
       {"thickness " + t + " --method sphere -o t.xyz", "-o t.xyz: unknown extension '.xyz'"},
@@ -744,6 +746,15 @@ TEST_F(Program, AnalyzeRunsEveryAnalysisOnTheSampleOrAGivenFile) {
   for (const auto& [key, arguments] : alone)
     EXPECT_EQ(options[key], summary(arguments)[key]) << key;
   EXPECT_EQ(options["gradient"]["method"], "contact");
+  // The analyses run at once give the same summary and values as one after another.
+  const std::string run = "analyze " + t + " --method contact --no-refine --pull=-z -o a.csv";
+  const RunResult one = vexmor(run + " --threads 1");
+  const std::string values = read("a.csv");
+  const RunResult three = vexmor(run + " --threads 3");
+  EXPECT_EQ(one.status, 0);
+  EXPECT_EQ(three.out, one.out);
+  EXPECT_EQ(three.err, one.err);
+  EXPECT_EQ(read("a.csv"), values);
   EXPECT_EQ(vexmor("analyze " + t + " --method sphere --outside").status, 2);
 }
 
