@@ -1,5 +1,7 @@
 #include "topology/edge_list.h"
 
+#include <algorithm>
+
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 
@@ -8,7 +10,10 @@ namespace vexmor {
 void BuildEdgeHash(SMesh& mesh) {
   Trace("#BuildEdgeHash");
   EdgeHash& edges = mesh.edgeHash;
-  edges.Reset(32768);
+  // A closed surface has one edge per two face corners: sized for that, the table never grows
+  // while a closed mesh is read.
+  const int64_t corners = std::max<int64_t>(int64_t{mesh.szelem} - mesh.nbFaces, 0);
+  edges.Reset(static_cast<uint32_t>(std::clamp<int64_t>(corners / 2, 32768, int64_t{1} << 30)));
   Trace("##BuildEdgeHash 0 : %d", mesh.szelem);
   if (mesh.szelem < 1) {
     Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
