@@ -10,10 +10,11 @@ namespace vexmor {
 void BuildEdgeHash(SMesh& mesh) {
   Trace("#BuildEdgeHash");
   EdgeHash& edges = mesh.edgeHash;
-  // A closed surface has one edge per two face corners: sized for that, the table never grows
-  // while a closed mesh is read.
-  const int64_t corners = std::max<int64_t>(int64_t{mesh.szelem} - mesh.nbFaces, 0);
-  edges.Reset(static_cast<uint32_t>(std::clamp<int64_t>(corners / 2, 32768, int64_t{1} << 30)));
+  edges.Reset(32768);
+  // Every pair that the walk below looks up is a side of a face: indexed by their smaller node,
+  // the edges of a face's nodes lie together, where the buckets would scatter them.
+  edges.IndexFaceSides(std::span<const int32_t>(mesh.elem).first(
+      static_cast<size_t>(std::clamp<int64_t>(mesh.szelem, 0, mesh.elem.size()))));
   Trace("##BuildEdgeHash 0 : %d", mesh.szelem);
   if (mesh.szelem < 1) {
     Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
