@@ -51,6 +51,7 @@ EdgeHash::EdgeHash(uint32_t initialCapacity) {
 
 void EdgeHash::IndexFaceSides(std::span<const int32_t> elem) {
   EndIndexing();
+  if (recordCount_ != 0) return;  // records already in the record array stay there
   // The sides of the faces, walked as the edge list walks them: each pair's smaller node.
   int64_t lowest = INT32_MAX, highest = INT32_MIN, sides = 0;
   auto forEachSide = [&](auto&& onSide) {
@@ -84,6 +85,7 @@ void EdgeHash::IndexFaceSides(std::span<const int32_t> elem) {
   }
   sideHigh_.resize(static_cast<size_t>(sides));
   sideNumber_.resize(static_cast<size_t>(sides));
+  sideRecords_.reserve(static_cast<size_t>(sides));
   indexed_ = true;
 }
 
@@ -97,6 +99,8 @@ void EdgeHash::EndIndexing() {
   sideHigh_.shrink_to_fit();
   stray_.clear();
   stray_.shrink_to_fit();
+  sideRecords_.clear();
+  sideRecords_.shrink_to_fit();
 }
 
 int32_t EdgeHash::FindIndexed(int32_t low, int32_t high) const {
@@ -137,8 +141,7 @@ int32_t EdgeHash::Insert(const Edge& record) {
     const NodePair pair(record.node1, record.node2);
     const int32_t found = FindIndexed(pair.low, pair.high);
     if (found != 0) return found;
-    storage_.push_back(record);
-    AppendRecord(&storage_.back());
+    sideRecords_.push_back(record);
     const uint32_t number = static_cast<uint32_t>(++recordCount_);
     const int64_t v = int64_t{pair.low} - firstNode_;
     if (v >= 0 && static_cast<size_t>(v) < sideStart_.size()) {
