@@ -6,9 +6,10 @@
 //     call but the ray and the sphere methods is at least one edge pass over the mesh.
 // The rolling-sphere calls run on a second, smaller mesh, against that mesh's edge anchor.
 //
-//   vexmor_bench_compare [MESH] [SPHERE_MESH]
+//   vexmor_bench_compare [MESH] [SPHERE_MESH] [CALL]
 //
-// Prints one line per call: its time, the anchor's time and their ratio.
+// Prints one line per call: its time, the anchor's time and their ratio. With CALL, only the
+// calls whose name contains it run (for profiling one of them).
 #include <embree3/rtcore.h>
 
 #include <algorithm>
@@ -166,8 +167,14 @@ struct Timed {
   bool ray;
 };
 
+// Times the call unless `only` names others.
+void TimeIf(std::vector<Timed>& rows, const std::string& only, const char* call, bool ray,
+            const std::function<void()>& run) {
+  if (std::string(call).find(only) != std::string::npos) rows.push_back({call, Seconds(run), ray});
+}
+
 // Times the calls on the large mesh, with the library's diagnostics dropped.
-std::vector<Timed> TimeCalls(const Mesh& m) {
+std::vector<Timed> TimeCalls(const Mesh& m, const std::string& only) {
   const int32_t nn = static_cast<int32_t>(m.nodeCount());
   const int32_t sz = static_cast<int32_t>(m.elem.size());
   const int32_t* el = m.elem.data();
@@ -180,45 +187,35 @@ std::vector<Timed> TimeCalls(const Mesh& m) {
   const double pull[3] = {0, 0, 1};
   vexmor::cli::QuietStdout quiet(false);
   std::vector<Timed> rows;
-  rows.push_back({"VX_Thickness_RayTracing",
-                  Seconds([&] { VX_Thickness_RayTracing(nn, sz, el, xyz, thickness.data(), 0); }),
-                  true});
-  rows.push_back({"VX_Draft_Angle",
-                  Seconds([&] { VX_Draft_Angle(nn, sz, el, xyz, faces.data(), pull); }), false});
-  rows.push_back({"VX_Edge_Diedral_Angle", Seconds([&] {
-                    VX_Edge_Diedral_Angle(nn, sz, el, xyz, &edgeCount, edgeNodes.data(),
-                                          edgeAngles.data(), 1);
-                  }),
-                  false});
-  rows.push_back({"VX_Diedral_Angle",
-                  Seconds([&] { VX_Diedral_Angle(nn, sz, el, xyz, nodes.data(), 1); }), false});
-  rows.push_back({"VX_Thickness_Gradient (ray thickness)", Seconds([&] {
-                    VX_Thickness_Gradient(nn, sz, el, xyz, thickness.data(), faces.data());
-                  }),
-                  false});
-  rows.push_back({"VX_Thickness_Computation_DN2S",
-                  Seconds([&] { VX_Thickness_Computation_DN2S(nn, sz, el, xyz, nodes.data(), 0); }),
-                  false});
+  TimeIf(rows, only, "VX_Thickness_RayTracing", true,
+         [&] { VX_Thickness_RayTracing(nn, sz, el, xyz, thickness.data(), 0); });
+  TimeIf(rows, only, "VX_Draft_Angle", false,
+         [&] { VX_Draft_Angle(nn, sz, el, xyz, faces.data(), pull); });
+  TimeIf(rows, only, "VX_Edge_Diedral_Angle", false, [&] {
+    VX_Edge_Diedral_Angle(nn, sz, el, xyz, &edgeCount, edgeNodes.data(), edgeAngles.data(), 1);
+  });
+  TimeIf(rows, only, "VX_Diedral_Angle", false,
+         [&] { VX_Diedral_Angle(nn, sz, el, xyz, nodes.data(), 1); });
+  TimeIf(rows, only, "VX_Thickness_Gradient (ray thickness)", false,
+         [&] { VX_Thickness_Gradient(nn, sz, el, xyz, thickness.data(), faces.data()); });
+  TimeIf(rows, only, "VX_Thickness_Computation_DN2S", false,
+         [&] { VX_Thickness_Computation_DN2S(nn, sz, el, xyz, nodes.data(), 0); });
   return rows;
 }
 
 // Times the two rolling-sphere calls.
-std::vector<Timed> TimeSphereCalls(const Mesh& m) {
+std::vector<Timed> TimeSphereCalls(const Mesh& m, const std::string& only) {
   const int32_t nn = static_cast<int32_t>(m.nodeCount());
   const int32_t sz = static_cast<int32_t>(m.elem.size());
   std::vector<double> faces(m.faceCount());
   vexmor::cli::QuietStdout quiet(false);
   std::vector<Timed> rows;
-  rows.push_back({"VX_Thickness_Computation_LSR", Seconds([&] {
-                    VX_Thickness_Computation_LSR(nn, sz, m.elem.data(), m.coords.data(),
-                                                 faces.data(), 0);
-                  }),
-                  false});
-  rows.push_back({"VX_Thickness_Computation_LSCP", Seconds([&] {
-                    VX_Thickness_Computation_LSCP(nn, sz, m.elem.data(), m.coords.data(),
-                                                  faces.data(), 0);
-                  }),
-                  false});
+  TimeIf(rows, only, "VX_Thickness_Computation_LSR", false, [&] {
+    VX_Thickness_Computation_LSR(nn, sz, m.elem.data(), m.coords.data(), faces.data(), 0);
+  });
+  TimeIf(rows, only, "VX_Thickness_Computation_LSCP", false, [&] {
+    VX_Thickness_Computation_LSCP(nn, sz, m.elem.data(), m.coords.data(), faces.data(), 0);
+  });
   return rows;
 }
 
@@ -236,6 +233,7 @@ void Print(const std::vector<Timed>& rows, double edge, double embree) {
 int main(int argc, char** argv) {
   const std::string path = argc > 1 ? argv[1] : "../shared/meshes/derived/counter_unitsmm_x16.ply";
   const std::string spherePath = argc > 2 ? argv[2] : "../shared/meshes/common3d/nefertiti.obj";
+  const std::string only = argc > 3 ? argv[3] : "";
   double sink = 0;
   try {
     const Mesh m = vexmor::cli::ReadMeshFile(path).mesh;
@@ -246,7 +244,7 @@ int main(int argc, char** argv) {
     const double embree = Seconds([&] { sink += EmbreeRays(m, t); });
     std::printf("%-40s %9.3f s\n%-40s %9.3f s\n", "edge anchor (corner sort + dihedrals)", edge,
                 "Embree anchor (BVH + one ray per face)", embree);
-    Print(TimeCalls(m), edge, embree);
+    Print(TimeCalls(m, only), edge, embree);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
     return 1;
@@ -258,7 +256,7 @@ int main(int argc, char** argv) {
                 m.nodeCount());
     const double edge = BestSeconds(5, [&] { sink += EdgeBaseline(m, t); });
     std::printf("%-40s %9.3f s\n", "edge anchor (corner sort + dihedrals)", edge);
-    Print(TimeSphereCalls(m), edge, edge);
+    Print(TimeSphereCalls(m, only), edge, edge);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: %s\n", spherePath.c_str(), e.what());
     return 1;

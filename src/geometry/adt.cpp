@@ -162,6 +162,49 @@ int32_t AdtMaxDepth(AdtTree& tree, const AdtNode* node) {
   return tree.maxDepth;
 }
 
+namespace {
+
+// Faces whose descents are walked side by side. A descent is a chain of dependent reads through
+// a tree far larger than the caches; walking several at once lets their reads overlap.
+constexpr size_t kDescentsAtOnce = 16;
+
+// One face on its way down: how far it has gone through the tree as it stands.
+struct Descent {
+  AdtNode* node;  // the face's own slot
+  AdtNode* cur;   // the last node of its path so far, whose region is `region`
+  Region region;
+  int32_t sameBoxes;  // nodes passed with a bitwise identical box
+  bool viaShortcut;   // its chain has a shortcut: it descends only when its turn comes
+};
+
+// Walks d down while the next child exists, counting identical boxes as Descend does; stops at
+// the node whose child slot is empty, before comparing with it. Returns false once stopped.
+bool StepDown(Descent& d) {
+  AdtNode* cur = d.cur;
+  const int k = cur->depth % 6;
+  const double mid = (d.region.lo[k] + d.region.hi[k]) * 0.5;
+  const double key = static_cast<double>(d.node->box[k]);
+  AdtNode* child = mid >= key ? cur->low : cur->high;
+  if (child == nullptr) return false;
+  if (cur->box[k] == d.node->box[k] && SameBox(*cur, *d.node)) ++d.sameBoxes;
+  if (mid >= key) {
+    d.region.hi[k] = mid;
+  } else {
+    d.region.lo[k] = mid;
+  }
+  d.cur = child;
+  // Read next time round, after the other descents' steps: ask for it now.
+  __builtin_prefetch(child);
+  return true;
+}
+
+}  // namespace
+
+// The tree is that of inserting the faces one by one in connectivity order. Faces are taken in
+// groups whose descents run side by side through the tree as it stood before the group; then,
+// in order, each face finishes its descent from where it stopped. The tree only grows at empty
+// child slots, so every path walked before stays a path, and a face finishes below any face of
+// its own group that took the slot it stopped at: the same place as one by one.
 void BuildAdtTree(SMesh& mesh) {
   Trace("#BuildAdtTree");
   if (mesh.adt) return;
@@ -179,23 +222,50 @@ void BuildAdtTree(SMesh& mesh) {
   ChainShortcuts chains;
   const size_t size = std::min(mesh.elem.size(), static_cast<size_t>(std::max(mesh.szelem, 0)));
   int32_t faceIndex = 0;
-  for (size_t pos = 0; pos < size && tree->count < tree->capacity; ++faceIndex) {
-    double box[6];
-    FaceBox(mesh, pos, size, box);
-    AdtNode* node = TakeSlot(*tree, box, faceIndex, static_cast<int32_t>(pos));
-    if (tree->root == nullptr) {
-      tree->root = node;
-    } else {
-      const ChainShortcuts::Entry* shortcut = chains.Find(*node);
-      Region region = shortcut != nullptr ? shortcut->region : DomainOf(*tree);
-      int32_t sameBoxes = 0;
-      Descend(shortcut != nullptr ? shortcut->node : tree->root, region, node, &sameBoxes);
-      if (shortcut != nullptr || sameBoxes >= kChainShortcutLength) chains.Remember(node, region);
+  std::array<Descent, kDescentsAtOnce> group;
+  for (size_t pos = 0; pos < size && tree->count < tree->capacity;) {
+    // Take the slots of the next faces.
+    size_t taken = 0;
+    for (; taken < kDescentsAtOnce && pos < size && tree->count < tree->capacity; ++faceIndex) {
+      double box[6];
+      FaceBox(mesh, pos, size, box);
+      AdtNode* node = TakeSlot(*tree, box, faceIndex, static_cast<int32_t>(pos));
+      const int32_t n = mesh.elem[pos];
+      pos += n > 0 ? static_cast<size_t>(n) + 1 : 1;
+      if (tree->root == nullptr) {
+        tree->root = node;
+        continue;
+      }
+      group[taken++] = {node, tree->root, DomainOf(*tree), 0, chains.Find(*node) != nullptr};
     }
-    const int32_t n = mesh.elem[pos];
-    pos += n > 0 ? static_cast<size_t>(n) + 1 : 1;
+    // Their descents side by side, as far as the tree before them goes.
+    bool moving = true;
+    while (moving) {
+      moving = false;
+      for (size_t i = 0; i < taken; ++i) {
+        if (!group[i].viaShortcut && StepDown(group[i])) moving = true;
+      }
+    }
+    // Each finishes in turn.
+    for (size_t i = 0; i < taken; ++i) {
+      Descent& d = group[i];
+      const ChainShortcuts::Entry* shortcut = chains.Find(*d.node);
+      if (d.viaShortcut) {
+        if (shortcut != nullptr) {
+          d.cur = shortcut->node;
+          d.region = shortcut->region;
+        }
+        d.sameBoxes = 0;
+      }
+      Descend(d.cur, d.region, d.node, &d.sameBoxes);
+      if (shortcut != nullptr || d.sameBoxes >= kChainShortcutLength) {
+        chains.Remember(d.node, d.region);
+      }
+    }
   }
-  AdtMaxDepth(*tree, tree->root);
+  // Every slot taken hangs in the tree: its deepest node is the deepest slot.
+  for (int32_t i = 0; i < tree->count; ++i)
+    tree->maxDepth = std::max<int32_t>(tree->maxDepth, tree->nodes[static_cast<size_t>(i)].depth);
   mesh.adt = std::move(tree);
 }
 

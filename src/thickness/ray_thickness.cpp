@@ -13,6 +13,8 @@
 namespace vexmor {
 
 int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
+  // The probes never look at the edge list: freed first, it leaves room for the search trees.
+  mesh.edgeHash.Release();
   BuildAdtTree(mesh);
   if (mesh.szelem < 1) return 0;
   const std::span<const int32_t> elem = mesh.elem;

@@ -48,22 +48,31 @@ class RayTree {
   const std::vector<RayFace>& Faces() const { return faces_; }
 
  private:
-  struct Node {
-    double box[6];      // widened box of the group's faces: min x, y, z, max x, y, z
-    int32_t first = 0;  // the group's faces: first .. first + count - 1
-    int32_t count = 0;
-    int32_t second = -1;  // second child; the first follows its parent; -1 for a leaf
+  // A group of faces: an inner node's index in nodes_, or a leaf's first face and face count.
+  struct Child {
+    int32_t index = 0;
+    int32_t leafFaces = 0;  // 0 for an inner node
+  };
+  // An inner node holds the boxes of both its children, so that choosing between them reads
+  // one cache line. Boxes are the widened boxes of the faces below, rounded outwards to single
+  // precision: they can only hold more than the double-precision boxes, never less.
+  struct alignas(64) Node {
+    float box[2][6];  // min x, y, z, max x, y, z of each child
+    Child child[2];
   };
   struct Pending {
-    int32_t node;
+    Child child;
     double distance;
   };
   static constexpr int32_t kLeafFaces = 4;
 
-  void Build(int32_t first, int32_t count);
+  // Groups faces first .. first + count - 1; returns the group and writes its box.
+  Child Build(int32_t first, int32_t count, float box[6]);
 
   std::vector<RayFace> faces_;  // in tree order
-  std::vector<Node> nodes_;     // root first
+  std::vector<Node> nodes_;
+  Child root_;
+  float rootBox_[6];
   std::vector<Pending> pending_;
   bool wholeFaces_ = true;
 };
@@ -71,21 +80,20 @@ class RayTree {
 template <typename Visit>
 void RayTree::AlongRay(const double origin[3], const double direction[3], double length,
                        const double& bound, Visit&& visit) {
-  if (nodes_.empty()) return;
+  if (faces_.empty()) return;
   const double scale = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
                                  direction[2] * direction[2]);
   if (!(scale > 0.0) || !(length >= 0.0)) return;
   const SegmentBoxEntries entries(origin, direction, length);
-  auto entry = [&](const Node& node) { return entries(node.box) * scale; };
   pending_.clear();
-  pending_.push_back({0, entry(nodes_[0])});
+  pending_.push_back({root_, entries(rootBox_) * scale});
   while (!pending_.empty()) {
     const Pending next = pending_.back();
     pending_.pop_back();
     if (!(next.distance <= bound)) continue;
-    const Node& node = nodes_[static_cast<size_t>(next.node)];
-    if (node.second < 0) {
-      for (int32_t i = node.first; i < node.first + node.count; ++i) {
+    if (next.child.leafFaces > 0) {
+      const int32_t end = next.child.index + next.child.leafFaces;
+      for (int32_t i = next.child.index; i < end; ++i) {
         const RayFace& face = faces_[static_cast<size_t>(i)];
         double box[6];
         WidenedFaceBox(face.tri, box);
@@ -93,16 +101,16 @@ void RayTree::AlongRay(const double origin[3], const double direction[3], double
       }
       continue;
     }
-    const int32_t lo = next.node + 1, hi = node.second;
-    const double dLo = entry(nodes_[static_cast<size_t>(lo)]);
-    const double dHi = entry(nodes_[static_cast<size_t>(hi)]);
+    const Node& node = nodes_[static_cast<size_t>(next.child.index)];
+    const double dLo = entries(node.box[0]) * scale;
+    const double dHi = entries(node.box[1]) * scale;
     // The nearer child is searched first: its crossing lowers the bound for the farther one.
     if (dLo <= dHi) {
-      pending_.push_back({hi, dHi});
-      pending_.push_back({lo, dLo});
+      pending_.push_back({node.child[1], dHi});
+      pending_.push_back({node.child[0], dLo});
     } else {
-      pending_.push_back({lo, dLo});
-      pending_.push_back({hi, dHi});
+      pending_.push_back({node.child[0], dLo});
+      pending_.push_back({node.child[1], dHi});
     }
   }
 }

@@ -1,5 +1,7 @@
 #include "topology/edge_hash.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "mesh/trace.h"
@@ -47,7 +49,80 @@ EdgeHash::EdgeHash(uint32_t initialCapacity) {
   recordCapacity_ = initialCapacity;
 }
 
+void EdgeHash::IndexFaceSides(std::span<const int32_t> elem) {
+  EndIndexing();
+  if (recordCount_ != 0) return;  // records already in the record array stay there
+  // The sides of the faces, walked as the edge list walks them: each pair's smaller node.
+  int64_t lowest = INT32_MAX, highest = INT32_MIN, sides = 0;
+  auto forEachSide = [&](auto&& onSide) {
+    const size_t size = elem.size();
+    for (size_t p = 0; p < size;) {
+      const int32_t n = elem[p++];
+      if (n <= 0) continue;
+      const size_t count = std::min(static_cast<size_t>(n), size - p);
+      const int32_t* nodes = elem.data() + p;
+      p += count;
+      for (size_t i = 0; i < count; ++i)
+        onSide(std::min(nodes[i], nodes[(i + 1) % count]));
+    }
+  };
+  forEachSide([&](int32_t low) {
+    lowest = std::min<int64_t>(lowest, low);
+    highest = std::max<int64_t>(highest, low);
+    ++sides;
+  });
+  if (sides == 0 || sides > UINT32_MAX || highest - lowest > 4 * sides + 1024) return;
+  const size_t span = static_cast<size_t>(highest - lowest + 1);
+  firstNode_ = static_cast<int32_t>(lowest);
+  sideCount_.assign(span, 0);
+  forEachSide([&](int32_t low) { ++sideCount_[static_cast<size_t>(low - firstNode_)]; });
+  sideStart_.resize(span);
+  uint32_t start = 0;
+  for (size_t v = 0; v < span; ++v) {
+    sideStart_[v] = start;
+    start += sideCount_[v];
+    sideCount_[v] = 0;
+  }
+  sideHigh_.resize(static_cast<size_t>(sides));
+  sideNumber_.resize(static_cast<size_t>(sides));
+  sideRecords_.reserve(static_cast<size_t>(sides));
+  indexed_ = true;
+}
+
+void EdgeHash::EndIndexing() {
+  indexed_ = false;
+  for (auto* array : {&sideStart_, &sideCount_, &sideNumber_}) {
+    array->clear();
+    array->shrink_to_fit();
+  }
+  sideHigh_.clear();
+  sideHigh_.shrink_to_fit();
+  stray_.clear();
+  stray_.shrink_to_fit();
+  sideRecords_.clear();
+  sideRecords_.shrink_to_fit();
+}
+
+int32_t EdgeHash::FindIndexed(int32_t low, int32_t high) const {
+  const int64_t v = int64_t{low} - firstNode_;
+  if (v >= 0 && static_cast<size_t>(v) < sideStart_.size()) {
+    const size_t begin = sideStart_[static_cast<size_t>(v)];
+    const size_t end = begin + sideCount_[static_cast<size_t>(v)];
+    for (size_t i = begin; i < end; ++i) {
+      if (sideHigh_[i] == high) return static_cast<int32_t>(sideNumber_[i]);
+    }
+  }
+  for (const Bucket& stray : stray_) {
+    if (stray.low == low && stray.high == high) return static_cast<int32_t>(stray.number);
+  }
+  return 0;
+}
+
 int32_t EdgeHash::Find(int32_t a, int32_t b) const {
+  if (indexed_) {
+    const NodePair pair(a, b);
+    return FindIndexed(pair.low, pair.high);
+  }
   if (bucketCount_ == 0) return 0;
   const NodePair pair(a, b);
   ProbeSequence probe(HashPair(a, b), bucketCount_);
@@ -62,6 +137,27 @@ int32_t EdgeHash::Find(int32_t a, int32_t b) const {
 }
 
 int32_t EdgeHash::Insert(const Edge& record) {
+  if (indexed_) {
+    const NodePair pair(record.node1, record.node2);
+    const int32_t found = FindIndexed(pair.low, pair.high);
+    if (found != 0) return found;
+    sideRecords_.push_back(record);
+    const uint32_t number = static_cast<uint32_t>(++recordCount_);
+    const int64_t v = int64_t{pair.low} - firstNode_;
+    if (v >= 0 && static_cast<size_t>(v) < sideStart_.size()) {
+      const size_t slot = sideStart_[static_cast<size_t>(v)] + sideCount_[static_cast<size_t>(v)];
+      const size_t next = static_cast<size_t>(v) + 1;
+      const size_t end = next < sideStart_.size() ? sideStart_[next] : sideHigh_.size();
+      if (slot < end) {
+        sideHigh_[slot] = pair.high;
+        sideNumber_[slot] = number;
+        ++sideCount_[static_cast<size_t>(v)];
+        return recordCount_;
+      }
+    }
+    stray_.push_back({number, pair.low, pair.high});
+    return recordCount_;
+  }
   if (bucketCount_ == 0) Grow();
   const NodePair pair(record.node1, record.node2);
   ProbeSequence probe(HashPair(record.node1, record.node2), bucketCount_);
@@ -140,6 +236,7 @@ void EdgeHash::Reset(uint32_t size) {
 }
 
 void EdgeHash::Clear() {
+  EndIndexing();
   storage_.clear();
   records_.clear();
   records_.shrink_to_fit();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <vector>
 
 #include "topology/edge.h"
@@ -23,8 +24,16 @@ class EdgeHash {
   EdgeHash(const EdgeHash&) = delete;
   EdgeHash& operator=(const EdgeHash&) = delete;
 
-  // Number of the edge joining a and b in either order, or 0. A table without buckets finds
-  // nothing.
+  // Makes Find and Insert look pairs up among the edges of their smaller node, held together in
+  // one array sized from the sides of the faces of `elem` (a count-prefixed connectivity; a face
+  // running past its end is cut there), instead of in the buckets. Meant for a table about to be
+  // filled with those sides: a pair that is no side of those faces still works, through a
+  // short list of its own. Reset, Clear and Release end the indexing. Does nothing on a table
+  // holding records, or when the node numbers spread over far more values than there are sides.
+  void IndexFaceSides(std::span<const int32_t> elem);
+
+  // Number of the edge joining a and b in either order, or 0. A table without buckets and
+  // without a node index finds nothing.
   int32_t Find(int32_t a, int32_t b) const;
   // Stores a copy of the record unless its node pair is present; returns the edge's number.
   int32_t Insert(const Edge& record);
@@ -39,12 +48,18 @@ class EdgeHash {
   uint32_t RecordCapacity() const { return recordCapacity_; }
   uint32_t BucketCount() const { return bucketCount_; }
   // Edge number k (from 1) is Record(k - 1).
-  Edge& Record(int32_t i) { return *records_[static_cast<size_t>(i)]; }
-  const Edge& Record(int32_t i) const { return *records_[static_cast<size_t>(i)]; }
+  Edge& Record(int32_t i) {
+    return indexed_ ? sideRecords_[static_cast<size_t>(i)] : *records_[static_cast<size_t>(i)];
+  }
+  const Edge& Record(int32_t i) const {
+    return indexed_ ? sideRecords_[static_cast<size_t>(i)] : *records_[static_cast<size_t>(i)];
+  }
 
  private:
   void Grow();
   void AppendRecord(Edge* record);
+  int32_t FindIndexed(int32_t low, int32_t high) const;
+  void EndIndexing();
 
   uint32_t recordCapacity_ = 0;
   int32_t recordCount_ = 0;
@@ -58,6 +73,18 @@ class EdgeHash {
   };
   uint32_t bucketCount_ = 0;  // 0, or a power of two >= 256
   std::vector<Bucket> buckets_;
+  // The node index: the pairs whose smaller node is firstNode_ + v are sideHigh_/sideNumber_
+  // [sideStart_[v], sideStart_[v] + sideCount_[v]); pairs beyond it wait in stray_. The records
+  // of an indexed table lie in sideRecords_, in number order, without the record array: there is
+  // one side for every record, so it is reserved once and its records never move.
+  bool indexed_ = false;
+  int32_t firstNode_ = 0;
+  std::vector<uint32_t> sideStart_;
+  std::vector<uint32_t> sideCount_;
+  std::vector<int32_t> sideHigh_;
+  std::vector<uint32_t> sideNumber_;
+  std::vector<Bucket> stray_;
+  std::vector<Edge> sideRecords_;
   // Records live in a deque so that their addresses never change as more are added: pointers
   // held during a walk stay valid while further edges are inserted.
   std::deque<Edge> storage_;

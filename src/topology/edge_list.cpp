@@ -1,5 +1,7 @@
 #include "topology/edge_list.h"
 
+#include <algorithm>
+
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 
@@ -9,6 +11,10 @@ void BuildEdgeHash(SMesh& mesh) {
   Trace("#BuildEdgeHash");
   EdgeHash& edges = mesh.edgeHash;
   edges.Reset(32768);
+  // Every pair that the walk below looks up is a side of a face: indexed by their smaller node,
+  // the edges of a face's nodes lie together, where the buckets would scatter them.
+  edges.IndexFaceSides(std::span<const int32_t>(mesh.elem).first(
+      static_cast<size_t>(std::clamp<int64_t>(mesh.szelem, 0, mesh.elem.size()))));
   Trace("##BuildEdgeHash 0 : %d", mesh.szelem);
   if (mesh.szelem < 1) {
     Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
