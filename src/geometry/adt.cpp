@@ -148,20 +148,6 @@ int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t
   return Descend(tree.root, region, node, nullptr);
 }
 
-int32_t AdtMaxDepth(AdtTree& tree, const AdtNode* node) {
-  // Iterative: a chain of identical boxes is as deep as it is long.
-  std::vector<const AdtNode*> pending;
-  if (node != nullptr) pending.push_back(node);
-  while (!pending.empty()) {
-    const AdtNode* cur = pending.back();
-    pending.pop_back();
-    tree.maxDepth = std::max<int32_t>(tree.maxDepth, cur->depth);
-    if (cur->high != nullptr) pending.push_back(cur->high);
-    if (cur->low != nullptr) pending.push_back(cur->low);
-  }
-  return tree.maxDepth;
-}
-
 namespace {
 
 // Faces whose descents are walked side by side. A descent is a chain of dependent reads through

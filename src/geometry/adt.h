@@ -40,7 +40,4 @@ void BuildAdtTree(SMesh& mesh);
 // returns -1 when every slot is used.
 int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t facePos);
 
-// Raises tree.maxDepth to the largest stored depth in the subtree of node; returns maxDepth.
-int32_t AdtMaxDepth(AdtTree& tree, const AdtNode* node);
-
 }  // namespace vexmor

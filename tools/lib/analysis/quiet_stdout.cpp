@@ -10,7 +10,7 @@
 namespace vexmor::cli {
 namespace {
 
-std::mutex mutex;
+std::mutex redirectMutex;
 int users = 0;   // QuietStdout objects alive, on any thread
 int saved = -1;  // the program's standard output while redirected
 
@@ -22,7 +22,7 @@ void FlushAll() {
 }  // namespace
 
 QuietStdout::QuietStdout(bool toStderr) {
-  std::lock_guard lock(mutex);
+  std::lock_guard lock(redirectMutex);
   if (users++ > 0) return;
   FlushAll();
   const int target = toStderr ? ::dup(STDERR_FILENO) : ::open("/dev/null", O_WRONLY);
@@ -33,7 +33,7 @@ QuietStdout::QuietStdout(bool toStderr) {
 }
 
 QuietStdout::~QuietStdout() {
-  std::lock_guard lock(mutex);
+  std::lock_guard lock(redirectMutex);
   if (--users > 0 || saved < 0) return;
   FlushAll();
   ::dup2(saved, STDOUT_FILENO);
