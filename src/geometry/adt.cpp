@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <unordered_map>
+#include <numeric>
 
 #include "geometry/bbox.h"
 #include "geometry/tolerances.h"
@@ -40,22 +40,15 @@ AdtNode* TakeSlot(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t
   return node;
 }
 
-bool SameBox(const AdtNode& a, const AdtNode& b) {
-  return std::memcmp(a.box, b.box, sizeof a.box) == 0;
-}
-
 // Descends from cur, whose region is `region`, and attaches node below the last node of its
 // path. On return `region` is the region of the new node. Returns the new node's depth as a
-// full integer and counts in *sameBoxes the nodes of the path whose box is bitwise identical.
-int32_t Descend(AdtNode* cur, Region& region, AdtNode* node, int32_t* sameBoxes) {
+// full integer.
+int32_t Descend(AdtNode* cur, Region& region, AdtNode* node) {
   for (;;) {
     const uint8_t d = cur->depth;
     const int k = d % 6;
     const double mid = (region.lo[k] + region.hi[k]) * 0.5;
     const double key = static_cast<double>(node->box[k]);
-    if (sameBoxes != nullptr && cur->box[k] == node->box[k] && SameBox(*cur, *node)) {
-      ++*sameBoxes;
-    }
     // Ties go low; a key that is not a number goes high.
     AdtNode** child = mid >= key ? &cur->low : &cur->high;
     if (mid >= key) {
@@ -71,47 +64,6 @@ int32_t Descend(AdtNode* cur, Region& region, AdtNode* node, int32_t* sameBoxes)
     cur = *child;
   }
 }
-
-// Faces with bitwise identical boxes follow the same path and form a chain, each one level
-// below the previous one. Remembering where the last one of a long chain was attached lets the
-// next one start there instead of walking the whole chain again; the tree is the same.
-class ChainShortcuts {
- public:
-  struct Entry {
-    AdtNode* node;
-    Region region;
-  };
-
-  const Entry* Find(const AdtNode& node) const {
-    if (entries_.empty()) return nullptr;
-    auto it = entries_.find(KeyOf(node));
-    return it == entries_.end() ? nullptr : &it->second;
-  }
-  void Remember(AdtNode* node, const Region& region) {
-    entries_[KeyOf(*node)] = Entry{node, region};
-  }
-
- private:
-  using Key = std::array<uint32_t, 6>;
-  struct KeyHash {
-    size_t operator()(const Key& key) const {
-      uint64_t h = 1469598103934665603ull;
-      for (uint32_t v : key)
-        h = (h ^ v) * 1099511628211ull;
-      return static_cast<size_t>(h);
-    }
-  };
-  static Key KeyOf(const AdtNode& node) {
-    Key key;
-    std::memcpy(key.data(), node.box, sizeof node.box);
-    return key;
-  }
-  std::unordered_map<Key, Entry, KeyHash> entries_;
-};
-
-// Identical boxes met on one path before the chain gets a shortcut: pairs and triples of
-// duplicate faces cost nothing extra.
-constexpr int32_t kChainShortcutLength = 8;
 
 // The box of the face whose count entry is at pos, over the node numbers that exist; the empty
 // box (DBL_MAX, -DBL_MAX) when it has none.
@@ -145,52 +97,51 @@ int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t
     return 0;
   }
   Region region = DomainOf(tree);
-  return Descend(tree.root, region, node, nullptr);
+  return Descend(tree.root, region, node);
 }
 
 namespace {
 
-// Faces whose descents are walked side by side. A descent is a chain of dependent reads through
-// a tree far larger than the caches; walking several at once lets their reads overlap.
-constexpr size_t kDescentsAtOnce = 16;
-
-// One face on its way down: how far it has gone through the tree as it stands.
-struct Descent {
-  AdtNode* node;  // the face's own slot
-  AdtNode* cur;   // the last node of its path so far, whose region is `region`
-  Region region;
-  int32_t sameBoxes;  // nodes passed with a bitwise identical box
-  bool viaShortcut;   // its chain has a shortcut: it descends only when its turn comes
+// A face on its way to its place: its key, as stored in its node, and its slot.
+struct Pending {
+  float key[6];
+  int32_t slot;
 };
 
-// Walks d down while the next child exists, counting identical boxes as Descend does; stops at
-// the node whose child slot is empty, before comparing with it. Returns false once stopped.
-bool StepDown(Descent& d) {
-  AdtNode* cur = d.cur;
-  const int k = cur->depth % 6;
-  const double mid = (d.region.lo[k] + d.region.hi[k]) * 0.5;
-  const double key = static_cast<double>(d.node->box[k]);
-  AdtNode* child = mid >= key ? cur->low : cur->high;
-  if (child == nullptr) return false;
-  if (cur->box[k] == d.node->box[k] && SameBox(*cur, *d.node)) ++d.sameBoxes;
-  if (mid >= key) {
-    d.region.hi[k] = mid;
-  } else {
-    d.region.lo[k] = mid;
+// The faces that hang below one place of the tree: a range of one of the two face lists, in
+// insertion order, or in reverse when `reversed`.
+struct Subtree {
+  AdtNode** link;  // the child pointer (or root) that its first face fills
+  Region region;
+  size_t begin;
+  size_t end;
+  uint8_t depth;  // depth of that place, wrapping as AdtNode::depth does
+  uint8_t list;   // which of the two lists holds the range
+  bool reversed;
+};
+
+bool SameKey(const Pending& a, const Pending& b) {
+  return std::memcmp(a.key, b.key, sizeof a.key) == 0;
+}
+
+// Hangs faces of one box below `parent`, each one level below the previous: where one by one
+// insertion puts them, since each follows the path of the one before and finds it there.
+void HangChain(AdtTree& tree, AdtNode* parent, Region region, const Pending* faces, size_t count,
+               bool reversed) {
+  for (size_t i = 0; i < count; ++i) {
+    const Pending& face = faces[reversed ? count - 1 - i : i];
+    AdtNode* node = &tree.nodes[static_cast<size_t>(face.slot)];
+    Descend(parent, region, node);
+    parent = node;
   }
-  d.cur = child;
-  // Read next time round, after the other descents' steps: ask for it now.
-  __builtin_prefetch(child);
-  return true;
 }
 
 }  // namespace
 
-// The tree is that of inserting the faces one by one in connectivity order. Faces are taken in
-// groups whose descents run side by side through the tree as it stood before the group; then,
-// in order, each face finishes its descent from where it stopped. The tree only grows at empty
-// child slots, so every path walked before stays a path, and a face finishes below any face of
-// its own group that took the slot it stopped at: the same place as one by one.
+// The tree is that of inserting the faces one by one in connectivity order, built top down: the
+// first face of a subtree's faces takes its place, and the others, kept in order, split by the
+// side they go to there. Each level is one pass over a list, where insertion would walk a path
+// through a tree far larger than the caches for every face.
 void BuildAdtTree(SMesh& mesh) {
   Trace("#BuildAdtTree");
   if (mesh.adt) return;
@@ -204,49 +155,75 @@ void BuildAdtTree(SMesh& mesh) {
     tree->domainLow[k] = tree->domainLow[k + 3] = mesh.bbox[k];
     tree->domainHigh[k] = tree->domainHigh[k + 3] = mesh.bbox[k + 3];
   }
-
-  ChainShortcuts chains;
   const size_t size = std::min(mesh.elem.size(), static_cast<size_t>(std::max(mesh.szelem, 0)));
   int32_t faceIndex = 0;
-  std::array<Descent, kDescentsAtOnce> group;
-  for (size_t pos = 0; pos < size && tree->count < tree->capacity;) {
-    // Take the slots of the next faces.
-    size_t taken = 0;
-    for (; taken < kDescentsAtOnce && pos < size && tree->count < tree->capacity; ++faceIndex) {
-      double box[6];
-      FaceBox(mesh, pos, size, box);
-      AdtNode* node = TakeSlot(*tree, box, faceIndex, static_cast<int32_t>(pos));
-      const int32_t n = mesh.elem[pos];
-      pos += n > 0 ? static_cast<size_t>(n) + 1 : 1;
-      if (tree->root == nullptr) {
-        tree->root = node;
+  for (size_t pos = 0; pos < size && tree->count < tree->capacity; ++faceIndex) {
+    double box[6];
+    FaceBox(mesh, pos, size, box);
+    TakeSlot(*tree, box, faceIndex, static_cast<int32_t>(pos));
+    const int32_t n = mesh.elem[pos];
+    pos += n > 0 ? static_cast<size_t>(n) + 1 : 1;
+  }
+
+  // Each level moves a subtree's faces from one list to the other, the low side forward and the
+  // high side backward from the end of the range, so that no pass copies them back.
+  const size_t count = static_cast<size_t>(tree->count);
+  std::unique_ptr<Pending[]> lists[2] = {std::make_unique_for_overwrite<Pending[]>(count),
+                                         std::make_unique_for_overwrite<Pending[]>(count)};
+  for (size_t i = 0; i < count; ++i) {
+    std::copy_n(tree->nodes[i].box, 6, lists[0][i].key);
+    lists[0][i].slot = static_cast<int32_t>(i);
+  }
+  std::vector<Subtree> todo;
+  if (count > 0) todo.push_back({&tree->root, DomainOf(*tree), 0, count, 0, 0, false});
+  while (!todo.empty()) {
+    const Subtree s = todo.back();
+    todo.pop_back();
+    const Pending* from = lists[s.list].get();
+    Pending* to = lists[1 - s.list].get();
+    // In insertion order: from[at(0)], from[at(1)], ...
+    const auto at = [&](size_t i) { return s.reversed ? s.end - 1 - i : s.begin + i; };
+    const size_t n = s.end - s.begin;
+    AdtNode* node = &tree->nodes[static_cast<size_t>(from[at(0)].slot)];
+    *s.link = node;
+    node->depth = s.depth;
+    if (n == 1) continue;
+    const int k = s.depth % 6;
+    const double mid = (s.region.lo[k] + s.region.hi[k]) * 0.5;
+    // Ties go low; a key that is not a number goes high.
+    size_t lowEnd = s.begin, highBegin = s.end;
+    for (size_t i = 1; i < n; ++i) {
+      const Pending& face = from[at(i)];
+      if (mid >= static_cast<double>(face.key[k])) {
+        to[lowEnd++] = face;
+      } else {
+        to[--highBegin] = face;
+      }
+    }
+    // Faces of one box all go the same way at every level; a long run of them would otherwise
+    // cost a pass per face.
+    const bool oneSide = lowEnd == s.begin || highBegin == s.end;
+    if (oneSide) {
+      const bool low = highBegin == s.end;
+      const Pending* run = to + (low ? s.begin : highBegin);
+      const size_t runLength = n - 1;
+      if (std::all_of(run + 1, run + runLength,
+                      [&](const Pending& f) { return SameKey(f, *run); })) {
+        HangChain(*tree, node, s.region, run, runLength, !low);
         continue;
       }
-      group[taken++] = {node, tree->root, DomainOf(*tree), 0, chains.Find(*node) != nullptr};
     }
-    // Their descents side by side, as far as the tree before them goes.
-    bool moving = true;
-    while (moving) {
-      moving = false;
-      for (size_t i = 0; i < taken; ++i) {
-        if (!group[i].viaShortcut && StepDown(group[i])) moving = true;
-      }
+    const uint8_t childDepth = static_cast<uint8_t>(s.depth + 1);
+    const uint8_t childList = static_cast<uint8_t>(1 - s.list);
+    if (highBegin < s.end) {
+      Region high = s.region;
+      high.lo[k] = mid;
+      todo.push_back({&node->high, high, highBegin, s.end, childDepth, childList, true});
     }
-    // Each finishes in turn.
-    for (size_t i = 0; i < taken; ++i) {
-      Descent& d = group[i];
-      const ChainShortcuts::Entry* shortcut = chains.Find(*d.node);
-      if (d.viaShortcut) {
-        if (shortcut != nullptr) {
-          d.cur = shortcut->node;
-          d.region = shortcut->region;
-        }
-        d.sameBoxes = 0;
-      }
-      Descend(d.cur, d.region, d.node, &d.sameBoxes);
-      if (shortcut != nullptr || d.sameBoxes >= kChainShortcutLength) {
-        chains.Remember(d.node, d.region);
-      }
+    if (s.begin < lowEnd) {
+      Region low = s.region;
+      low.hi[k] = mid;
+      todo.push_back({&node->low, low, s.begin, lowEnd, childDepth, childList, false});
     }
   }
   // Every slot taken hangs in the tree: its deepest node is the deepest slot.

@@ -84,7 +84,32 @@ TEST(AdtSearch, ListsWhatABruteForceFilterFindsInPreOrder) {
   }
 }
 
-TEST(AdtSearch, ShortcutsThroughChainsOfEqualBoxesChangeNeitherTheTreeNorTheSearch) {
+// The built tree against one by one insertion of the same boxes in face order, slot by slot.
+void ExpectTreeOfInsertion(const SMesh& mesh) {
+  AdtTree plain = EmptyTree(mesh.nbFaces);
+  std::copy_n(mesh.adt->domainLow, 6, plain.domainLow);
+  std::copy_n(mesh.adt->domainHigh, 6, plain.domainHigh);
+  for (const AdtNode& node : mesh.adt->nodes) {
+    const double box[6] = {node.box[0], node.box[1], node.box[2],
+                           node.box[3], node.box[4], node.box[5]};
+    AdtInsert(plain, box, node.faceIndex, node.facePos);
+  }
+  auto slot = [](const AdtTree& t, const AdtNode* n) { return n ? n - t.nodes.data() : -1; };
+  ASSERT_EQ(slot(*mesh.adt, mesh.adt->root), slot(plain, plain.root));
+  for (int32_t i = 0; i < mesh.nbFaces; ++i) {
+    const AdtNode &x = mesh.adt->nodes[i], &y = plain.nodes[i];
+    ASSERT_EQ(slot(*mesh.adt, x.low), slot(plain, y.low)) << "slot " << i;
+    ASSERT_EQ(slot(*mesh.adt, x.high), slot(plain, y.high)) << "slot " << i;
+    ASSERT_EQ(x.depth, y.depth) << "slot " << i;
+  }
+}
+
+TEST(AdtBuild, GivesTheTreeOfOneByOneInsertionAlsoThroughChainsOfEqualBoxes) {
+  // Boxes of all sizes, from points to the whole domain.
+  SMesh soup = MakeSMesh(RandomTriangleSoup(5, 4000, 1.0, 0.8));
+  BuildAdtTree(soup);
+  ExpectTreeOfInsertion(soup);
+
   // Many duplicates of a few boxes among distinct faces: chains and other nodes interleave.
   TestMesh m = InFrame({});
   std::mt19937 rng(7);
@@ -101,21 +126,7 @@ TEST(AdtSearch, ShortcutsThroughChainsOfEqualBoxesChangeNeitherTheTreeNorTheSear
   }
   SMesh mesh = MakeSMesh(m);
   BuildAdtTree(mesh);
-  AdtTree plain = EmptyTree(mesh.nbFaces);
-  std::copy_n(mesh.adt->domainLow, 6, plain.domainLow);
-  std::copy_n(mesh.adt->domainHigh, 6, plain.domainHigh);
-  for (const AdtNode& node : mesh.adt->nodes) {
-    const double box[6] = {node.box[0], node.box[1], node.box[2],
-                           node.box[3], node.box[4], node.box[5]};
-    AdtInsert(plain, box, node.faceIndex, node.facePos);
-  }
-  auto slot = [](const AdtTree& t, const AdtNode* n) { return n ? n - t.nodes.data() : -1; };
-  for (int32_t i = 0; i < mesh.nbFaces; ++i) {
-    const AdtNode &x = mesh.adt->nodes[i], &y = plain.nodes[i];
-    ASSERT_EQ(slot(*mesh.adt, x.low), slot(plain, y.low)) << "slot " << i;
-    ASSERT_EQ(slot(*mesh.adt, x.high), slot(plain, y.high)) << "slot " << i;
-    ASSERT_EQ(x.depth, y.depth) << "slot " << i;
-  }
+  ExpectTreeOfInsertion(mesh);
   EXPECT_GT(mesh.adt->maxDepth, 200);
   // Twenty thousand copies of one face, near a point and away from it.
   TestMesh copies = InFrame({});
