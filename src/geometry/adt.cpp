@@ -102,12 +102,6 @@ int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t
 
 namespace {
 
-// A face on its way to its place: its key, as stored in its node, and its slot.
-struct Pending {
-  float key[6];
-  int32_t slot;
-};
-
 // The faces that hang below one place of the tree: a range of one of the two face lists, in
 // insertion order, or in reverse when `reversed`.
 struct Subtree {
@@ -120,17 +114,16 @@ struct Subtree {
   bool reversed;
 };
 
-bool SameKey(const Pending& a, const Pending& b) {
-  return std::memcmp(a.key, b.key, sizeof a.key) == 0;
+bool SameBox(const AdtNode& a, const AdtNode& b) {
+  return std::memcmp(a.box, b.box, sizeof a.box) == 0;
 }
 
 // Hangs faces of one box below `parent`, each one level below the previous: where one by one
 // insertion puts them, since each follows the path of the one before and finds it there.
-void HangChain(AdtTree& tree, AdtNode* parent, Region region, const Pending* faces, size_t count,
+void HangChain(AdtTree& tree, AdtNode* parent, Region region, const int32_t* slots, size_t count,
                bool reversed) {
   for (size_t i = 0; i < count; ++i) {
-    const Pending& face = faces[reversed ? count - 1 - i : i];
-    AdtNode* node = &tree.nodes[static_cast<size_t>(face.slot)];
+    AdtNode* node = &tree.nodes[static_cast<size_t>(slots[reversed ? count - 1 - i : i])];
     Descend(parent, region, node);
     parent = node;
   }
@@ -168,23 +161,21 @@ void BuildAdtTree(SMesh& mesh) {
   // Each level moves a subtree's faces from one list to the other, the low side forward and the
   // high side backward from the end of the range, so that no pass copies them back.
   const size_t count = static_cast<size_t>(tree->count);
-  std::unique_ptr<Pending[]> lists[2] = {std::make_unique_for_overwrite<Pending[]>(count),
-                                         std::make_unique_for_overwrite<Pending[]>(count)};
-  for (size_t i = 0; i < count; ++i) {
-    std::copy_n(tree->nodes[i].box, 6, lists[0][i].key);
-    lists[0][i].slot = static_cast<int32_t>(i);
-  }
+  LargeVector<int32_t> lists[2];
+  lists[0].resize(count);
+  lists[1].resize(count);
+  std::iota(lists[0].begin(), lists[0].end(), 0);
   std::vector<Subtree> todo;
   if (count > 0) todo.push_back({&tree->root, DomainOf(*tree), 0, count, 0, 0, false});
   while (!todo.empty()) {
     const Subtree s = todo.back();
     todo.pop_back();
-    const Pending* from = lists[s.list].get();
-    Pending* to = lists[1 - s.list].get();
+    const int32_t* from = lists[s.list].data();
+    int32_t* to = lists[1 - s.list].data();
     // In insertion order: from[at(0)], from[at(1)], ...
     const auto at = [&](size_t i) { return s.reversed ? s.end - 1 - i : s.begin + i; };
     const size_t n = s.end - s.begin;
-    AdtNode* node = &tree->nodes[static_cast<size_t>(from[at(0)].slot)];
+    AdtNode* node = &tree->nodes[static_cast<size_t>(from[at(0)])];
     *s.link = node;
     node->depth = s.depth;
     if (n == 1) continue;
@@ -193,11 +184,11 @@ void BuildAdtTree(SMesh& mesh) {
     // Ties go low; a key that is not a number goes high.
     size_t lowEnd = s.begin, highBegin = s.end;
     for (size_t i = 1; i < n; ++i) {
-      const Pending& face = from[at(i)];
-      if (mid >= static_cast<double>(face.key[k])) {
-        to[lowEnd++] = face;
+      const int32_t slot = from[at(i)];
+      if (mid >= static_cast<double>(tree->nodes[static_cast<size_t>(slot)].box[k])) {
+        to[lowEnd++] = slot;
       } else {
-        to[--highBegin] = face;
+        to[--highBegin] = slot;
       }
     }
     // Faces of one box all go the same way at every level; a long run of them would otherwise
@@ -205,10 +196,12 @@ void BuildAdtTree(SMesh& mesh) {
     const bool oneSide = lowEnd == s.begin || highBegin == s.end;
     if (oneSide) {
       const bool low = highBegin == s.end;
-      const Pending* run = to + (low ? s.begin : highBegin);
+      const int32_t* run = to + (low ? s.begin : highBegin);
       const size_t runLength = n - 1;
-      if (std::all_of(run + 1, run + runLength,
-                      [&](const Pending& f) { return SameKey(f, *run); })) {
+      const AdtNode& first = tree->nodes[static_cast<size_t>(run[0])];
+      if (std::all_of(run + 1, run + runLength, [&](int32_t slot) {
+            return SameBox(tree->nodes[static_cast<size_t>(slot)], first);
+          })) {
         HangChain(*tree, node, s.region, run, runLength, !low);
         continue;
       }

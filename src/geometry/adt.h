@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "mesh/large_array.h"
+
 namespace vexmor {
 
 struct SMesh;
@@ -21,7 +23,7 @@ struct AdtNode {
 };
 
 struct AdtTree {
-  std::vector<AdtNode> nodes;  // all slots, allocated once at build time
+  LargeVector<AdtNode> nodes;  // all slots, allocated once at build time
   AdtNode* root = nullptr;
   int32_t capacity = 0;                       // number of slots in nodes
   int32_t count = 0;                          // slots used

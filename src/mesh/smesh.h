@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "mesh/large_array.h"
 #include "topology/edge_hash.h"
 
 namespace vexmor {
@@ -49,11 +50,11 @@ struct SMesh {
   uint32_t dim = 3;
   std::unique_ptr<AdtTree> adt;
   uint8_t bboxDone = 0;
-  std::vector<double> coords;  // normalised coordinates, 3 per node
+  LargeVector<double> coords;  // normalised coordinates, 3 per node
   int32_t nbNodes = 0;
-  std::vector<int32_t> elem;      // count-prefixed connectivity in use
-  std::vector<int32_t> origElem;  // the caller's connectivity, kept when quads were split
-  std::vector<int32_t> triFace;   // per triangle of elem, the caller face it came from
+  LargeVector<int32_t> elem;      // count-prefixed connectivity in use
+  LargeVector<int32_t> origElem;  // the caller's connectivity, kept when quads were split
+  LargeVector<int32_t> triFace;   // per triangle of elem, the caller face it came from
   int32_t szelem = 0;
   int32_t nbFaces = 0;
   int32_t nbOrigFaces = 0;  // caller faces before splitting; 0 when nothing was split

@@ -71,8 +71,8 @@ uint8_t SetFullTrias(SMesh& mesh) {
     Trace("#--SetFullTrias : too many triangles to split");
     return 1;
   }
-  std::vector<int32_t> triangles;
-  std::vector<int32_t> triFace;
+  LargeVector<int32_t> triangles;
+  LargeVector<int32_t> triFace;
   triangles.reserve(static_cast<size_t>(4 * nbTriangles));
   triFace.reserve(static_cast<size_t>(nbTriangles));
   int32_t face = 0;
@@ -103,7 +103,7 @@ int32_t AppendEnclosingBox(SMesh& mesh) {
   ComputeBBox(mesh, /*wide=*/true);
   const int32_t first = mesh.nbNodes;
 
-  std::vector<double> coords;
+  LargeVector<double> coords;
   coords.reserve(mesh.coords.size() + 24);
   coords.assign(mesh.coords.begin(), mesh.coords.end());
   for (const auto& corner : kBoxCorners) {
@@ -113,7 +113,7 @@ int32_t AppendEnclosingBox(SMesh& mesh) {
   mesh.coords = std::move(coords);
   mesh.nbNodes += kBoxNodes;
 
-  std::vector<int32_t> elem;
+  LargeVector<int32_t> elem;
   elem.reserve(mesh.elem.size() + 48);
   elem.assign(mesh.elem.begin(), mesh.elem.end());
   for (const auto& triangle : kBoxTriangles) {

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "mesh/large_array.h"
 #include "topology/edge.h"
 
 namespace vexmor {
@@ -63,7 +64,7 @@ class EdgeHash {
 
   uint32_t recordCapacity_ = 0;
   int32_t recordCount_ = 0;
-  std::vector<Edge*> records_;  // insertion order; holds recordCapacity_ slots
+  LargeVector<Edge*> records_;  // insertion order; holds recordCapacity_ slots
   // A bucket holds a record's number and its node pair, smaller node first, so that a probe
   // compares keys without reading the record itself.
   struct Bucket {
@@ -72,19 +73,19 @@ class EdgeHash {
     int32_t high = 0;
   };
   uint32_t bucketCount_ = 0;  // 0, or a power of two >= 256
-  std::vector<Bucket> buckets_;
+  LargeVector<Bucket> buckets_;
   // The node index: the pairs whose smaller node is firstNode_ + v are sideHigh_/sideNumber_
   // [sideStart_[v], sideStart_[v] + sideCount_[v]); pairs beyond it wait in stray_. The records
   // of an indexed table lie in sideRecords_, in number order, without the record array: there is
   // one side for every record, so it is reserved once and its records never move.
   bool indexed_ = false;
   int32_t firstNode_ = 0;
-  std::vector<uint32_t> sideStart_;
-  std::vector<uint32_t> sideCount_;
-  std::vector<int32_t> sideHigh_;
-  std::vector<uint32_t> sideNumber_;
-  std::vector<Bucket> stray_;
-  std::vector<Edge> sideRecords_;
+  LargeVector<uint32_t> sideStart_;
+  LargeVector<uint32_t> sideCount_;
+  LargeVector<int32_t> sideHigh_;
+  LargeVector<uint32_t> sideNumber_;
+  LargeVector<Bucket> stray_;
+  LargeVector<Edge> sideRecords_;
   // Records live in a deque so that their addresses never change as more are added: pointers
   // held during a walk stay valid while further edges are inserted.
   std::deque<Edge> storage_;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mesh/smesh.h"
 #include "support/meshes.h"
@@ -10,6 +11,12 @@ namespace vexmor::test {
 
 inline SMesh MakeSMesh(const TestMesh& m, uint32_t mode = 0, uint8_t outside = 0) {
   return SMesh(outside, m.nbNodes(), m.szelem(), m.coords, m.elem, mode);
+}
+
+// One of the mesh's arrays as a plain vector, to compare with a TestMesh's.
+template <class T, class Allocator>
+std::vector<T> Plain(const std::vector<T, Allocator>& array) {
+  return {array.begin(), array.end()};
 }
 
 // Adds the nodes that make the normalised frame the mesh's own coordinates: the origin and a
