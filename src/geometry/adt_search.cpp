@@ -137,6 +137,21 @@ bool AdtSearchReach(const AdtTree& tree, const AdtRangeF& range, AdtReachResult&
   });
 }
 
+std::vector<FaceRef> AdtListing(const AdtTree& tree) {
+  std::vector<FaceRef> listing;
+  if (tree.root == nullptr) return listing;
+  listing.reserve(static_cast<size_t>(std::max(tree.count, 0)));
+  std::vector<const AdtNode*> pending{tree.root};
+  while (!pending.empty() && listing.size() < tree.nodes.size()) {
+    const AdtNode* node = pending.back();
+    pending.pop_back();
+    listing.push_back({node->faceIndex, node->facePos});
+    if (node->high != nullptr) pending.push_back(node->high);
+    if (node->low != nullptr) pending.push_back(node->low);
+  }
+  return listing;
+}
+
 void FacesNearPoint(SMesh& mesh, double radius, const double c[3], AdtResult& result) {
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
   result.clear();

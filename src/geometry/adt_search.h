@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry/adt.h"
+#include "mesh/face_ref.h"
 
 namespace vexmor {
 
@@ -20,6 +21,10 @@ using AdtResult = std::vector<AdtNode>;
 // for all six i, compared in single precision. The usual question "which face boxes meet the
 // box B" is low = (bbox min, B min), high = (B max, bbox max).
 void AdtSearch(const AdtTree& tree, const double low[6], const double high[6], AdtResult& result);
+
+// Every face of the tree in the order that range searches list them: pre-order, a node before
+// its low subtree, the low subtree before the high one. A face's position here is its rank.
+std::vector<FaceRef> AdtListing(const AdtTree& tree);
 
 // The faces whose boxes meet the cube of half-width radius around c, into result (emptied
 // first). Computes bbox if needed; the ADT must be built (without one the result is empty).

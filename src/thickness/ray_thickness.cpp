@@ -1,12 +1,15 @@
 #include "thickness/ray_thickness.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "geometry/adt.h"
+#include "geometry/adt_search.h"
 #include "mesh/face_ref.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "thickness/face_frame.h"
+#include "thickness/ray_tree.h"
 #include "thickness/sphere_thickness.h"
 #include "thickness/wall_search.h"
 
@@ -19,39 +22,46 @@ int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
   if (mesh.szelem < 1) return 0;
   const std::span<const int32_t> elem = mesh.elem;
   if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return 0;
-  WallSearch walls(*mesh.adt);
   // The value of one face: the mean of its strip triangles' rays, negated with the outside
   // flag when the last ray ends on the enclosing box. A ray that found nothing counts as 0.
-  auto measure = [&](int32_t pos) {
+  auto measure = [&](auto& probes, int32_t pos) {
     double sum = 0.0;
     int32_t strips = 0;
     FaceRef hit{0, 0};
     FaceFrame frame;
     for (int32_t k = 0; LoadFaceFrame(mesh, pos, k, frame); ++k) {
       ++strips;
-      const double distance = Coarse_Initial_Thickness(mesh, walls, pos, frame.P, frame.N, hit);
+      const double distance = Coarse_Initial_Thickness(mesh, probes, pos, frame.P, frame.N, hit);
       if (distance >= -1.0) sum += distance;
     }
     const double value = strips > 0 ? sum / strips : 0.0;
     return mesh.outside != 0 && hit.faceIndex >= mesh.nbFaces - 12 ? -value : value;
   };
-  const RayTree& rays = walls.Rays(mesh);
-  if (rays.HoldsWholeFaces() && mesh.adt->count == mesh.nbFaces) {
-    // Faces are measured in the order the ray tree groups them: neighbouring rays read the same
-    // groups, which then are still in the cache. Each value is the same in any order. The tree
-    // holds every face of the ADT, which holds them all, but those without a triangle: they
-    // measure 0.
-    std::fill(faceThickness.begin(), faceThickness.begin() + mesh.nbFaces, 0.0);
-    for (const RayFace& face : rays.Faces()) {
-      if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
-        faceThickness[static_cast<size_t>(face.faceIndex)] = measure(face.facePos);
+  if (mesh.adt->count == mesh.nbFaces) {
+    // A ray tree that holds whole faces is all the probes read; of the ADT it needs only the
+    // listing order, so the ADT is freed before the ray tree takes its memory, and built again
+    // in the rare case that the ray tree cannot serve.
+    const std::vector<FaceRef> listing = AdtListing(*mesh.adt);
+    mesh.adt.reset();
+    RayTree rays(listing, mesh);
+    if (rays.HoldsWholeFaces()) {
+      // Faces are measured in the order the ray tree groups them: neighbouring rays read the
+      // same groups, which then are still in the cache. Each value is the same in any order. The
+      // tree holds every face, but those without a triangle: they measure 0.
+      std::fill(faceThickness.begin(), faceThickness.begin() + mesh.nbFaces, 0.0);
+      for (const RayFace& face : rays.Faces()) {
+        if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
+          faceThickness[static_cast<size_t>(face.faceIndex)] = measure(rays, face.facePos);
+      }
+      return 0;
     }
-    return 0;
+    BuildAdtTree(mesh);
   }
+  WallSearch walls(*mesh.adt);
   int32_t face = 0;
   for (int32_t pos = 0; pos < mesh.szelem && face < mesh.nbFaces;
        pos = NextFacePos(elem, pos), ++face) {
-    faceThickness[static_cast<size_t>(face)] = measure(pos);
+    faceThickness[static_cast<size_t>(face)] = measure(walls, pos);
   }
   return 0;
 }

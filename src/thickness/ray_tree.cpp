@@ -8,27 +8,19 @@
 
 namespace vexmor {
 
-RayTree::RayTree(const AdtTree& tree, const SMesh& mesh) {
-  if (tree.root == nullptr || tree.nodes.empty()) return;
-  // The ADT's nodes in its listing order: pre-order, each node before its low subtree, then its
-  // high subtree.
-  faces_.reserve(static_cast<size_t>(std::max(tree.count, 0)));
-  std::vector<const AdtNode*> pending{tree.root};
+RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
+  faces_.reserve(listing.size());
   int32_t rank = 0;
-  while (!pending.empty() && static_cast<size_t>(rank) < tree.nodes.size()) {
-    const AdtNode* node = pending.back();
-    pending.pop_back();
+  for (const FaceRef& ref : listing) {
     RayFace face;
-    face.faceIndex = node->faceIndex;
-    face.facePos = node->facePos;
+    face.faceIndex = ref.faceIndex;
+    face.facePos = ref.facePos;
     face.rank = rank++;
     if (LoadFaceTriangle(mesh, face.facePos, 0, face.tri)) {
       double second[9];
       if (LoadFaceTriangle(mesh, face.facePos, 1, second)) wholeFaces_ = false;
       faces_.push_back(face);
     }
-    if (node->high != nullptr) pending.push_back(node->high);
-    if (node->low != nullptr) pending.push_back(node->low);
   }
   if (faces_.empty()) return;
   // Halved groups leave at least half of kLeafFaces faces to a leaf, and a tree has fewer inner

@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <vector>
 
-#include "geometry/adt.h"
+#include "mesh/face_ref.h"
+#include "mesh/large_array.h"
 #include "thickness/ray_box.h"
 
 namespace vexmor {
@@ -29,8 +31,9 @@ struct RayFace {
 
 class RayTree {
  public:
-  // Groups the faces of `mesh` that the ADT `tree` of the mesh holds and that have a triangle.
-  RayTree(const AdtTree& tree, const SMesh& mesh);
+  // Groups the faces of `listing` that have a triangle; a face's rank is its position there.
+  // The listing is that of the mesh's ADT (AdtListing), whose order settles equally near hits.
+  RayTree(std::span<const FaceRef> listing, const SMesh& mesh);
 
   // Whether every face is a single triangle, so that the faces held are the whole faces.
   bool HoldsWholeFaces() const { return wholeFaces_; }
@@ -45,7 +48,7 @@ class RayTree {
 
   // The faces held, grouped by where they lie: probes from them in this order reuse the groups
   // that the previous probes read.
-  const std::vector<RayFace>& Faces() const { return faces_; }
+  const LargeVector<RayFace>& Faces() const { return faces_; }
 
  private:
   // A group of faces: an inner node's index in nodes_, or a leaf's first face and face count.
@@ -69,8 +72,8 @@ class RayTree {
   // Groups faces first .. first + count - 1; returns the group and writes its box.
   Child Build(int32_t first, int32_t count, float box[6]);
 
-  std::vector<RayFace> faces_;  // in tree order
-  std::vector<Node> nodes_;
+  LargeVector<RayFace> faces_;  // in tree order
+  LargeVector<Node> nodes_;
   Child root_;
   float rootBox_[6];
   std::vector<Pending> pending_;

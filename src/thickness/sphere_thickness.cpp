@@ -16,6 +16,7 @@
 #include "thickness/crossed_faces.h"
 #include "thickness/face_frame.h"
 #include "thickness/faces_around_node.h"
+#include "thickness/ray_tree.h"
 #include "thickness/sphere_step.h"
 #include "thickness/wall_search.h"
 #include "topology/edge_list.h"
@@ -212,8 +213,14 @@ class SphereWalk {
 
 }  // namespace
 
-double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos, const double P[3],
-                                const double N[3], FaceRef& hit) {
+namespace {
+
+// The nearest crossing of the ray from P against N among the faces that
+// candidates(along, length, bound, consider) offers to consider(triangle, face, rank), nearest
+// groups first; see Coarse_Initial_Thickness.
+template <class Candidates>
+double NearestCrossing(SMesh& mesh, const double P[3], const double N[3], FaceRef& hit,
+                       Candidates&& candidates) {
   Trace("## Coarse_Initial_Thickness : ");
   // A degenerate triangle's raw normal is no direction: the ray would go nowhere.
   const Vec3 normal = Vec3::Load(N);
@@ -242,24 +249,37 @@ double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos,
       bound = std::sqrt(d2) * (1.0 + 1e-12) + 1e-9;
     }
   };
-  // The ray tree groups faces by where they lie, so a ray passes the boxes of few groups; it
-  // holds one triangle per face, which is all of a face once quadrilaterals are split. The ray
-  // thickness, which probes every face, builds it; the rolling sphere probes only its seeds and
-  // walks the ADT.
-  RayTree* rays = walls.BuiltRays();
-  if (rays != nullptr && rays->HoldsWholeFaces()) {
-    rays->AlongRay(P, along, length, bound, [&](const RayFace& face) {
-      if (face.facePos != facePos) consider(face.tri, {face.faceIndex, face.facePos}, face.rank);
-    });
-  } else {
-    walls.AlongRay(P, along, length, bound, [&](const AdtNode& node, int32_t rank) {
-      if (node.facePos == facePos) return;
-      double tri[9];
-      for (int32_t k = 0; LoadFaceTriangle(mesh, node.facePos, k, tri); ++k)
-        consider(tri, {node.faceIndex, node.facePos}, rank);
-    });
-  }
+  candidates(along, length, bound, consider);
   return bestRank >= 0 ? std::sqrt(best2) : kRayLeftBox;
+}
+
+}  // namespace
+
+double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos, const double P[3],
+                                const double N[3], FaceRef& hit) {
+  return NearestCrossing(
+      mesh, P, N, hit, [&](const double along[3], double length, double& bound, auto& consider) {
+        walls.AlongRay(P, along, length, bound, [&](const AdtNode& node, int32_t rank) {
+          if (node.facePos == facePos) return;
+          double tri[9];
+          for (int32_t k = 0; LoadFaceTriangle(mesh, node.facePos, k, tri); ++k)
+            consider(tri, {node.faceIndex, node.facePos}, rank);
+        });
+      });
+}
+
+// The ray tree groups faces by where they lie, so a ray passes the boxes of few groups; it holds
+// one triangle per face, which is all of a face once quadrilaterals are split. The ray thickness,
+// which probes every face, builds it; the rolling sphere probes only its seeds and walks the ADT.
+double Coarse_Initial_Thickness(SMesh& mesh, RayTree& rays, int32_t facePos, const double P[3],
+                                const double N[3], FaceRef& hit) {
+  return NearestCrossing(mesh, P, N, hit,
+                         [&](const double along[3], double length, double& bound, auto& consider) {
+                           rays.AlongRay(P, along, length, bound, [&](const RayFace& face) {
+                             if (face.facePos != facePos)
+                               consider(face.tri, {face.faceIndex, face.facePos}, face.rank);
+                           });
+                         });
 }
 
 int32_t SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t variant) {

@@ -10,6 +10,7 @@
 namespace vexmor {
 
 struct SMesh;
+class RayTree;
 class WallSearch;
 
 // What SphereThickness reports per face.
@@ -35,6 +36,9 @@ int32_t SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t v
 // direction (a degenerate triangle's raw normal). Between equally near crossings the face that
 // the ADT's range search lists first wins. walls must index the mesh's current ADT.
 double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos, const double P[3],
+                                const double N[3], FaceRef& hit);
+// The same probe through a ray tree of the mesh that holds whole faces, without the ADT.
+double Coarse_Initial_Thickness(SMesh& mesh, RayTree& rays, int32_t facePos, const double P[3],
                                 const double N[3], FaceRef& hit);
 
 }  // namespace vexmor

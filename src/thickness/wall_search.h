@@ -16,9 +16,9 @@
 // and searching the tree at every step costs (thickness / face size) searches per ray, which
 // grows with the square root of the face count on chunky parts; following the ray through the
 // boxes of the tree's subtrees, nearest first, visits only the faces close to the ray up to the
-// best crossing so far. The probes follow it through a RayTree (Rays), whose groups lie
+// best crossing so far. The ray thickness follows it through a RayTree, whose groups lie
 // together and so are passed by fewer rays, whenever every face is one triangle; this walk of
-// the ADT serves meshes with larger faces and stays the reference.
+// the ADT serves the other probes and stays the reference.
 #pragma once
 
 #include <cmath>
@@ -29,7 +29,6 @@
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
 #include "thickness/ray_box.h"
-#include "thickness/ray_tree.h"
 #include "thickness/wall_tree.h"
 
 namespace vexmor {
@@ -70,14 +69,6 @@ class WallSearch {
     return *walls_;
   }
 
-  // The faces of `mesh`, whose ADT the tree must be, for the ray probes; built on first use.
-  // Worth its memory when most faces are probed; BuiltRays() is null until then.
-  RayTree& Rays(const SMesh& mesh) {
-    if (!rays_) rays_ = std::make_unique<RayTree>(tree_, mesh);
-    return *rays_;
-  }
-  RayTree* BuiltRays() { return rays_.get(); }
-
   int32_t NodeCount() const { return static_cast<int32_t>(tree_.nodes.size()); }
 
  private:
@@ -110,7 +101,6 @@ class WallSearch {
   std::vector<float> boxes_;
   std::vector<Pending> pending_;  // reused by the traversals
   std::unique_ptr<WallTree> walls_;
-  std::unique_ptr<RayTree> rays_;
 };
 
 template <typename Visit>

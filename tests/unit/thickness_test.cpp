@@ -108,7 +108,7 @@ TEST(RayTree, HoldsTheFacesInListingOrderAndFindsTheCrossingTheWalkOverTheAdtFin
   m.AddFace({2, 3});  // no triangle: never held
   SMesh mesh = MakeSMesh(m);
   BuildAdtTree(mesh);
-  const RayTree rays(*mesh.adt, mesh);
+  const RayTree rays(AdtListing(*mesh.adt), mesh);
   EXPECT_TRUE(rays.HoldsWholeFaces());
   AdtResult listed;
   AdtSearch(*mesh.adt, mesh.adt->domainLow, mesh.adt->domainHigh, listed);
@@ -122,7 +122,7 @@ TEST(RayTree, HoldsTheFacesInListingOrderAndFindsTheCrossingTheWalkOverTheAdtFin
   m.AddFace({2, 3, 4, 5});
   SMesh withQuad = MakeSMesh(m);
   BuildAdtTree(withQuad);
-  EXPECT_FALSE(RayTree(*withQuad.adt, withQuad).HoldsWholeFaces());
+  EXPECT_FALSE(RayTree(AdtListing(*withQuad.adt), withQuad).HoldsWholeFaces());
 
   for (const uint32_t seed : {1u, 2u, 3u}) {
     // Soups of small and of large triangles, and a box whose rays run along its walls and
@@ -132,7 +132,7 @@ TEST(RayTree, HoldsTheFacesInListingOrderAndFindsTheCrossingTheWalkOverTheAdtFin
       SMesh s = MakeSMesh(soup);
       BuildAdtTree(s);
       WallSearch walls(*s.adt);
-      RayTree& tree = walls.Rays(s);
+      RayTree tree(AdtListing(*s.adt), s);
       std::mt19937 random(seed);
       std::uniform_real_distribution<double> coordinate(-500, 10500), unit(-1, 1);
       std::uniform_int_distribution<int32_t> pickFace(0, s.nbFaces - 1);
