@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <unordered_map>
+#include <vector>
 
 #include "geometry/bbox.h"
 #include "geometry/tolerances.h"
@@ -102,15 +104,14 @@ int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t
 
 namespace {
 
-// The faces that hang below one place of the tree: a range of one of the two face lists, in
-// insertion order, or in reverse when `reversed`.
+// The faces that hang below a placed node, its head, kept in insertion order: a range of one
+// of the two face lists, read backwards when `reversed`.
 struct Subtree {
-  AdtNode** link;  // the child pointer (or root) that its first face fills
-  Region region;
+  AdtNode* head;
+  Region region;  // the head's
   size_t begin;
   size_t end;
-  uint8_t depth;  // depth of that place, wrapping as AdtNode::depth does
-  uint8_t list;   // which of the two lists holds the range
+  uint8_t list;  // which of the two lists holds the range
   bool reversed;
 };
 
@@ -120,26 +121,97 @@ bool SameBox(const AdtNode& a, const AdtNode& b) {
 
 // Hangs faces of one box below `parent`, each one level below the previous: where one by one
 // insertion puts them, since each follows the path of the one before and finds it there.
-void HangChain(AdtTree& tree, AdtNode* parent, Region region, const int32_t* slots, size_t count,
+void HangChain(AdtNode* nodes, AdtNode* parent, Region region, const int32_t* slots, size_t count,
                bool reversed) {
   for (size_t i = 0; i < count; ++i) {
-    AdtNode* node = &tree.nodes[static_cast<size_t>(slots[reversed ? count - 1 - i : i])];
+    AdtNode* node = &nodes[static_cast<size_t>(slots[reversed ? count - 1 - i : i])];
     Descend(parent, region, node);
     parent = node;
   }
 }
 
-}  // namespace
+// The slots of the faces in the tree, and the subtrees waiting for their faces to be placed.
+class SubtreePlacer {
+ public:
+  SubtreePlacer(AdtTree& tree) : nodes_(tree.nodes.data()) {
+    const size_t count = static_cast<size_t>(tree.count);
+    lists_[0].resize(count);
+    lists_[1].resize(count);
+    std::iota(lists_[0].begin(), lists_[0].end(), 0);
+  }
 
-// The tree is that of inserting the faces one by one in connectivity order, built top down: the
-// first face of a subtree's faces takes its place, and the others, kept in order, split by the
-// side they go to there. Each level is one pass over a list, where insertion would walk a path
-// through a tree far larger than the caches for every face.
-void BuildAdtTree(SMesh& mesh) {
-  Trace("#BuildAdtTree");
-  if (mesh.adt) return;
+  // Places the first face as the root; the others wait below it.
+  Subtree PlaceRoot(AdtTree& tree) {
+    AdtNode* root = &nodes_[0];
+    tree.root = root;
+    return {root, DomainOf(tree), 1, lists_[0].size(), 0, false};
+  }
+
+  // Places the first face of each side of the head's split as its child, with the depth of
+  // its place, and hands onSubtree(subtree) the faces that wait below each child that has any.
+  // Each side's faces move from the subtree's list to the other one, the low side forward and
+  // the high side backward from the end of the range, so that no pass copies them back.
+  template <class OnSubtree>
+  void Split(const Subtree& s, OnSubtree&& onSubtree) {
+    if (s.begin == s.end) return;
+    const int32_t* from = lists_[s.list].data();
+    int32_t* to = lists_[1 - s.list].data();
+    const size_t n = s.end - s.begin;
+    const int k = s.head->depth % 6;
+    const double mid = (s.region.lo[k] + s.region.hi[k]) * 0.5;
+    // Ties go low; a key that is not a number goes high.
+    size_t lowEnd = s.begin, highBegin = s.end;
+    for (size_t i = 0; i < n; ++i) {
+      const int32_t slot = from[s.reversed ? s.end - 1 - i : s.begin + i];
+      if (mid >= static_cast<double>(nodes_[static_cast<size_t>(slot)].box[k])) {
+        to[lowEnd++] = slot;
+      } else {
+        to[--highBegin] = slot;
+      }
+    }
+    // Faces of one box all go the same way at every level; a long run of them would otherwise
+    // cost a pass per face.
+    if (lowEnd == s.begin || highBegin == s.end) {
+      const bool low = highBegin == s.end;
+      const int32_t* run = to + s.begin;
+      const AdtNode& first = nodes_[static_cast<size_t>(run[low ? 0 : n - 1])];
+      if (std::all_of(run, run + n, [&](int32_t slot) {
+            return SameBox(nodes_[static_cast<size_t>(slot)], first);
+          })) {
+        HangChain(nodes_, s.head, s.region, run, n, !low);
+        return;
+      }
+    }
+    const uint8_t childList = static_cast<uint8_t>(1 - s.list);
+    const uint8_t childDepth = static_cast<uint8_t>(s.head->depth + 1);
+    if (s.begin < lowEnd) {
+      AdtNode* child = &nodes_[static_cast<size_t>(to[s.begin])];
+      s.head->low = child;
+      child->depth = childDepth;
+      Subtree low{child, s.region, s.begin + 1, lowEnd, childList, false};
+      low.region.hi[k] = mid;
+      onSubtree(low);
+    }
+    if (highBegin < s.end) {
+      AdtNode* child = &nodes_[static_cast<size_t>(to[s.end - 1])];
+      s.head->high = child;
+      child->depth = childDepth;
+      Subtree high{child, s.region, highBegin, s.end - 1, childList, true};
+      high.region.lo[k] = mid;
+      onSubtree(high);
+    }
+  }
+
+  AdtNode* Nodes() const { return nodes_; }
+
+ private:
+  AdtNode* nodes_;
+  LargeVector<int32_t> lists_[2];
+};
+
+// Takes a slot for every face, in connectivity order, with its box; places none.
+std::unique_ptr<AdtTree> TreeOfFaceBoxes(SMesh& mesh) {
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
-
   auto tree = std::make_unique<AdtTree>();
   const int32_t slots = std::max(mesh.nbFaces, 0);
   tree->nodes.resize(static_cast<size_t>(slots));
@@ -157,71 +229,94 @@ void BuildAdtTree(SMesh& mesh) {
     const int32_t n = mesh.elem[pos];
     pos += n > 0 ? static_cast<size_t>(n) + 1 : 1;
   }
+  return tree;
+}
 
-  // Each level moves a subtree's faces from one list to the other, the low side forward and the
-  // high side backward from the end of the range, so that no pass copies them back.
-  const size_t count = static_cast<size_t>(tree->count);
-  LargeVector<int32_t> lists[2];
-  lists[0].resize(count);
-  lists[1].resize(count);
-  std::iota(lists[0].begin(), lists[0].end(), 0);
-  std::vector<Subtree> todo;
-  if (count > 0) todo.push_back({&tree->root, DomainOf(*tree), 0, count, 0, 0, false});
+void SetMaxDepth(AdtTree& tree) {
+  // Every slot taken hangs in the tree: its deepest node is the deepest slot.
+  tree.maxDepth = 0;
+  for (int32_t i = 0; i < tree.count; ++i)
+    tree.maxDepth = std::max<int32_t>(tree.maxDepth, tree.nodes[static_cast<size_t>(i)].depth);
+}
+
+}  // namespace
+
+// The subtrees of a tree built on demand that wait to be placed, by their head's slot.
+struct AdtPendingSubtrees {
+  explicit AdtPendingSubtrees(AdtTree& tree) : placer(tree) {}
+
+  void Wait(const Subtree& s) {
+    if (s.begin == s.end) return;
+    s.head->childrenPending = true;
+    waiting.emplace(s.head - placer.Nodes(), s);
+  }
+
+  SubtreePlacer placer;
+  std::unordered_map<ptrdiff_t, Subtree> waiting;
+};
+
+AdtTree::AdtTree() = default;
+AdtTree::~AdtTree() = default;
+AdtTree::AdtTree(AdtTree&&) noexcept = default;
+AdtTree& AdtTree::operator=(AdtTree&&) noexcept = default;
+
+void AdtPlaceChildren(const AdtTree& tree, const AdtNode& node) {
+  if (!node.childrenPending || !tree.pending) return;
+  AdtPendingSubtrees& pending = *tree.pending;
+  const auto it = pending.waiting.find(&node - tree.nodes.data());
+  if (it == pending.waiting.end()) return;
+  const Subtree s = it->second;
+  pending.waiting.erase(it);
+  s.head->childrenPending = false;
+  pending.placer.Split(s, [&](const Subtree& child) { pending.Wait(child); });
+}
+
+// The tree is that of inserting the faces one by one in connectivity order, built top down: the
+// first face of a subtree's faces takes its place, and the others, kept in order, split by the
+// side they go to there. Each level is one pass over a list, where insertion would walk a path
+// through a tree far larger than the caches for every face.
+void BuildAdtTree(SMesh& mesh) {
+  Trace("#BuildAdtTree");
+  if (mesh.adt && !mesh.adt->pending) return;
+  if (!mesh.adt) {
+    std::unique_ptr<AdtTree> tree = TreeOfFaceBoxes(mesh);
+    if (tree->count > 0) {
+      SubtreePlacer placer(*tree);
+      std::vector<Subtree> todo{placer.PlaceRoot(*tree)};
+      while (!todo.empty()) {
+        const Subtree s = todo.back();
+        todo.pop_back();
+        placer.Split(s, [&](const Subtree& child) { todo.push_back(child); });
+      }
+    }
+    SetMaxDepth(*tree);
+    mesh.adt = std::move(tree);
+    return;
+  }
+  AdtTree& tree = *mesh.adt;
+  std::vector<const AdtNode*> todo;
+  for (const auto& [slot, subtree] : tree.pending->waiting)
+    todo.push_back(subtree.head);
   while (!todo.empty()) {
-    const Subtree s = todo.back();
+    const AdtNode* node = todo.back();
     todo.pop_back();
-    const int32_t* from = lists[s.list].data();
-    int32_t* to = lists[1 - s.list].data();
-    // In insertion order: from[at(0)], from[at(1)], ...
-    const auto at = [&](size_t i) { return s.reversed ? s.end - 1 - i : s.begin + i; };
-    const size_t n = s.end - s.begin;
-    AdtNode* node = &tree->nodes[static_cast<size_t>(from[at(0)])];
-    *s.link = node;
-    node->depth = s.depth;
-    if (n == 1) continue;
-    const int k = s.depth % 6;
-    const double mid = (s.region.lo[k] + s.region.hi[k]) * 0.5;
-    // Ties go low; a key that is not a number goes high.
-    size_t lowEnd = s.begin, highBegin = s.end;
-    for (size_t i = 1; i < n; ++i) {
-      const int32_t slot = from[at(i)];
-      if (mid >= static_cast<double>(tree->nodes[static_cast<size_t>(slot)].box[k])) {
-        to[lowEnd++] = slot;
-      } else {
-        to[--highBegin] = slot;
-      }
-    }
-    // Faces of one box all go the same way at every level; a long run of them would otherwise
-    // cost a pass per face.
-    const bool oneSide = lowEnd == s.begin || highBegin == s.end;
-    if (oneSide) {
-      const bool low = highBegin == s.end;
-      const int32_t* run = to + (low ? s.begin : highBegin);
-      const size_t runLength = n - 1;
-      const AdtNode& first = tree->nodes[static_cast<size_t>(run[0])];
-      if (std::all_of(run + 1, run + runLength, [&](int32_t slot) {
-            return SameBox(tree->nodes[static_cast<size_t>(slot)], first);
-          })) {
-        HangChain(*tree, node, s.region, run, runLength, !low);
-        continue;
-      }
-    }
-    const uint8_t childDepth = static_cast<uint8_t>(s.depth + 1);
-    const uint8_t childList = static_cast<uint8_t>(1 - s.list);
-    if (highBegin < s.end) {
-      Region high = s.region;
-      high.lo[k] = mid;
-      todo.push_back({&node->high, high, highBegin, s.end, childDepth, childList, true});
-    }
-    if (s.begin < lowEnd) {
-      Region low = s.region;
-      low.hi[k] = mid;
-      todo.push_back({&node->low, low, s.begin, lowEnd, childDepth, childList, false});
+    AdtPlaceChildren(tree, *node);
+    for (const AdtNode* child : {node->low, node->high}) {
+      if (child != nullptr && child->childrenPending) todo.push_back(child);
     }
   }
-  // Every slot taken hangs in the tree: its deepest node is the deepest slot.
-  for (int32_t i = 0; i < tree->count; ++i)
-    tree->maxDepth = std::max<int32_t>(tree->maxDepth, tree->nodes[static_cast<size_t>(i)].depth);
+  tree.pending.reset();
+  SetMaxDepth(tree);
+}
+
+void BuildAdtTreeOnDemand(SMesh& mesh) {
+  Trace("#BuildAdtTree");
+  if (mesh.adt) return;
+  std::unique_ptr<AdtTree> tree = TreeOfFaceBoxes(mesh);
+  if (tree->count > 0) {
+    tree->pending = std::make_unique<AdtPendingSubtrees>(*tree);
+    tree->pending->Wait(tree->pending->placer.PlaceRoot(*tree));
+  }
   mesh.adt = std::move(tree);
 }
 

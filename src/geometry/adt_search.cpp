@@ -28,7 +28,8 @@ struct PathBounds {
 // Pre-order walk of the nodes that the range search visits, in single precision, without
 // recursion. onMatch(node, pathBounds) is called for every node whose box lies in the range and
 // returns false to stop the walk; the walk then returns false. With kTrackPath false the
-// path bounds are not maintained.
+// path bounds are not maintained. In a tree built on demand, the walk places the children of
+// the nodes it reaches.
 template <bool kTrackPath, class OnMatch>
 bool WalkRange(const AdtTree& tree, const AdtRangeF& range, OnMatch&& onMatch) {
   if (tree.root == nullptr) return true;
@@ -58,6 +59,7 @@ bool WalkRange(const AdtTree& tree, const AdtRangeF& range, OnMatch&& onMatch) {
     const AdtNode* node = f.node;
     if (f.stage == 0) {
       if (IsInside(node->box, range) && !onMatch(*node, path)) return false;
+      if (node->childrenPending) AdtPlaceChildren(tree, *node);
       const int k = node->depth % 6;
       f.k = static_cast<uint8_t>(k);
       f.mid = static_cast<float>(static_cast<double>(lo[k] + hi[k]) * 0.5);

@@ -272,7 +272,8 @@ double MeanEdgeLength(const SMesh& mesh) {
 }
 
 std::optional<FaceRef> OrientSeedFace(SMesh& mesh) {
-  if (!mesh.adt) BuildAdtTree(mesh);
+  // A few probes near the hull: they place only the part of the tree they enter.
+  if (!mesh.adt) BuildAdtTreeOnDemand(mesh);
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
   if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
 

@@ -104,6 +104,31 @@ void ExpectTreeOfInsertion(const SMesh& mesh) {
   }
 }
 
+TEST(AdtBuild, OnDemandListsWhatTheCompleteTreeListsAndCompletesToIt) {
+  // Boxes of many sizes, with chains of equal boxes.
+  TestMesh m = RandomTriangleSoup(3, 2000, 1.0, 0.3);
+  for (int i = 0; i < 40; ++i)
+    m.AddTriangle(2 + 3 * (i % 3), 3 + 3 * (i % 3), 4 + 3 * (i % 3));
+  SMesh complete = MakeSMesh(m), onDemand = MakeSMesh(m);
+  BuildAdtTree(complete);
+  BuildAdtTreeOnDemand(onDemand);
+  std::mt19937 rng(4);
+  std::uniform_real_distribution<double> coord(-500, 10500), size(0, 800);
+  for (int q = 0; q < 60; ++q) {
+    double low[6], high[6];
+    for (int k = 0; k < 6; ++k) {
+      low[k] = k < 3 ? complete.bbox[k] : coord(rng);
+      high[k] = k >= 3 ? complete.bbox[k] : coord(rng) + size(rng);
+    }
+    ASSERT_EQ(Search(*onDemand.adt, low, high), Search(*complete.adt, low, high)) << "query " << q;
+  }
+  EXPECT_NE(onDemand.adt->pending, nullptr);
+  BuildAdtTree(onDemand);
+  EXPECT_EQ(onDemand.adt->pending, nullptr);
+  ExpectTreeOfInsertion(onDemand);
+  EXPECT_EQ(onDemand.adt->maxDepth, complete.adt->maxDepth);
+}
+
 TEST(AdtBuild, GivesTheTreeOfOneByOneInsertionAlsoThroughChainsOfEqualBoxes) {
   // Boxes of all sizes, from points to the whole domain.
   SMesh soup = MakeSMesh(RandomTriangleSoup(5, 4000, 1.0, 0.8));
