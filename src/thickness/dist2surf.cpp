@@ -11,11 +11,11 @@
 #include "geometry/closest_point.h"
 #include "geometry/face_triangles.h"
 #include "geometry/tolerances.h"
+#include "geometry/wall_search.h"
+#include "geometry/wall_tree.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
-#include "thickness/wall_search.h"
-#include "thickness/wall_tree.h"
 
 namespace vexmor {
 namespace {

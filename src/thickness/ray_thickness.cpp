@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "geometry/adt.h"
+#include "geometry/face_frame.h"
+#include "geometry/wall_search.h"
 #include "mesh/face_ref.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
-#include "thickness/face_frame.h"
 #include "thickness/sphere_thickness.h"
-#include "thickness/wall_search.h"
 
 namespace vexmor {
 

@@ -6,18 +6,18 @@
 
 #include "geometry/adt.h"
 #include "geometry/bbox.h"
+#include "geometry/face_frame.h"
 #include "geometry/ray_probe.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/tolerances.h"
 #include "geometry/vec3.h"
+#include "geometry/wall_search.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "thickness/crossed_faces.h"
-#include "thickness/face_frame.h"
 #include "thickness/faces_around_node.h"
 #include "thickness/sphere_step.h"
-#include "thickness/wall_search.h"
 #include "topology/edge_list.h"
 
 namespace vexmor {

@@ -14,8 +14,8 @@
 #include "geometry/ray_probe.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
+#include "geometry/wall_search.h"
 #include "support/smesh.h"
-#include "thickness/wall_search.h"
 #include "topology/edge_list.h"
 
 namespace vexmor::test {

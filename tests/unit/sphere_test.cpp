@@ -12,15 +12,15 @@
 #include "geometry/adt_search.h"
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
+#include "geometry/face_frame.h"
 #include "geometry/face_normal.h"
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
+#include "geometry/wall_search.h"
 #include "support/smesh.h"
-#include "thickness/face_frame.h"
 #include "thickness/faces_around_node.h"
 #include "thickness/sphere_step.h"
 #include "thickness/sphere_thickness.h"
-#include "thickness/wall_search.h"
 #include "topology/mesh_check.h"
 
 namespace vexmor::test {

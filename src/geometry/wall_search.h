@@ -28,9 +28,9 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
-#include "thickness/ray_box.h"
-#include "thickness/ray_tree.h"
-#include "thickness/wall_tree.h"
+#include "geometry/ray_box.h"
+#include "geometry/ray_tree.h"
+#include "geometry/wall_tree.h"
 
 namespace vexmor {
 

@@ -1,11 +1,11 @@
-#include "thickness/wall_search.h"
+#include "geometry/wall_search.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "thickness/ray_box.h"
+#include "geometry/ray_box.h"
 
 namespace vexmor {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "geometry/adt.h"
-#include "thickness/ray_box.h"
+#include "geometry/ray_box.h"
 
 namespace vexmor {
 
