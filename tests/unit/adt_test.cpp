@@ -9,6 +9,7 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
 
 namespace vexmor::test {
@@ -81,6 +82,13 @@ TEST(AdtSearch, ListsWhatABruteForceFilterFindsInPreOrder) {
     std::copy_if(all.begin(), all.end(), std::back_inserter(inPreOrder),
                  [&](int32_t f) { return std::binary_search(want.begin(), want.end(), f); });
     ASSERT_EQ(Search(tree, low, high), inPreOrder) << "query " << q;
+    // The library's own walk, which also notes each node's reach, lists the same.
+    AdtReachResult reached;
+    ASSERT_TRUE(AdtSearchReach(tree, RoundRange(low, high), reached));
+    std::vector<int32_t> reachedFaces;
+    for (const AdtReach& node : reached)
+      reachedFaces.push_back(node.faceIndex);
+    ASSERT_EQ(reachedFaces, inPreOrder) << "query " << q;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
 #include "geometry/wall_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "topology/edge_list.h"
 

@@ -17,6 +17,7 @@
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
 #include "geometry/wall_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "thickness/faces_around_node.h"
 #include "thickness/sphere_step.h"

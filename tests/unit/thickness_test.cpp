@@ -14,6 +14,7 @@
 #include "geometry/segment_triangle.h"
 #include "geometry/vec3.h"
 #include "geometry/wall_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "thickness/dist2surf.h"
 #include "thickness/ray_thickness.h"
