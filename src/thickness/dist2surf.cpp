@@ -71,7 +71,7 @@ bool HasOnlyTriangles(const SMesh& mesh) {
 
 }  // namespace
 
-int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
+void Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
   Trace("## Dist2Surf : ");
   BuildAdtTree(mesh);
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
@@ -134,7 +134,6 @@ int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
     nodeThickness[i] = std::sqrt(best);
   }
   Trace("##FIN");
-  return 0;
 }
 
 }  // namespace vexmor

@@ -12,13 +12,13 @@
 
 namespace vexmor {
 
-int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
+void RayThickness(SMesh& mesh, std::span<double> faceThickness) {
   // The probes never look at the edge list: freed first, it leaves room for the search trees.
   mesh.edgeHash.Release();
   BuildAdtTree(mesh);
-  if (mesh.szelem < 1) return 0;
+  if (mesh.szelem < 1) return;
   const std::span<const int32_t> elem = mesh.elem;
-  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return 0;
+  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return;
   WallSearch walls(*mesh.adt);
   // The value of one face: the mean of its strip triangles' rays, negated with the outside
   // flag when the last ray ends on the enclosing box. A ray that found nothing counts as 0.
@@ -46,14 +46,13 @@ int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
       if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
         faceThickness[static_cast<size_t>(face.faceIndex)] = measure(face.facePos);
     }
-    return 0;
+    return;
   }
   int32_t face = 0;
   for (int32_t pos = 0; pos < mesh.szelem && face < mesh.nbFaces;
        pos = NextFacePos(elem, pos), ++face) {
     faceThickness[static_cast<size_t>(face)] = measure(pos);
   }
-  return 0;
 }
 
 }  // namespace vexmor

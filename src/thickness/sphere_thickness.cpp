@@ -262,14 +262,13 @@ double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos,
   return bestRank >= 0 ? std::sqrt(best2) : kRayLeftBox;
 }
 
-int32_t SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t variant) {
+void SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t variant) {
   BuildAdtTree(mesh);
   if (mesh.bboxDone == 0) ComputeBBox(mesh);
-  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return 0;
+  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return;
   if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
   SphereWalk walk(mesh, faceThickness, variant);
   walk.Run();
-  return 0;
 }
 
 }  // namespace vexmor

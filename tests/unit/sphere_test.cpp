@@ -366,7 +366,7 @@ TEST(SphereThickness, MeasuresWholeMeshesAsTheDesignedWalk) {
       ASSERT_EQ(Checking_SMesh(mesh), 0);
       testing::internal::GetCapturedStdout();
       std::vector<double> values(static_cast<size_t>(mesh.nbFaces), NAN);
-      ASSERT_EQ(SphereThickness(mesh, values, variant), 0);
+      SphereThickness(mesh, values, variant);
       const std::vector<double> reference = ReferenceSphereThickness(mesh, variant);
       for (size_t f = 0; f < values.size(); ++f) {
         ASSERT_EQ(values[f], reference[f]) << m.nbFaces() << " faces, variant " << variant

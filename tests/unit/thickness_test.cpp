@@ -180,7 +180,7 @@ TEST(RayTree, HoldsTheFacesInListingOrderAndFindsTheCrossingTheWalkOverTheAdtFin
 std::vector<double> Gradient(const TestMesh& m, const std::vector<double>& thickness) {
   SMesh mesh = MakeSMesh(m);
   std::vector<double> gradient(thickness.size(), -1.0);
-  EXPECT_EQ(FThickGrad(mesh, thickness, gradient), 0);
+  FThickGrad(mesh, thickness, gradient);
   return gradient;
 }
 
