@@ -9,12 +9,12 @@
 
 namespace vexmor {
 
-int32_t Draft_Angle(const SMesh& mesh, std::span<double> faceValues, const double direction[3]) {
+void Draft_Angle(const SMesh& mesh, std::span<double> faceValues, const double direction[3]) {
   Trace("## Draft_Angle : ");
   double pull[3] = {direction[0], direction[1], direction[2]};
   NormalizeOrDefault(pull);
   std::fill(faceValues.begin(), faceValues.end(), 0.0);
-  if (mesh.szelem < 1) return 0;
+  if (mesh.szelem < 1) return;
 
   const std::span<const int32_t> elem = mesh.Elem();
   int32_t face = 0;
@@ -27,7 +27,6 @@ int32_t Draft_Angle(const SMesh& mesh, std::span<double> faceValues, const doubl
     faceValues[static_cast<size_t>(face)] =
         std::clamp(n[0] * pull[0] + n[1] * pull[1] + n[2] * pull[2], -1.0, 1.0);
   }
-  return 0;
 }
 
 }  // namespace vexmor

@@ -66,8 +66,8 @@ EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Ed
   return fold;
 }
 
-int32_t EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
-                         std::span<double> edgeAngles) {
+void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
+                      std::span<double> edgeAngles) {
   Trace("## EdgeDiedralAngle : ");
   BuildEdgeHash(mesh);
   const EdgeHash& edges = mesh.edgeHash;
@@ -91,7 +91,6 @@ int32_t EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edge
     edgeAngles[i] = fold.reEntrant ? -fold.angle : fold.angle;
   }
   Trace("## EdgeDiedralAngle 40 : ");
-  return 0;
 }
 
 }  // namespace vexmor

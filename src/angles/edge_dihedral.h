@@ -30,8 +30,8 @@ EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Ed
 // Rebuilds the edge list and writes, per edge in list order, its two nodes and its dihedral
 // angle; with mesh.mode 1 the angle is negative at re-entrant edges. Writes no more edges than
 // the arrays hold (two nodes and one angle per edge) and stores the number written in nbEdges.
-// Expects a mesh accepted by the check (outward faces, two faces per edge). Returns 0.
-int32_t EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
-                         std::span<double> edgeAngles);
+// Expects a mesh accepted by the check (outward faces, two faces per edge).
+void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
+                      std::span<double> edgeAngles);
 
 }  // namespace vexmor

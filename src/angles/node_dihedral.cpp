@@ -27,7 +27,7 @@ void RaiseEnds(std::span<double> values, const Edge& e, double angle) {
 
 }  // namespace
 
-int32_t NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
+void NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
   Trace("## NdMaxDiedralAngle -10: ");
   BuildEdgeHash(mesh);
   Trace("## NdMaxDiedralAngle -1 : ");
@@ -61,7 +61,6 @@ int32_t NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
       nodeAngles[i] = reEntrant[i] > other[i] ? reEntrant[i] : -other[i];
   }
   Trace("## NdMaxDiedralAngle 5 : ");
-  return 0;
 }
 
 }  // namespace vexmor

@@ -13,7 +13,7 @@ struct SMesh;
 // beats its largest other edge angle reports that angle, positive; otherwise the largest other
 // angle, negated (so convex corners are negative, and a tie goes to the negated value). A node
 // on no edge reports -DBL_MAX, or +DBL_MAX when signed. nodeAngles holds one value per node;
-// edges naming nodes beyond it are ignored. Expects a mesh accepted by the check. Returns 0.
-int32_t NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles);
+// edges naming nodes beyond it are ignored. Expects a mesh accepted by the check.
+void NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles);
 
 }  // namespace vexmor

@@ -26,7 +26,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Draft_Angle(int32_t nbNodes, int32_t szelem,
   if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
   const std::array<double, 3> pull = {direction[0], direction[1], direction[2]};
   const std::span<double> values(faceValues, static_cast<size_t>(mesh.nbFaces));
-  if (vexmor::Draft_Angle(mesh, values, pull.data()) != 0) return VX_STATUS_ANALYSIS_FAILED;
+  vexmor::Draft_Angle(mesh, values, pull.data());
   return VX_STATUS_OK;
 }
 
@@ -46,11 +46,10 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Edge_Diedral_Angle(int32_t nbNodes, int32_t sz
   // has 3 * nbFaces / 2 edges, the size of the caller's arrays.
   const size_t edges = 3 * static_cast<size_t>(mesh.nbFaces) / 2;
   uint32_t written = 0;
-  const int32_t status =
-      vexmor::EdgeDiedralAngle(mesh, written, std::span<int32_t>(edgeNodes, 2 * edges),
-                               std::span<double>(edgeAngles, edges));
+  vexmor::EdgeDiedralAngle(mesh, written, std::span<int32_t>(edgeNodes, 2 * edges),
+                           std::span<double>(edgeAngles, edges));
   *nbEdges = written;
-  return status;
+  return VX_STATUS_OK;
 }
 
 VEXMOR_API int32_t VEXMOR_CALL VX_Diedral_Angle(int32_t nbNodes, int32_t szelem,
@@ -61,8 +60,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Diedral_Angle(int32_t nbNodes, int32_t szelem,
   if (!input || nodeAngles == nullptr) return VX_STATUS_INVALID_INPUT;
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity, signedMode);
   if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
-  return vexmor::NdMaxDiedralAngle(mesh,
-                                   std::span<double>(nodeAngles, static_cast<size_t>(nbNodes)));
+  vexmor::NdMaxDiedralAngle(mesh, std::span<double>(nodeAngles, static_cast<size_t>(nbNodes)));
+  return VX_STATUS_OK;
 }
 
 }  // extern "C"

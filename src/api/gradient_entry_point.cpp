@@ -32,7 +32,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Gradient(int32_t nbNodes, int32_t sz
   if (mesh.quadsSplit == 0) {
     // One triangle per caller face: the gradient goes straight into the caller's array.
     const std::span<double> gradient(faceGradient, nbCallerFaces);
-    if (vexmor::FThickGrad(mesh, thickness, gradient) != 0) return VX_STATUS_ANALYSIS_FAILED;
+    vexmor::FThickGrad(mesh, thickness, gradient);
     return VX_STATUS_OK;
   }
   // Each triangle takes its caller face's thickness; each caller face gets the mean gradient of
@@ -41,9 +41,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Gradient(int32_t nbNodes, int32_t sz
   for (size_t t = 0; t < mesh.triFace.size(); ++t)
     triangleThickness[t] = thickness[static_cast<size_t>(mesh.triFace[t])];
   std::vector<double> triangleGradient(static_cast<size_t>(mesh.nbFaces), 0.0);
-  if (vexmor::FThickGrad(mesh, triangleThickness, triangleGradient) != 0) {
-    return VX_STATUS_ANALYSIS_FAILED;
-  }
+  vexmor::FThickGrad(mesh, triangleThickness, triangleGradient);
   const std::vector<double> gradient =
       vexmor::MapTriangleResults(mesh, triangleGradient, vexmor::TriangleFold::kMean);
   for (size_t i = 0; i < nbCallerFaces && i < gradient.size(); ++i)

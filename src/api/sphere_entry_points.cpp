@@ -13,8 +13,8 @@ using vexmor::api::ValidateMesh;
 
 namespace {
 
-int32_t ContactDistance(SMesh& mesh, std::span<double> values) {
-  return vexmor::SphereThickness(mesh, values, vexmor::kSphereContactDistance);
+void ContactDistance(SMesh& mesh, std::span<double> values) {
+  vexmor::SphereThickness(mesh, values, vexmor::kSphereContactDistance);
 }
 
 }  // namespace
@@ -44,9 +44,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSR(int32_t nbNodes, int
              vexmor::kSphereRadius);
   if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
   const std::span<double> radii(faceThickness, static_cast<size_t>(mesh.nbFaces));
-  if (vexmor::SphereThickness(mesh, radii, vexmor::kSphereRadius) != 0) {
-    return VX_STATUS_ANALYSIS_FAILED;
-  }
+  vexmor::SphereThickness(mesh, radii, vexmor::kSphereRadius);
   return VX_STATUS_OK;
 }
 

@@ -46,7 +46,7 @@ int32_t MeasureTriangles(const MeshInput& input, uint8_t outside, uint32_t mode,
     mesh.adt.reset();
     mesh.edgeHash.Reset(32768);
   }
-  if (analysis(mesh, values) != 0) return VX_STATUS_ANALYSIS_FAILED;
+  analysis(mesh, values);
 
   // The box's values come last and are never copied out.
   if (mesh.quadsSplit != 0) values = MapTriangleResults(mesh, values, TriangleFold::kMinimum);

@@ -14,8 +14,8 @@ struct SMesh;
 
 namespace vexmor::api {
 
-// An analysis writing one value per face of the mesh into the working array; non-zero fails.
-using TriangleAnalysis = int32_t (*)(SMesh& mesh, std::span<double> values);
+// An analysis writing one value per face of the mesh into the working array.
+using TriangleAnalysis = void (*)(SMesh& mesh, std::span<double> values);
 
 // Runs the sequence for the caller's mesh with the given analysis variant (`mode`) and outside
 // flag, and on success writes one value per caller face, divided by scale, into faceThickness.

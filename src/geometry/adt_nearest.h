@@ -20,8 +20,8 @@ class FaceDistance {
   ~FaceDistance() = default;
 };
 
-// min(best, smallest measured squared distance from p over the faces that AdtSearch of `range`
-// lists). Walks the nodes that the search visits, in single precision like it, but skips a
+// min(best, smallest measured squared distance from p over the faces that the range search of
+// `range` lists). Walks the nodes that the search visits, in single precision like it, but skips a
 // node, or a whole subtree, when its box, or the region of the tree holding its boxes, lies
 // farther from p than the best squared distance so far. The faces skipped so are all farther
 // from p than that best, so the minimum is the same as over the whole result of the search.

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geometry/bbox.h"
 #include "geometry/small_stack.h"
-#include "mesh/smesh.h"
 
 namespace vexmor {
 namespace {
@@ -27,10 +25,9 @@ struct PathBounds {
 
 // Pre-order walk of the nodes that the range search visits, in single precision, without
 // recursion. onMatch(node, pathBounds) is called for every node whose box lies in the range and
-// returns false to stop the walk; the walk then returns false. With kTrackPath false the
-// path bounds are not maintained. In a tree built on demand, the walk places the children of
-// the nodes it reaches.
-template <bool kTrackPath, class OnMatch>
+// returns false to stop the walk; the walk then returns false. In a tree built on demand, the
+// walk places the children of the nodes it reaches.
+template <class OnMatch>
 bool WalkRange(const AdtTree& tree, const AdtRangeF& range, OnMatch&& onMatch) {
   if (tree.root == nullptr) return true;
   float lo[6], hi[6];
@@ -68,10 +65,8 @@ bool WalkRange(const AdtTree& tree, const AdtRangeF& range, OnMatch&& onMatch) {
       if (f.wentLow) {
         f.savedRegion = hi[k];
         hi[k] = f.mid;
-        if constexpr (kTrackPath) {
-          f.savedPath = path.maxLow[k];
-          path.maxLow[k] = std::min(path.maxLow[k], f.mid);
-        }
+        f.savedPath = path.maxLow[k];
+        path.maxLow[k] = std::min(path.maxLow[k], f.mid);
         stack.push({node->low, 0.f, 0.f, 0.f, 0, 0, false, false});
         continue;
       }
@@ -80,24 +75,22 @@ bool WalkRange(const AdtTree& tree, const AdtRangeF& range, OnMatch&& onMatch) {
     if (f.stage == 1) {
       if (f.wentLow) {
         hi[k] = f.savedRegion;
-        if constexpr (kTrackPath) path.maxLow[k] = f.savedPath;
+        path.maxLow[k] = f.savedPath;
       }
       f.stage = 2;
       f.wentHigh = node->high != nullptr && range.high[k] >= f.mid;
       if (f.wentHigh) {
         f.savedRegion = lo[k];
         lo[k] = f.mid;
-        if constexpr (kTrackPath) {
-          f.savedPath = path.minHigh[k];
-          path.minHigh[k] = std::max(path.minHigh[k], f.mid);
-        }
+        f.savedPath = path.minHigh[k];
+        path.minHigh[k] = std::max(path.minHigh[k], f.mid);
         stack.push({node->high, 0.f, 0.f, 0.f, 0, 0, false, false});
         continue;
       }
     }
     if (f.wentHigh) {
       lo[k] = f.savedRegion;
-      if constexpr (kTrackPath) path.minHigh[k] = f.savedPath;
+      path.minHigh[k] = f.savedPath;
     }
     stack.pop();
   }
@@ -115,18 +108,10 @@ AdtRangeF RoundRange(const double low[6], const double high[6]) {
   return range;
 }
 
-void AdtSearch(const AdtTree& tree, const double low[6], const double high[6], AdtResult& result) {
-  result.clear();
-  WalkRange<false>(tree, RoundRange(low, high), [&](const AdtNode& node, const PathBounds&) {
-    result.push_back(node);
-    return true;
-  });
-}
-
 bool AdtSearchReach(const AdtTree& tree, const AdtRangeF& range, AdtReachResult& result,
                     size_t maxResults) {
   result.clear();
-  return WalkRange<true>(tree, range, [&](const AdtNode& node, const PathBounds& path) {
+  return WalkRange(tree, range, [&](const AdtNode& node, const PathBounds& path) {
     if (result.size() >= maxResults) return false;
     AdtReach& reach = result.emplace_back();
     reach.faceIndex = node.faceIndex;
@@ -152,17 +137,6 @@ std::vector<FaceRef> AdtListing(const AdtTree& tree) {
     if (node->low != nullptr) pending.push_back(node->low);
   }
   return listing;
-}
-
-void FacesNearPoint(SMesh& mesh, double radius, const double c[3], AdtResult& result) {
-  if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
-  result.clear();
-  if (!mesh.adt) return;
-  const double low[6] = {mesh.bbox[0],  mesh.bbox[1],  mesh.bbox[2],
-                         c[0] - radius, c[1] - radius, c[2] - radius};
-  const double high[6] = {c[0] + radius, c[1] + radius, c[2] + radius,
-                          mesh.bbox[3],  mesh.bbox[4],  mesh.bbox[5]};
-  AdtSearch(*mesh.adt, low, high, result);
 }
 
 }  // namespace vexmor

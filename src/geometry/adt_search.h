@@ -11,24 +11,10 @@
 
 namespace vexmor {
 
-struct SMesh;
-
-// Copies of the matching nodes, in pre-order (a node before its low subtree, the low subtree
-// before the high one). Callers read faceIndex and facePos.
-using AdtResult = std::vector<AdtNode>;
-
-// Empties result (keeping its storage) and appends every node with low[i] <= box[i] <= high[i]
-// for all six i, compared in single precision. The usual question "which face boxes meet the
-// box B" is low = (bbox min, B min), high = (B max, bbox max).
-void AdtSearch(const AdtTree& tree, const double low[6], const double high[6], AdtResult& result);
-
-// Every face of the tree in the order that range searches list them: pre-order, a node before
-// its low subtree, the low subtree before the high one. A face's position here is its rank.
-std::vector<FaceRef> AdtListing(const AdtTree& tree);
-
-// The faces whose boxes meet the cube of half-width radius around c, into result (emptied
-// first). Computes bbox if needed; the ADT must be built (without one the result is empty).
-void FacesNearPoint(SMesh& mesh, double radius, const double c[3], AdtResult& result);
+// The range search lists every node with low[i] <= box[i] <= high[i] for all six i, compared in
+// single precision, in pre-order (a node before its low subtree, the low subtree before the high
+// one). The usual question "which face boxes meet the box B" is low = (bbox min, B min), high =
+// (B max, bbox max).
 
 // A range as the search compares it: both bounds rounded to nearest single precision.
 struct AdtRangeF {
@@ -50,8 +36,9 @@ struct AdtReach {
 };
 using AdtReachResult = std::vector<AdtReach>;
 
-// AdtSearch with the reach of each node. Returns false, leaving result incomplete, as soon as
-// more than maxResults nodes match: callers then narrow their range instead.
+// Empties result (keeping its storage) and appends the nodes that the range search lists, with
+// the reach of each. Returns false, leaving result incomplete, as soon as more than maxResults
+// nodes match: callers then narrow their range instead.
 bool AdtSearchReach(const AdtTree& tree, const AdtRangeF& range, AdtReachResult& result,
                     size_t maxResults = std::numeric_limits<size_t>::max());
 
@@ -61,5 +48,9 @@ inline bool AdtReaches(const AdtReach& node, const AdtRangeF& range) {
   }
   return true;
 }
+
+// Every face of the tree in the order that range searches list them. A face's position here is
+// its rank.
+std::vector<FaceRef> AdtListing(const AdtTree& tree);
 
 }  // namespace vexmor

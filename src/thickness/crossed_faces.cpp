@@ -11,8 +11,8 @@
 #include "geometry/ray_march.h"
 #include "geometry/ray_probe.h"
 #include "geometry/segment_triangle.h"
+#include "geometry/wall_tree.h"
 #include "mesh/smesh.h"
-#include "thickness/wall_tree.h"
 
 namespace vexmor {
 namespace {

@@ -11,11 +11,11 @@
 #include "geometry/closest_point.h"
 #include "geometry/face_triangles.h"
 #include "geometry/tolerances.h"
+#include "geometry/wall_search.h"
+#include "geometry/wall_tree.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
-#include "thickness/wall_search.h"
-#include "thickness/wall_tree.h"
 
 namespace vexmor {
 namespace {
@@ -71,7 +71,7 @@ bool HasOnlyTriangles(const SMesh& mesh) {
 
 }  // namespace
 
-int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
+void Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
   Trace("## Dist2Surf : ");
   BuildAdtTree(mesh);
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
@@ -134,7 +134,6 @@ int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
     nodeThickness[i] = std::sqrt(best);
   }
   Trace("##FIN");
-  return 0;
 }
 
 }  // namespace vexmor

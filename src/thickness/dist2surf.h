@@ -14,7 +14,7 @@ struct SMesh;
 // narrowed by bisection, until the nearest face met lies within it, so the value is exact
 // except after five searches, when it is the nearest distance met (an upper bound). A mesh
 // without any measurable face gives every node +infinity. Builds the ADT and bbox if missing;
-// writes at most nodeThickness.size() values. Returns 0.
-int32_t Dist2Surf(SMesh& mesh, std::span<double> nodeThickness);
+// writes at most nodeThickness.size() values.
+void Dist2Surf(SMesh& mesh, std::span<double> nodeThickness);
 
 }  // namespace vexmor

@@ -5,23 +5,23 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "geometry/face_frame.h"
+#include "geometry/ray_tree.h"
+#include "geometry/wall_search.h"
 #include "mesh/face_ref.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
-#include "thickness/face_frame.h"
-#include "thickness/ray_tree.h"
 #include "thickness/sphere_thickness.h"
-#include "thickness/wall_search.h"
 
 namespace vexmor {
 
-int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
+void RayThickness(SMesh& mesh, std::span<double> faceThickness) {
   // The probes never look at the edge list: freed first, it leaves room for the search trees.
   mesh.edgeHash.Release();
   BuildAdtTree(mesh);
-  if (mesh.szelem < 1) return 0;
+  if (mesh.szelem < 1) return;
   const std::span<const int32_t> elem = mesh.elem;
-  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return 0;
+  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return;
   // The value of one face: the mean of its strip triangles' rays, negated with the outside
   // flag when the last ray ends on the enclosing box. A ray that found nothing counts as 0.
   auto measure = [&](auto& probes, int32_t pos) {
@@ -53,7 +53,7 @@ int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
         if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
           faceThickness[static_cast<size_t>(face.faceIndex)] = measure(rays, face.facePos);
       }
-      return 0;
+      return;
     }
     BuildAdtTree(mesh);
   }
@@ -63,7 +63,6 @@ int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness) {
        pos = NextFacePos(elem, pos), ++face) {
     faceThickness[static_cast<size_t>(face)] = measure(walls, pos);
   }
-  return 0;
 }
 
 }  // namespace vexmor

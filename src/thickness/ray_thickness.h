@@ -14,7 +14,7 @@ struct SMesh;
 // triangles (one for a triangle). A ray that leaves bbox without crossing anything counts 0.0;
 // a face of fewer than three nodes gets 0.0. With mesh.outside set, a face whose ray ends on
 // one of the last 12 faces (the enclosing box) gets its value negated. Builds the ADT and bbox
-// when missing. Returns 0.
-int32_t RayThickness(SMesh& mesh, std::span<double> faceThickness);
+// when missing.
+void RayThickness(SMesh& mesh, std::span<double> faceThickness);
 
 }  // namespace vexmor

@@ -5,9 +5,9 @@
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
 #include "geometry/vec3.h"
+#include "geometry/wall_search.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
-#include "thickness/wall_search.h"
 
 namespace vexmor {
 namespace {

@@ -6,19 +6,19 @@
 
 #include "geometry/adt.h"
 #include "geometry/bbox.h"
+#include "geometry/face_frame.h"
 #include "geometry/ray_probe.h"
+#include "geometry/ray_tree.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/tolerances.h"
 #include "geometry/vec3.h"
+#include "geometry/wall_search.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "thickness/crossed_faces.h"
-#include "thickness/face_frame.h"
 #include "thickness/faces_around_node.h"
-#include "thickness/ray_tree.h"
 #include "thickness/sphere_step.h"
-#include "thickness/wall_search.h"
 #include "topology/edge_list.h"
 
 namespace vexmor {
@@ -282,14 +282,13 @@ double Coarse_Initial_Thickness(SMesh& mesh, RayTree& rays, int32_t facePos, con
                          });
 }
 
-int32_t SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t variant) {
+void SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t variant) {
   BuildAdtTree(mesh);
   if (mesh.bboxDone == 0) ComputeBBox(mesh);
-  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return 0;
+  if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return;
   if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
   SphereWalk walk(mesh, faceThickness, variant);
   walk.Run();
-  return 0;
 }
 
 }  // namespace vexmor

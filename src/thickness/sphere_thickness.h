@@ -27,8 +27,8 @@ inline constexpr uint32_t kSphereContactDistance = 1;  // tangent point to oppos
 // seed starts from a ray probe. A
 // face whose sphere never identifies a wall gets 0.0. With mesh.outside set, a face whose nearest
 // wall is one of the last 12 faces (the enclosing box) gets its value negated. Faces of fewer than
-// three nodes get 0.0. Builds the ADT, bbox and edge list when missing. Returns 0.
-int32_t SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t variant);
+// three nodes get 0.0. Builds the ADT, bbox and edge list when missing.
+void SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t variant);
 
 // Starting radius of a seed triangle, and the ray probe of the ray-tracing thickness: the
 // distance from P along -N to the nearest face crossed (face facePos excluded), with that face

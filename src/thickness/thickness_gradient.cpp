@@ -17,12 +17,12 @@ constexpr double kThinnestComparable = 1.1920928955078125e-7;
 
 }  // namespace
 
-int32_t FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double> gradient) {
+void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double> gradient) {
   Trace("## FThickGrad : ");
   BuildEdgeHash(mesh);
-  if (mesh.szelem < 1 || mesh.nbFaces <= 0) return 0;
+  if (mesh.szelem < 1 || mesh.nbFaces <= 0) return;
   const size_t nbFaces = static_cast<size_t>(mesh.nbFaces);
-  if (thickness.size() < nbFaces || gradient.size() < nbFaces) return 0;
+  if (thickness.size() < nbFaces || gradient.size() < nbFaces) return;
 
   // stamp[g] == i + 1 once face g has been counted for face i: no clearing between faces.
   std::vector<uint32_t> stamp(nbFaces, 0);
@@ -57,7 +57,6 @@ int32_t FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<dou
     // A face compared with nothing has no gradient to report.
     gradient[static_cast<size_t>(face)] = count > 0 ? sum / count : 0.0;
   }
-  return 0;
 }
 
 }  // namespace vexmor

@@ -9,6 +9,7 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
 
 namespace vexmor::test {
@@ -81,6 +82,13 @@ TEST(AdtSearch, ListsWhatABruteForceFilterFindsInPreOrder) {
     std::copy_if(all.begin(), all.end(), std::back_inserter(inPreOrder),
                  [&](int32_t f) { return std::binary_search(want.begin(), want.end(), f); });
     ASSERT_EQ(Search(tree, low, high), inPreOrder) << "query " << q;
+    // The library's own walk, which also notes each node's reach, lists the same.
+    AdtReachResult reached;
+    ASSERT_TRUE(AdtSearchReach(tree, RoundRange(low, high), reached));
+    std::vector<int32_t> reachedFaces;
+    for (const AdtReach& node : reached)
+      reachedFaces.push_back(node.faceIndex);
+    ASSERT_EQ(reachedFaces, inPreOrder) << "query " << q;
   }
 }
 
@@ -120,7 +128,13 @@ TEST(AdtBuild, OnDemandListsWhatTheCompleteTreeListsAndCompletesToIt) {
       low[k] = k < 3 ? complete.bbox[k] : coord(rng);
       high[k] = k >= 3 ? complete.bbox[k] : coord(rng) + size(rng);
     }
-    ASSERT_EQ(Search(*onDemand.adt, low, high), Search(*complete.adt, low, high)) << "query " << q;
+    // The library's search places what it enters; the reference walks only the complete tree.
+    AdtReachResult found;
+    AdtSearchReach(*onDemand.adt, RoundRange(low, high), found);
+    std::vector<int32_t> faces;
+    for (const AdtReach& reach : found)
+      faces.push_back(reach.faceIndex);
+    ASSERT_EQ(faces, Search(*complete.adt, low, high)) << "query " << q;
   }
   EXPECT_NE(onDemand.adt->pending, nullptr);
   BuildAdtTree(onDemand);

@@ -5,12 +5,12 @@
 #include <cmath>
 
 #include "geometry/closest_point.h"
+#include "geometry/face_frame.h"
 #include "geometry/face_normal.h"
 #include "geometry/normalize.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
 #include "support/smesh.h"
-#include "thickness/face_frame.h"
 
 namespace vexmor::test {
 namespace {

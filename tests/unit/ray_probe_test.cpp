@@ -14,8 +14,9 @@
 #include "geometry/ray_probe.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
+#include "geometry/wall_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
-#include "thickness/wall_search.h"
 #include "topology/edge_list.h"
 
 namespace vexmor::test {

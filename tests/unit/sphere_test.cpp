@@ -12,15 +12,16 @@
 #include "geometry/adt_search.h"
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
+#include "geometry/face_frame.h"
 #include "geometry/face_normal.h"
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
+#include "geometry/wall_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
-#include "thickness/face_frame.h"
 #include "thickness/faces_around_node.h"
 #include "thickness/sphere_step.h"
 #include "thickness/sphere_thickness.h"
-#include "thickness/wall_search.h"
 #include "topology/mesh_check.h"
 
 namespace vexmor::test {
@@ -365,7 +366,7 @@ TEST(SphereThickness, MeasuresWholeMeshesAsTheDesignedWalk) {
       ASSERT_EQ(Checking_SMesh(mesh), 0);
       testing::internal::GetCapturedStdout();
       std::vector<double> values(static_cast<size_t>(mesh.nbFaces), NAN);
-      ASSERT_EQ(SphereThickness(mesh, values, variant), 0);
+      SphereThickness(mesh, values, variant);
       const std::vector<double> reference = ReferenceSphereThickness(mesh, variant);
       for (size_t f = 0; f < values.size(); ++f) {
         ASSERT_EQ(values[f], reference[f]) << m.nbFaces() << " faces, variant " << variant

@@ -9,16 +9,17 @@
 #include "geometry/adt_search.h"
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
+#include "geometry/face_frame.h"
+#include "geometry/ray_tree.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/vec3.h"
+#include "geometry/wall_search.h"
+#include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "thickness/dist2surf.h"
-#include "thickness/face_frame.h"
 #include "thickness/ray_thickness.h"
-#include "thickness/ray_tree.h"
 #include "thickness/sphere_thickness.h"
 #include "thickness/thickness_gradient.h"
-#include "thickness/wall_search.h"
 
 namespace vexmor::test {
 namespace {
@@ -179,7 +180,7 @@ TEST(RayTree, HoldsTheFacesInListingOrderAndFindsTheCrossingTheWalkOverTheAdtFin
 std::vector<double> Gradient(const TestMesh& m, const std::vector<double>& thickness) {
   SMesh mesh = MakeSMesh(m);
   std::vector<double> gradient(thickness.size(), -1.0);
-  EXPECT_EQ(FThickGrad(mesh, thickness, gradient), 0);
+  FThickGrad(mesh, thickness, gradient);
   return gradient;
 }
 

@@ -1,12 +1,12 @@
-#include "thickness/wall_tree.h"
+#include "geometry/wall_tree.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "geometry/face_frame.h"
 #include "geometry/normalize.h"
 #include "geometry/vec3.h"
-#include "thickness/face_frame.h"
 
 namespace vexmor {
 namespace {

@@ -1,11 +1,11 @@
-#include "thickness/wall_search.h"
+#include "geometry/wall_search.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
 
-#include "thickness/ray_box.h"
+#include "geometry/ray_box.h"
 
 namespace vexmor {
 namespace {
@@ -25,13 +25,6 @@ float Above(double v) {
   return std::isfinite(f) ? std::nextafter(f, kInf) : f;
 }
 
-// A slot on the way down, with the region that the range search has narrowed it to.
-struct PendingSlot {
-  int32_t slot;
-  float lo[6];
-  float hi[6];
-};
-
 }  // namespace
 
 AdtRangeF CubeRange(const double bbox[6], const double c[3], double r) {
@@ -47,7 +40,6 @@ void WallSearch::Index() {
   rank_.assign(slots, -1);
   low_.assign(slots, -1);
   high_.assign(slots, -1);
-  midpoint_.assign(slots, 0.0f);
   boxes_.assign(12 * slots, 0.0f);
   if (tree.root == nullptr || slots == 0) return;
 
@@ -55,41 +47,25 @@ void WallSearch::Index() {
   auto slotOf = [base](const AdtNode* node) { return static_cast<int32_t>(node - base); };
   root_ = slotOf(tree.root);
 
-  // Pre-order (node, low subtree, high subtree), the range search's listing order, with the
-  // single-precision regions it halves on the way down.
+  // Pre-order (node, low subtree, high subtree), the range search's listing order.
   std::vector<int32_t> order;
   order.reserve(slots);
-  std::vector<PendingSlot> pending;
-  PendingSlot first{root_, {}, {}};
-  for (int i = 0; i < 6; ++i) {
-    first.lo[i] = static_cast<float>(tree.domainLow[i]);
-    first.hi[i] = static_cast<float>(tree.domainHigh[i]);
-  }
-  pending.push_back(first);
+  std::vector<int32_t> pending{root_};
   while (!pending.empty()) {
-    const PendingSlot cur = pending.back();
+    const int32_t slot = pending.back();
     pending.pop_back();
-    const size_t i = static_cast<size_t>(cur.slot);
+    const size_t i = static_cast<size_t>(slot);
     if (rank_[i] >= 0) continue;  // a damaged tree must not loop
     rank_[i] = static_cast<int32_t>(order.size());
-    order.push_back(cur.slot);
+    order.push_back(slot);
     const AdtNode& node = tree.nodes[i];
-    const int k = node.depth % 6;
-    const float mid = static_cast<float>(static_cast<double>(cur.lo[k] + cur.hi[k]) * 0.5);
-    midpoint_[i] = mid;
     if (node.high != nullptr) {
       high_[i] = slotOf(node.high);
-      PendingSlot next = cur;
-      next.slot = high_[i];
-      next.lo[k] = mid;
-      pending.push_back(next);
+      pending.push_back(high_[i]);
     }
     if (node.low != nullptr) {
       low_[i] = slotOf(node.low);
-      PendingSlot next = cur;
-      next.slot = low_[i];
-      next.hi[k] = mid;
-      pending.push_back(next);
+      pending.push_back(low_[i]);
     }
   }
   // Children follow their parent in pre-order, so the reverse order sees them first.
@@ -119,27 +95,6 @@ void WallSearch::Index() {
       }
     }
   }
-}
-
-double WallSearch::BoxDistance2(const float* box, const double s[3]) {
-  double d2 = 0.0;
-  for (int k = 0; k < 3; ++k) {
-    const double below = static_cast<double>(box[k]) - s[k];
-    const double above = s[k] - static_cast<double>(box[k + 3]);
-    const double gap = std::max({0.0, below, above});
-    d2 += gap * gap;
-  }
-  return d2;
-}
-
-bool WallSearch::SubtreeMeetsRange(int32_t i, const AdtRangeF& range) const {
-  // A face box meets the cube when its minimum corner is at most the cube's maximum and its
-  // maximum corner at least the cube's minimum; the subtree's box bounds both corners.
-  const float* sub = SubtreeBox(i);
-  for (int k = 0; k < 3; ++k) {
-    if (sub[k] > range.high[k] || sub[k + 3] < range.low[k + 3]) return false;
-  }
-  return true;
 }
 
 }  // namespace vexmor

@@ -13,9 +13,10 @@
 #include <span>
 #include <vector>
 
+#include "geometry/ordered_traversal.h"
+#include "geometry/ray_box.h"
 #include "mesh/face_ref.h"
 #include "mesh/large_array.h"
-#include "thickness/ray_box.h"
 
 namespace vexmor {
 
@@ -63,10 +64,6 @@ class RayTree {
     float box[2][6];  // min x, y, z, max x, y, z of each child
     Child child[2];
   };
-  struct Pending {
-    Child child;
-    double distance;
-  };
   static constexpr int32_t kLeafFaces = 4;
 
   // Groups faces first .. first + count - 1; returns the group and writes its box.
@@ -76,7 +73,7 @@ class RayTree {
   LargeVector<Node> nodes_;
   Child root_;
   float rootBox_[6];
-  std::vector<Pending> pending_;
+  TraversalStack<Child> pending_;  // keyed by the distance along the segment
   bool wholeFaces_ = true;
 };
 
@@ -88,34 +85,25 @@ void RayTree::AlongRay(const double origin[3], const double direction[3], double
                                  direction[2] * direction[2]);
   if (!(scale > 0.0) || !(length >= 0.0)) return;
   const SegmentBoxEntries entries(origin, direction, length);
-  pending_.clear();
-  pending_.push_back({root_, entries(rootBox_) * scale});
-  while (!pending_.empty()) {
-    const Pending next = pending_.back();
-    pending_.pop_back();
-    if (!(next.distance <= bound)) continue;
-    if (next.child.leafFaces > 0) {
-      const int32_t end = next.child.index + next.child.leafFaces;
-      for (int32_t i = next.child.index; i < end; ++i) {
-        const RayFace& face = faces_[static_cast<size_t>(i)];
-        double box[6];
-        WidenedFaceBox(face.tri, box);
-        if (entries(box) * scale <= bound) visit(face);
-      }
-      continue;
-    }
-    const Node& node = nodes_[static_cast<size_t>(next.child.index)];
-    const double dLo = entries(node.box[0]) * scale;
-    const double dHi = entries(node.box[1]) * scale;
-    // The nearer child is searched first: its crossing lowers the bound for the farther one.
-    if (dLo <= dHi) {
-      pending_.push_back({node.child[1], dHi});
-      pending_.push_back({node.child[0], dLo});
-    } else {
-      pending_.push_back({node.child[0], dLo});
-      pending_.push_back({node.child[1], dHi});
-    }
-  }
+  OrderedTraversal(
+      pending_, {root_, entries(rootBox_) * scale},
+      [&](double distance) { return distance <= bound; },
+      [&](const Child& group, TraversalStack<Child>& pending) {
+        if (group.leafFaces > 0) {
+          const int32_t end = group.index + group.leafFaces;
+          for (int32_t i = group.index; i < end; ++i) {
+            const RayFace& face = faces_[static_cast<size_t>(i)];
+            double box[6];
+            WidenedFaceBox(face.tri, box);
+            if (entries(box) * scale <= bound) visit(face);
+          }
+          return;
+        }
+        // The nearer child is searched first: its crossing lowers the bound for the farther one.
+        const Node& node = nodes_[static_cast<size_t>(group.index)];
+        QueueNearerLast(pending, {node.child[0], entries(node.box[0]) * scale},
+                        {node.child[1], entries(node.box[1]) * scale});
+      });
 }
 
 }  // namespace vexmor

@@ -18,7 +18,7 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
-#include "thickness/wall_bounds.h"
+#include "geometry/wall_bounds.h"
 
 namespace vexmor {
 

@@ -1,10 +1,10 @@
-#include "thickness/ray_tree.h"
+#include "geometry/ray_tree.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/face_frame.h"
 #include "mesh/smesh.h"
-#include "thickness/face_frame.h"
 
 namespace vexmor {
 
