@@ -9,16 +9,19 @@
 namespace vexmor {
 namespace {
 
-// The node that follows `node` in the face at position pos, or -1 when the face lies outside
-// the connectivity or does not hold the node.
-int32_t NextNodeInFace(const SMesh& mesh, int32_t pos, int32_t node) {
+// The node that follows `node` in the face at position pos, with the side they make, or -1
+// when the face lies outside the connectivity or does not hold the node.
+int32_t NextNodeInFace(const SMesh& mesh, int32_t pos, int32_t node, int32_t& side) {
   if (pos < 0 || pos >= mesh.szelem) return -1;
   const int32_t* elem = mesh.elem.data();
   const int32_t n = elem[pos];
   if (n <= 0 || n > mesh.szelem - 1 - pos) return -1;
   const int32_t* nodes = elem + pos + 1;
   for (int32_t s = 0; s < n; ++s) {
-    if (nodes[s] == node) return nodes[(s + 1) % n];
+    if (nodes[s] == node) {
+      side = s;
+      return nodes[(s + 1) % n];
+    }
   }
   return -1;
 }
@@ -38,8 +41,9 @@ int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndice
     const int32_t cur = facePositions[visited++];
     if (visited > 1 && cur == start) return static_cast<int32_t>(visited - 1);
 
-    const int32_t next = NextNodeInFace(mesh, cur, node);
-    const int32_t number = next < 0 ? 0 : mesh.edgeHash.Find(node, next);
+    int32_t curSide = 0;
+    const int32_t next = NextNodeInFace(mesh, cur, node, curSide);
+    const int32_t number = next < 0 ? 0 : FaceSideEdge(mesh, cur, curSide, node, next);
     if (number == 0) {
       if (next >= 0) PrintLine("PB here");
       if (visited == 1) return -1;

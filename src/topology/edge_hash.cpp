@@ -101,6 +101,8 @@ void EdgeHash::EndIndexing() {
   stray_.shrink_to_fit();
   sideRecords_.clear();
   sideRecords_.shrink_to_fit();
+  sideEdges_.clear();
+  sideEdges_.shrink_to_fit();
 }
 
 int32_t EdgeHash::FindIndexed(int32_t low, int32_t high) const {

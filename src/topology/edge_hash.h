@@ -45,6 +45,16 @@ class EdgeHash {
   // Releases everything the table owns.
   void Release();
 
+  // A record of which edge each side of the faces is, by the connectivity entry of the side's
+  // first node (`entries` entries, all 0 = unknown), so that walks over the faces find a side's
+  // edge without a lookup; ended with the records.
+  void KeepSideEdges(size_t entries) { sideEdges_.assign(entries, 0); }
+  void SetSideEdge(size_t entry, int32_t number) {
+    if (entry < sideEdges_.size()) sideEdges_[entry] = number;
+  }
+  // The edge number recorded for the side at `entry`, or 0.
+  int32_t SideEdge(size_t entry) const { return entry < sideEdges_.size() ? sideEdges_[entry] : 0; }
+
   int32_t RecordCount() const { return recordCount_; }
   uint32_t RecordCapacity() const { return recordCapacity_; }
   uint32_t BucketCount() const { return bucketCount_; }
@@ -86,6 +96,7 @@ class EdgeHash {
   LargeVector<uint32_t> sideNumber_;
   LargeVector<Bucket> stray_;
   LargeVector<Edge> sideRecords_;
+  LargeVector<int32_t> sideEdges_;
   // Records live in a deque so that their addresses never change as more are added: pointers
   // held during a walk stay valid while further edges are inserted.
   std::deque<Edge> storage_;

@@ -23,6 +23,7 @@ void BuildEdgeHash(SMesh& mesh) {
   }
   const int32_t* elem = mesh.elem.data();
   const int64_t size = mesh.szelem;
+  edges.KeepSideEdges(static_cast<size_t>(size));
   int32_t face = 0;
   for (int64_t p = 0; p < size; ++face) {
     const int32_t facePos = static_cast<int32_t>(p);
@@ -36,7 +37,7 @@ void BuildEdgeHash(SMesh& mesh) {
     for (int64_t i = 0; i < count; ++i) {
       const int32_t a = nodes[i];
       const int32_t b = nodes[(i + 1) % count];
-      const int32_t number = edges.Find(a, b);
+      int32_t number = edges.Find(a, b);
       if (number != 0) {
         Edge& e = edges.Record(number - 1);
         if (e.facePos[1] == -1) {
@@ -53,12 +54,30 @@ void BuildEdgeHash(SMesh& mesh) {
         record.facePos = {facePos, -1};
         record.faceIndex = {face, -1};
         record.faceCount = 1;
-        edges.Insert(record);
+        number = edges.Insert(record);
       }
+      edges.SetSideEdge(static_cast<size_t>(p - n + i), number);
     }
   }
   Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
   Trace("#End -- BuildEdgeHash");
+}
+
+int32_t FaceSideEdge(const SMesh& mesh, int32_t facePos, int32_t side, int32_t a, int32_t b) {
+  const EdgeHash& edges = mesh.edgeHash;
+  const int32_t n =
+      facePos >= 0 && facePos < mesh.szelem && static_cast<size_t>(facePos) < mesh.elem.size()
+          ? mesh.elem[static_cast<size_t>(facePos)]
+          : 0;
+  // The side's own entry first: faces turned since keep their sides' edges, in another order.
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t number =
+        edges.SideEdge(static_cast<size_t>(facePos) + 1 + static_cast<size_t>((side + k) % n));
+    if (number <= 0 || number > edges.RecordCount()) continue;
+    const Edge& e = edges.Record(number - 1);
+    if ((e.node1 == a && e.node2 == b) || (e.node1 == b && e.node2 == a)) return number;
+  }
+  return edges.Find(a, b);
 }
 
 std::array<int32_t, 3> CountBoundaryEdges(SMesh& mesh) {

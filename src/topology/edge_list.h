@@ -13,6 +13,11 @@ struct SMesh;
 // A side seen again adds its face as second face, or only raises the count from the third on.
 void BuildEdgeHash(SMesh& mesh);
 
+// Number of the edge joining a and b, the side'th side of the face at facePos (from 0; any
+// side of it is found, at a little more cost), as EdgeHash::Find(a, b) gives it, or 0: read from
+// the sides that BuildEdgeHash recorded when it can, looked up otherwise.
+int32_t FaceSideEdge(const SMesh& mesh, int32_t facePos, int32_t side, int32_t a, int32_t b);
+
 // (defect flag, boundary edges, non-manifold edges): edges with one face, edges with more than
 // two. Builds the edge list first when it holds no edge.
 std::array<int32_t, 3> CountBoundaryEdges(SMesh& mesh);

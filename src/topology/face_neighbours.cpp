@@ -5,6 +5,7 @@
 
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
+#include "topology/edge_list.h"
 #include "topology/face_turn.h"
 
 namespace vexmor {
@@ -55,7 +56,7 @@ bool FaceNeighbours_1Ring(SMesh& mesh, int32_t facePos, std::vector<FaceRef>& re
   for (int32_t i = 0; i < n; ++i) {
     const int32_t a = nodes[i];
     const int32_t b = nodes[(i + 1) % n];
-    const int32_t number = edges.Find(a, b);
+    const int32_t number = FaceSideEdge(mesh, facePos, i, a, b);
     if (number == 0) {
       Trace("## FaceNeighbours_1Ring : Edge does not exist !!");
       continue;

@@ -12,6 +12,7 @@
 #include "thickness/faces_around_node.h"
 #include "topology/edge_list.h"
 #include "topology/face_neighbours.h"
+#include "topology/face_turn.h"
 #include "topology/mesh_check.h"
 #include "topology/surface_orientation.h"
 
@@ -42,6 +43,28 @@ TEST(EdgeList, ListsEdgesAsFacesMeetThemWithTheirFirstTwoFacesAndCount) {
   const Edge& four = mesh.edgeHash.Record(mesh.edgeHash.Find(0, 1) - 1);
   EXPECT_EQ(four.faceIndex, (std::array<int32_t, 2>{3, 4}));
   EXPECT_EQ(four.faceCount, 4);
+}
+
+TEST(EdgeList, GivesTheEdgeOfEachSideOfAFaceAsTheLookupDoesAlsoOnceTheFaceIsTurned) {
+  // Triangles, a quadrilateral, a triangle with a repeated node and a face of no node.
+  SMesh mesh = MakeSMesh(Faces({3, 5, 9, 1, 3, 9, 5, 2, 4, 0, 1, 2, 9, 3, 3, 3, 4, 0, 3, 1, 0, 7}));
+  BuildEdgeHash(mesh);
+  auto expectLookup = [&](const char* when) {
+    for (int32_t pos = 0; pos < mesh.szelem; pos += mesh.elem[pos] + 1) {
+      const int32_t n = mesh.elem[pos];
+      for (int32_t i = 0; i < n; ++i) {
+        const int32_t a = mesh.elem[pos + 1 + i], b = mesh.elem[pos + 1 + (i + 1) % n];
+        // Asked with its own side, another side of the face, and a pair that is no side of it.
+        EXPECT_EQ(FaceSideEdge(mesh, pos, i, a, b), mesh.edgeHash.Find(a, b)) << when << pos;
+        EXPECT_EQ(FaceSideEdge(mesh, pos, (i + 1) % n, b, a), mesh.edgeHash.Find(a, b));
+        EXPECT_EQ(FaceSideEdge(mesh, pos, i, a, 13), mesh.edgeHash.Find(a, 13));
+      }
+    }
+  };
+  expectLookup("as built, face ");
+  for (const int32_t pos : {0, 8, 18})
+    TurnFace(mesh.Elem(), pos);
+  expectLookup("turned, face ");
 }
 
 std::set<int32_t> NodesOf(const SMesh& mesh, int32_t pos) {
