@@ -29,7 +29,8 @@ int32_t NextNodeInFace(const SMesh& mesh, int32_t pos, int32_t node, int32_t& si
 }  // namespace
 
 int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndices,
-                        std::span<int32_t> facePositions) {
+                        std::span<int32_t> facePositions, bool* roundOnce) {
+  if (roundOnce != nullptr) *roundOnce = false;
   if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
   const size_t capacity = std::min(faceIndices.size(), facePositions.size());
   if (capacity == 0) return -1;
@@ -39,7 +40,11 @@ int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndice
   size_t written = 1;
   while (visited < written) {
     const int32_t cur = facePositions[visited++];
-    if (visited > 1 && cur == start) return static_cast<int32_t>(visited - 1);
+    if (visited > 1 && cur == start) {
+      // Every face left so far appended one face: then the walk is a cycle.
+      if (roundOnce != nullptr) *roundOnce = written == visited;
+      return static_cast<int32_t>(visited - 1);
+    }
 
     int32_t curSide = 0;
     const int32_t next = NextNodeInFace(mesh, cur, node, curSide);

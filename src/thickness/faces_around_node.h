@@ -20,7 +20,11 @@ struct SMesh;
 // the edge list lacks it). Entry j of both lists names the same face; nothing is written at or
 // past the smaller of the two list sizes, and no face outside the connectivity is read.
 // Builds the edge list first when the mesh has none.
+//
+// With roundOnce, *roundOnce tells whether the walk closed with each face leading to exactly
+// one next face: the ring is then a cycle that the walk from any of its faces lists in the same
+// order, starting there.
 int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndices,
-                        std::span<int32_t> facePositions);
+                        std::span<int32_t> facePositions, bool* roundOnce = nullptr);
 
 }  // namespace vexmor

@@ -1,9 +1,12 @@
 #include "thickness/thickness_gradient.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "mesh/face_ref.h"
 #include "mesh/face_walk.h"
+#include "mesh/large_array.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "thickness/faces_around_node.h"
@@ -14,6 +17,70 @@ namespace {
 
 // FLT_EPSILON: thinner faces have no meaningful relative difference.
 constexpr double kThinnestComparable = 1.1920928955078125e-7;
+
+// The walks around the nodes, each node's walked once. Every face of a node asks for the walk
+// from itself; when the first walk went once round a cycle, the walk from any face of that
+// cycle is the same cycle started at that face, which is copied instead of walked again.
+class RingWalks {
+ public:
+  explicit RingWalks(const SMesh& mesh)
+      : first_(static_cast<size_t>(std::max(mesh.nbNodes, 0)), kNotWalked),
+        length_(first_.size(), 0),
+        walkIndices_(kGradientWalkCapacity),
+        walkPositions_(kGradientWalkCapacity) {
+    rings_.reserve(3 * static_cast<size_t>(std::max(mesh.nbFaces, 0)));
+  }
+
+  // What FacesAroundNode(mesh, node, ...) lists from (face, pos): entries 1 .. (result - 1) of
+  // Indices() are the faces around the node, in the walk's order.
+  int32_t Walk(SMesh& mesh, int32_t node, int32_t face, int32_t pos) {
+    const bool known = node >= 0 && static_cast<size_t>(node) < first_.size();
+    const int32_t first = known ? first_[static_cast<size_t>(node)] : kNotWalked;
+    if (first >= 0) {
+      const int32_t length = length_[static_cast<size_t>(node)];
+      const FaceRef* ring = rings_.data() + first;
+      for (int32_t j = 0; j < length; ++j) {
+        if (ring[j].faceIndex != face || ring[j].facePos != pos) continue;
+        for (int32_t i = 0; i <= length; ++i) {
+          const FaceRef& f = ring[(j + i) % length];
+          walkIndices_[static_cast<size_t>(i)] = f.faceIndex;
+          walkPositions_[static_cast<size_t>(i)] = f.facePos;
+        }
+        return length;
+      }
+      // Another ring of the same node (surfaces that touch at it): walked in full.
+    }
+    walkIndices_[0] = face;
+    walkPositions_[0] = pos;
+    bool roundOnce = false;
+    const int32_t around = FacesAroundNode(mesh, node, walkIndices_, walkPositions_, &roundOnce);
+    if (known && first == kNotWalked) {
+      if (roundOnce && around > 0) {
+        first_[static_cast<size_t>(node)] = static_cast<int32_t>(rings_.size());
+        length_[static_cast<size_t>(node)] = around;
+        for (int32_t i = 0; i < around; ++i) {
+          rings_.push_back(
+              {walkIndices_[static_cast<size_t>(i)], walkPositions_[static_cast<size_t>(i)]});
+        }
+      } else {
+        first_[static_cast<size_t>(node)] = kNoCycle;
+      }
+    }
+    return around;
+  }
+
+  const std::vector<int32_t>& Indices() const { return walkIndices_; }
+
+ private:
+  static constexpr int32_t kNotWalked = -1;
+  static constexpr int32_t kNoCycle = -2;
+
+  std::vector<int32_t> first_;   // per node: where its ring starts in rings_, or a state
+  std::vector<int32_t> length_;  // per node: its ring's length
+  LargeVector<FaceRef> rings_;
+  std::vector<int32_t> walkIndices_;
+  std::vector<int32_t> walkPositions_;
+};
 
 }  // namespace
 
@@ -26,8 +93,7 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
 
   // stamp[g] == i + 1 once face g has been counted for face i: no clearing between faces.
   std::vector<uint32_t> stamp(nbFaces, 0);
-  std::vector<int32_t> walkIndices(kGradientWalkCapacity);
-  std::vector<int32_t> walkPositions(kGradientWalkCapacity);
+  RingWalks walks(mesh);
   const std::span<const int32_t> elem = mesh.elem;
 
   int32_t face = 0;
@@ -41,10 +107,8 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
     // The face itself is never its own neighbour, even if a walk meets it again.
     stamp[static_cast<size_t>(face)] = mark;
     for (int32_t k = 1; k <= n && pos + k < mesh.szelem; ++k) {
-      walkIndices[0] = face;
-      walkPositions[0] = pos;
-      const int32_t around =
-          FacesAroundNode(mesh, elem[static_cast<size_t>(pos + k)], walkIndices, walkPositions);
+      const int32_t around = walks.Walk(mesh, elem[static_cast<size_t>(pos + k)], face, pos);
+      const std::vector<int32_t>& walkIndices = walks.Indices();
       for (int32_t j = 1; j < around; ++j) {
         const int32_t g = walkIndices[static_cast<size_t>(j)];
         if (g < 0 || g >= mesh.nbFaces || stamp[static_cast<size_t>(g)] == mark) continue;

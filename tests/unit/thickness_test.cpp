@@ -17,9 +17,11 @@
 #include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "thickness/dist2surf.h"
+#include "thickness/faces_around_node.h"
 #include "thickness/ray_thickness.h"
 #include "thickness/sphere_thickness.h"
 #include "thickness/thickness_gradient.h"
+#include "topology/edge_list.h"
 
 namespace vexmor::test {
 namespace {
@@ -182,6 +184,52 @@ std::vector<double> Gradient(const TestMesh& m, const std::vector<double>& thick
   std::vector<double> gradient(thickness.size(), -1.0);
   FThickGrad(mesh, thickness, gradient);
   return gradient;
+}
+
+// The gradient walked literally: the walk around each node of each face, every time.
+std::vector<double> WalkedGradient(const TestMesh& m, const std::vector<double>& thickness) {
+  SMesh mesh = MakeSMesh(m);
+  BuildEdgeHash(mesh);
+  std::vector<int32_t> indices(kGradientWalkCapacity), positions(kGradientWalkCapacity);
+  std::vector<double> gradient(thickness.size());
+  int32_t face = 0;
+  for (int32_t pos = 0; pos < mesh.szelem; pos += mesh.elem[pos] + 1, ++face) {
+    const double own = thickness[face];
+    std::set<int32_t> counted{face};
+    double sum = 0.0;
+    int32_t count = 0;
+    for (int32_t k = 1; k <= mesh.elem[pos]; ++k) {
+      indices[0] = face;
+      positions[0] = pos;
+      const int32_t around = FacesAroundNode(mesh, mesh.elem[pos + k], indices, positions);
+      for (int32_t j = 1; j < around; ++j) {
+        if (!counted.insert(indices[j]).second || !(own >= 1.1920928955078125e-7)) continue;
+        sum += std::abs(thickness[indices[j]] - own) / own;
+        ++count;
+      }
+    }
+    gradient[face] = count > 0 ? sum / count : 0.0;
+  }
+  return gradient;
+}
+
+TEST(FThickGrad, GivesTheGradientOfWalkingAroundEveryNodeOfEveryFaceBitForBit) {
+  // Rings that are cycles; two tetrahedra touching at a node, which has two rings; an open box,
+  // whose rim nodes' walks stop; quadrilaterals; a surface on a surface.
+  const TestMesh tetrahedron = Tetrahedron();
+  const TestMesh touching =
+      Welded(Together(tetrahedron, Translated(tetrahedron, tetrahedron.coords[9],
+                                              tetrahedron.coords[10], tetrahedron.coords[11])));
+  const TestMesh open = Welded(Box(2, 2, 2, 3), [](double, double, double z) { return z == 2.0; });
+  std::mt19937 random(9);
+  std::uniform_real_distribution<double> value(0.0, 5.0);
+  for (const TestMesh& m : {Torus(9, 7), touching, open, Box(1, 2, 3, 2, true), CubeOnCube()}) {
+    std::vector<double> thickness(static_cast<size_t>(m.nbFaces()));
+    for (double& t : thickness)
+      t = value(random);
+    thickness[0] = 0.0;  // a face too thin to compare
+    EXPECT_EQ(Gradient(m, thickness), WalkedGradient(m, thickness));
+  }
 }
 
 // Number of nodes that two triangles share.
