@@ -38,8 +38,8 @@ bool RisesAbove(const SMesh& mesh, int32_t facePos, int32_t a, int32_t b, Vec3 n
 
 }  // namespace
 
-std::vector<double> DihedralFaceNormals(const SMesh& mesh) {
-  std::vector<double> normals(3 * static_cast<size_t>(std::max(mesh.nbFaces, 0)), 0.0);
+LargeVector<double> DihedralFaceNormals(const SMesh& mesh) {
+  LargeVector<double> normals(3 * static_cast<size_t>(std::max(mesh.nbFaces, 0)), 0.0);
   const std::span<const int32_t> elem = mesh.Elem();
   int32_t face = 0;
   for (int32_t p = 0; p < mesh.szelem && face < mesh.nbFaces; p = NextFacePos(elem, p), ++face) {
@@ -75,7 +75,7 @@ void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNod
   Trace("## EdgeDiedralAngle 1 : %d", count);
   Trace("## EdgeDiedralAngle nbedges : %d", count);
   Trace("## EdgeDiedralAngle 2 : ");
-  const std::vector<double> normals = DihedralFaceNormals(mesh);
+  const LargeVector<double> normals = DihedralFaceNormals(mesh);
   Trace("## EdgeDiedralAngle 10 : ");
   const size_t room = std::min(edgeAngles.size(), edgeNodes.size() / 2);
   const size_t written = std::min(static_cast<size_t>(count), room);

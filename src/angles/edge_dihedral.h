@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "mesh/large_array.h"
 #include "topology/edge.h"
 
 namespace vexmor {
@@ -14,7 +15,7 @@ struct SMesh;
 
 // The unit triangle normal of every face index, 3 doubles each (0 for faces that are not
 // triangles). A degenerate triangle gets (1, 0, 0) and is reported on standard output.
-std::vector<double> DihedralFaceNormals(const SMesh& mesh);
+LargeVector<double> DihedralFaceNormals(const SMesh& mesh);
 
 // How the surface folds at one edge.
 struct EdgeFold {

@@ -32,13 +32,13 @@ void NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
   BuildEdgeHash(mesh);
   Trace("## NdMaxDiedralAngle -1 : ");
   Trace("## NdMaxDiedralAngle -2 : ");
-  const std::vector<double> normals = DihedralFaceNormals(mesh);
+  const LargeVector<double> normals = DihedralFaceNormals(mesh);
   std::fill(nodeAngles.begin(), nodeAngles.end(), kUnreached);
   Trace("## NdMaxDiedralAngle 1 : ");
 
   const bool signedAngles = mesh.mode == 1;
   // Signed mode keeps, per node, the largest re-entrant and the largest other edge angle.
-  std::vector<double> reEntrant, other;
+  LargeVector<double> reEntrant, other;
   if (signedAngles) {
     reEntrant.assign(nodeAngles.size(), kUnreached);
     other.assign(nodeAngles.size(), kUnreached);

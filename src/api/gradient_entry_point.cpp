@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "api/mesh_input.h"
+#include "mesh/large_array.h"
 #include "mesh/smesh.h"
 #include "mesh/triangle_split.h"
 #include "thickness/thickness_gradient.h"
@@ -37,12 +38,12 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Gradient(int32_t nbNodes, int32_t sz
   }
   // Each triangle takes its caller face's thickness; each caller face gets the mean gradient of
   // its triangles.
-  std::vector<double> triangleThickness(mesh.triFace.size());
+  vexmor::LargeVector<double> triangleThickness(mesh.triFace.size());
   for (size_t t = 0; t < mesh.triFace.size(); ++t)
     triangleThickness[t] = thickness[static_cast<size_t>(mesh.triFace[t])];
-  std::vector<double> triangleGradient(static_cast<size_t>(mesh.nbFaces), 0.0);
+  vexmor::LargeVector<double> triangleGradient(static_cast<size_t>(mesh.nbFaces), 0.0);
   vexmor::FThickGrad(mesh, triangleThickness, triangleGradient);
-  const std::vector<double> gradient =
+  const vexmor::LargeVector<double> gradient =
       vexmor::MapTriangleResults(mesh, triangleGradient, vexmor::TriangleFold::kMean);
   for (size_t i = 0; i < nbCallerFaces && i < gradient.size(); ++i)
     faceGradient[i] = gradient[i];

@@ -5,6 +5,7 @@
 
 #include "geometry/adt.h"
 #include "mesh/face_walk.h"
+#include "mesh/large_array.h"
 #include "mesh/smesh.h"
 #include "mesh/triangle_split.h"
 #include "topology/mesh_check.h"
@@ -36,7 +37,7 @@ int32_t MeasureTriangles(const MeshInput& input, uint8_t outside, uint32_t mode,
   if (Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
 
   const size_t nbTriangles = static_cast<size_t>(mesh.nbFaces);
-  std::vector<double> values(nbTriangles + (outside != 0 ? 12 : 0), 0.0);
+  LargeVector<double> values(nbTriangles + (outside != 0 ? 12 : 0), 0.0);
   if (outside != 0) {
     // The part turned inside out and closed by a box around it: the analysis then measures the
     // space between them. Everything built over the part alone is rebuilt over the boxed mesh.

@@ -125,7 +125,7 @@ int32_t AppendEnclosingBox(SMesh& mesh) {
   return 0;
 }
 
-std::vector<double> MapTriangleResults(const SMesh& mesh, std::span<const double> values,
+LargeVector<double> MapTriangleResults(const SMesh& mesh, std::span<const double> values,
                                        TriangleFold rule) {
   if (mesh.nbOrigFaces <= 0) return {};
   const size_t nbCallerFaces = static_cast<size_t>(mesh.nbOrigFaces);
@@ -134,7 +134,7 @@ std::vector<double> MapTriangleResults(const SMesh& mesh, std::span<const double
   nbTriangles = std::min<int64_t>(nbTriangles, static_cast<int64_t>(mesh.triFace.size()));
   nbTriangles = std::min<int64_t>(nbTriangles, static_cast<int64_t>(values.size()));
 
-  std::vector<double> result(nbCallerFaces, rule == TriangleFold::kMinimum ? kDblMax : 0.0);
+  LargeVector<double> result(nbCallerFaces, rule == TriangleFold::kMinimum ? kDblMax : 0.0);
   if (rule == TriangleFold::kMinimum) {
     for (int64_t t = 0; t < nbTriangles; ++t) {
       double& r = result[static_cast<size_t>(mesh.triFace[static_cast<size_t>(t)])];

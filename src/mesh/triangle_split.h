@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "mesh/large_array.h"
+
 namespace vexmor {
 
 struct SMesh;
@@ -30,7 +32,7 @@ enum class TriangleFold : uint8_t {
 
 // One value per caller face from one value per triangle (the box triangles of an outside
 // analysis excluded), or an empty array when nothing was split.
-std::vector<double> MapTriangleResults(const SMesh& mesh, std::span<const double> values,
+LargeVector<double> MapTriangleResults(const SMesh& mesh, std::span<const double> values,
                                        TriangleFold rule);
 
 }  // namespace vexmor

@@ -92,7 +92,7 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
   if (thickness.size() < nbFaces || gradient.size() < nbFaces) return;
 
   // stamp[g] == i + 1 once face g has been counted for face i: no clearing between faces.
-  std::vector<uint32_t> stamp(nbFaces, 0);
+  LargeVector<uint32_t> stamp(nbFaces, 0);
   RingWalks walks(mesh);
   const std::span<const int32_t> elem = mesh.elem;
 

@@ -8,6 +8,7 @@
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
 #include "mesh/face_walk.h"
+#include "mesh/large_array.h"
 #include "mesh/smesh.h"
 #include "topology/face_neighbours.h"
 #include "topology/face_turn.h"
@@ -70,10 +71,10 @@ class Volumes {
     faces_.push_back(f);
   }
 
-  std::vector<FaceRef> faces_;
+  LargeVector<FaceRef> faces_;
   std::vector<size_t> starts_;  // volume v is faces_[starts_[v]] .. faces_[starts_[v + 1] - 1]
   std::vector<bool> visited_;
-  std::vector<int32_t> faceVolume_;
+  LargeVector<int32_t> faceVolume_;
 };
 
 // Groups every face into a volume, starting with the seed's. False when some face lacks a
