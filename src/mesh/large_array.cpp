@@ -1,38 +1,64 @@
 #include "mesh/large_array.h"
 
-#include <cstdlib>
+#include <cstdint>
 
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
 
+// Sanitizers watch the heap, not mappings of our own: under them every block stays on the heap.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VEXMOR_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define VEXMOR_SANITIZED 1
+#endif
+#endif
+
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && !defined(VEXMOR_SANITIZED)
+#define VEXMOR_HUGE_PAGES 1
+#endif
+
 namespace vexmor {
 namespace {
 
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
 constexpr size_t kHugePage = size_t{2} << 20;
-constexpr bool kHugePages = true;
-#else
-constexpr size_t kHugePage = 0;
-constexpr bool kHugePages = false;
-#endif
 
 bool OnHugePages(size_t bytes) {
-  return kHugePages && bytes >= kHugePage;
+#if defined(VEXMOR_HUGE_PAGES)
+  return bytes >= kHugePage;
+#else
+  (void)bytes;
+  return false;
+#endif
+}
+
+// A vector's byte count stays below PTRDIFF_MAX, so rounding up cannot wrap.
+size_t RoundedUp(size_t bytes) {
+  return (bytes + kHugePage - 1) / kHugePage * kHugePage;
 }
 
 }  // namespace
 
+// Large blocks are mappings of their own rather than heap memory: they go back to the system
+// when freed, and the advice covers them alone, never the heap's small blocks around them.
 void* AllocateLarge(size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+#if defined(VEXMOR_HUGE_PAGES)
   if (OnHugePages(bytes)) {
-    // aligned_alloc wants a multiple of the alignment; a vector's byte count stays below
-    // PTRDIFF_MAX, so rounding up cannot wrap.
-    const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    void* block = std::aligned_alloc(kHugePage, rounded);
-    if (block == nullptr) throw std::bad_alloc();
+    const size_t size = RoundedUp(bytes);
+    const size_t span = size + kHugePage;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) throw std::bad_alloc();
+    // Keep the 2 MiB aligned part only, so that every page of the block can be a huge page.
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+    if (aligned > start) munmap(raw, aligned - start);
+    const uintptr_t end = start + span;
+    if (end > aligned + size) munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
+    void* block = reinterpret_cast<void*>(aligned);
     // Only a hint: when it is refused the block keeps ordinary pages.
-    madvise(block, rounded, MADV_HUGEPAGE);
+    madvise(block, size, MADV_HUGEPAGE);
     return block;
   }
 #endif
@@ -40,11 +66,13 @@ void* AllocateLarge(size_t bytes) {
 }
 
 void FreeLarge(void* block, size_t bytes) noexcept {
+#if defined(VEXMOR_HUGE_PAGES)
   if (OnHugePages(bytes)) {
-    std::free(block);
-  } else {
-    ::operator delete(block);
+    munmap(block, RoundedUp(bytes));
+    return;
   }
+#endif
+  ::operator delete(block);
 }
 
 }  // namespace vexmor

@@ -2,10 +2,10 @@
 //
 // Every page of freshly mapped memory costs a fault on its first touch. On a part of a million
 // faces a call touches hundreds of megabytes for the first time, and with 4 KiB pages those
-// faults take a large share of its time. On Linux, blocks of 2 MiB or more are therefore aligned
-// to 2 MiB and advised for transparent huge pages, so that one fault maps 2 MiB; the kernel may
-// ignore the advice, and nothing else changes. Smaller blocks, and other systems, get plain
-// operator new.
+// faults take a large share of its time. On Linux, blocks of 2 MiB or more are therefore
+// mapped on their own, aligned to 2 MiB and advised for transparent huge pages, so that one
+// fault maps 2 MiB; the kernel may ignore the advice, and nothing else changes. Smaller blocks,
+// other systems and sanitizer builds get plain operator new.
 #pragma once
 
 #include <cstddef>
