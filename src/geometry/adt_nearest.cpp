@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geometry/small_stack.h"
+#include "geometry/ordered_traversal.h"
 
 namespace vexmor {
 namespace {
@@ -44,91 +44,66 @@ double BoxDistanceSq(const double p[3], const float box[6]) {
   return HullDistanceSq(p, lo, hi);
 }
 
+// A subtree of the ADT and the regions that hold it: as the search sees them (single precision),
+// deciding which nodes are visited, and as insertion built them (double precision), bounding the
+// boxes stored below the subtree's root.
+struct AdtSubtree {
+  const AdtNode* node;
+  float searchLo[6], searchHi[6];
+  double treeLo[6], treeHi[6];
+};
+
 }  // namespace
 
 double AdtNearestInRange(const AdtTree& tree, const AdtRangeF& range, const double p[3],
                          double best, FaceDistance& measure) {
   if (tree.root == nullptr) return best;
-  // The region as the search sees it (single precision) decides which nodes are visited; the
-  // region as insertion built it (double precision) bounds the boxes stored below a node.
-  float searchLo[6], searchHi[6];
-  double treeLo[6], treeHi[6];
+  // The root is always searched: its key is below any distance.
+  PendingSubtree<AdtSubtree> root{{tree.root, {}, {}, {}, {}}, -INFINITY};
   for (int i = 0; i < 6; ++i) {
-    searchLo[i] = static_cast<float>(tree.domainLow[i]);
-    searchHi[i] = static_cast<float>(tree.domainHigh[i]);
-    treeLo[i] = tree.domainLow[i];
-    treeHi[i] = tree.domainHigh[i];
+    root.ref.searchLo[i] = static_cast<float>(tree.domainLow[i]);
+    root.ref.searchHi[i] = static_cast<float>(tree.domainHigh[i]);
+    root.ref.treeLo[i] = tree.domainLow[i];
+    root.ref.treeHi[i] = tree.domainHigh[i];
   }
-
-  struct Frame {
-    const AdtNode* node;
-    double treeMid;
-    double savedTree;
-    float searchMid;
-    float savedSearch;
-    uint8_t k;
-    uint8_t stage;   // children handled so far: 0, 1 or 2
-    bool highFirst;  // the high child is the nearer one and goes first
-    bool descended;  // the region was narrowed for the child being visited
-  };
-  SmallStack<Frame, 128> stack;
-  stack.push({tree.root, 0, 0, 0, 0, 0, 0, false, false});
-
-  // Narrows the regions to one child of f, or returns false when the child is not visited.
-  auto enter = [&](Frame& f, bool high) {
-    const AdtNode* child = high ? f.node->high : f.node->low;
-    const int k = f.k;
-    if (child == nullptr) return false;
-    if (high ? !(range.high[k] >= f.searchMid) : !(f.searchMid >= range.low[k])) return false;
-    double* bound = high ? treeLo : treeHi;
-    const double savedTree = bound[k];
-    bound[k] = f.treeMid;
-    if (!(HullDistanceSq(p, treeLo, treeHi) <= best)) {
-      bound[k] = savedTree;
-      return false;
+  // Kept between calls: a search of a few nodes should not allocate.
+  thread_local TraversalStack<AdtSubtree> pending;
+  // A subtree is searched unless its region lies farther from p than the best distance so far.
+  auto withinBest = [&](double hullDistanceSq) { return hullDistanceSq <= best; };
+  auto visit = [&](const AdtSubtree& subtree, TraversalStack<AdtSubtree>& stack) {
+    const AdtNode* node = subtree.node;
+    if (IsInside(node->box, range) && BoxDistanceSq(p, node->box) <= best) {
+      const double d2 = measure.SquaredDistance(node->facePos);
+      if (d2 < best) best = d2;
     }
-    float* search = high ? searchLo : searchHi;
-    f.savedTree = savedTree;
-    f.savedSearch = search[k];
-    search[k] = f.searchMid;
-    f.descended = true;
-    stack.push({child, 0, 0, 0, 0, 0, 0, false, false});
-    return true;
-  };
-  auto leave = [&](Frame& f, bool high) {
-    if (!f.descended) return;
-    (high ? treeLo : treeHi)[f.k] = f.savedTree;
-    (high ? searchLo : searchHi)[f.k] = f.savedSearch;
-    f.descended = false;
-  };
-
-  while (!stack.empty()) {
-    Frame& f = stack.top();
-    if (f.stage == 0) {
-      const AdtNode* node = f.node;
-      if (IsInside(node->box, range) && BoxDistanceSq(p, node->box) <= best) {
-        const double d2 = measure.SquaredDistance(node->facePos);
-        if (d2 < best) best = d2;
+    const int k = node->depth % 6;
+    const float searchMid =
+        static_cast<float>(static_cast<double>(subtree.searchLo[k] + subtree.searchHi[k]) * 0.5);
+    const double treeMid = (subtree.treeLo[k] + subtree.treeHi[k]) * 0.5;
+    // A child is searched if it exists, the range reaches its side of the split, and its region
+    // is not farther from p than the best distance.
+    auto child = [&](bool high) {
+      PendingSubtree<AdtSubtree> c{subtree, INFINITY};
+      c.ref.node = high ? node->high : node->low;
+      if (c.ref.node == nullptr) return c;
+      if (high ? !(range.high[k] >= searchMid) : !(searchMid >= range.low[k])) {
+        c.ref.node = nullptr;
+        return c;
       }
-      const int k = node->depth % 6;
-      f.k = static_cast<uint8_t>(k);
-      f.searchMid = static_cast<float>(static_cast<double>(searchLo[k] + searchHi[k]) * 0.5);
-      f.treeMid = (treeLo[k] + treeHi[k]) * 0.5;
-      // Nearer child first: the one whose side of the split holds p on a minimum coordinate
-      // (k < 3) or a maximum one.
-      const double pk = p[k % 3];
-      f.highFirst = pk > f.treeMid;
-      f.stage = 1;
-      if (enter(f, f.highFirst)) continue;
-    }
-    if (f.stage == 1) {
-      leave(f, f.highFirst);
-      f.stage = 2;
-      if (enter(f, !f.highFirst)) continue;
-    }
-    leave(f, !f.highFirst);
-    stack.pop();
-  }
+      (high ? c.ref.treeLo : c.ref.treeHi)[k] = treeMid;
+      (high ? c.ref.searchLo : c.ref.searchHi)[k] = searchMid;
+      c.key = HullDistanceSq(p, c.ref.treeLo, c.ref.treeHi);
+      return c;
+    };
+    auto wanted = [&](const PendingSubtree<AdtSubtree>& c) {
+      return c.ref.node != nullptr && withinBest(c.key);
+    };
+    // Nearer child first: the one whose side of the split holds p on a minimum coordinate
+    // (k < 3) or a maximum one.
+    const bool highFirst = p[k % 3] > treeMid;
+    QueueInOrderIf(stack, child(highFirst), child(!highFirst), wanted);
+  };
+  OrderedTraversal(pending, root, withinBest, visit);
   return best;
 }
 

@@ -32,10 +32,32 @@ inline void QueueNearerLast(TraversalStack<Ref>& stack, const PendingSubtree<Ref
   }
 }
 
+// Queues those of two children for which keep(child) holds (a child that exists, or one not
+// yet beyond the bound) so that `first` is searched next: for trees that tell the nearer child
+// by which side of the split the query lies on.
+template <class Ref, class Keep>
+inline void QueueInOrderIf(TraversalStack<Ref>& stack, const PendingSubtree<Ref>& first,
+                           const PendingSubtree<Ref>& second, Keep&& keep) {
+  if (keep(second)) stack.push_back(second);
+  if (keep(first)) stack.push_back(first);
+}
+
+// As QueueNearerLast, but queues only the children for which keep(child) holds.
+template <class Ref, class Keep>
+inline void QueueNearerLastIf(TraversalStack<Ref>& stack, const PendingSubtree<Ref>& first,
+                              const PendingSubtree<Ref>& second, Keep&& keep) {
+  if (first.key <= second.key) {
+    QueueInOrderIf(stack, first, second, keep);
+  } else {
+    QueueInOrderIf(stack, second, first, keep);
+  }
+}
+
 // Walks a tree depth first from root, without recursion. A subtree taken from the stack is
 // skipped unless enter(key) holds; it is asked only then, so that what was visited since the
 // subtree was queued can have tightened the bound. Otherwise visit(ref, stack) handles what the
-// subtree holds itself and queues its children (QueueNearerLast).
+// subtree holds itself and queues its children (QueueNearerLast); clearing the stack ends the
+// walk.
 template <class Ref, class Enter, class Visit>
 void OrderedTraversal(TraversalStack<Ref>& stack, const PendingSubtree<Ref>& root, Enter&& enter,
                       Visit&& visit) {

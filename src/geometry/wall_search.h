@@ -18,6 +18,7 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "geometry/ordered_traversal.h"
 #include "geometry/ray_box.h"
 #include "geometry/wall_tree.h"
 
@@ -51,12 +52,6 @@ class WallSearch {
   }
 
  private:
-  // A subtree waiting to be searched, with the distance along the ray at which it starts.
-  struct Pending {
-    int32_t slot;
-    double distance;
-  };
-
   const float* SubtreeBox(int32_t i) const { return &boxes_[12 * static_cast<size_t>(i)]; }
   const float* OwnBox(int32_t i) const { return &boxes_[12 * static_cast<size_t>(i) + 6]; }
   // Ranks, children and subtree boxes of every slot, which only AlongRay needs.
@@ -71,7 +66,7 @@ class WallSearch {
   // Per slot, 12 floats: the box enclosing every face of its subtree, then its own face's box,
   // both widened (see the constructor).
   std::vector<float> boxes_;
-  std::vector<Pending> pending_;  // reused by the traversals
+  TraversalStack<int32_t> pending_;  // slots, keyed by the distance along the segment
   std::unique_ptr<WallTree> walls_;
 };
 
@@ -84,27 +79,18 @@ void WallSearch::AlongRay(const double origin[3], const double direction[3], dou
                                  direction[2] * direction[2]);
   if (!(scale > 0.0) || !(length >= 0.0)) return;
   const SegmentBoxEntries entry(origin, direction, length);
-  pending_.clear();
-  pending_.push_back({root_, entry(SubtreeBox(root_)) * scale});
-  while (!pending_.empty()) {
-    const Pending next = pending_.back();
-    pending_.pop_back();
-    if (!(next.distance <= bound)) continue;
-    const size_t slot = static_cast<size_t>(next.slot);
-    if (entry(OwnBox(next.slot)) * scale <= bound) {
-      visit(tree_.nodes[slot], rank_[slot]);
-    }
-    const int32_t lo = low_[slot], hi = high_[slot];
-    const double dLo = lo >= 0 ? entry(SubtreeBox(lo)) * scale : INFINITY;
-    const double dHi = hi >= 0 ? entry(SubtreeBox(hi)) * scale : INFINITY;
-    if (dLo <= dHi) {
-      if (hi >= 0) pending_.push_back({hi, dHi});
-      if (lo >= 0) pending_.push_back({lo, dLo});
-    } else {
-      if (lo >= 0) pending_.push_back({lo, dLo});
-      if (hi >= 0) pending_.push_back({hi, dHi});
-    }
-  }
+  auto subtree = [&](int32_t slot) -> PendingSubtree<int32_t> {
+    return {slot, slot >= 0 ? entry(SubtreeBox(slot)) * scale : INFINITY};
+  };
+  OrderedTraversal(
+      pending_, subtree(root_), [&](double distance) { return distance <= bound; },
+      [&](int32_t slot, TraversalStack<int32_t>& pending) {
+        const size_t i = static_cast<size_t>(slot);
+        if (entry(OwnBox(slot)) * scale <= bound) visit(tree_.nodes[i], rank_[i]);
+        // The nearer child is searched first: its crossing lowers the bound for the farther one.
+        QueueNearerLastIf(pending, subtree(low_[i]), subtree(high_[i]),
+                          [](const PendingSubtree<int32_t>& child) { return child.ref >= 0; });
+      });
 }
 
 }  // namespace vexmor

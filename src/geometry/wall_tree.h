@@ -18,6 +18,7 @@
 
 #include "geometry/adt.h"
 #include "geometry/adt_search.h"
+#include "geometry/ordered_traversal.h"
 #include "geometry/wall_bounds.h"
 
 namespace vexmor {
@@ -93,10 +94,6 @@ class WallTree {
     float radius, low, high;
     float sliver;
   };
-  struct Pending {
-    int32_t node;
-    double bound;
-  };
   static constexpr int32_t kLeafFaces = 8;
   // Faces whose boxes are longer than this fraction of their group's are kept apart from the
   // smaller ones, when they are at most one in kFewLargeFaces, down to kMaxSizeSplits levels.
@@ -141,7 +138,7 @@ class WallTree {
   std::vector<int32_t> leafOf_;  // per face
   double magnitude_ = 0.0;       // largest absolute coordinate of any face
   bool wholeFaces_ = true;
-  std::vector<Pending> pending_;
+  TraversalStack<int32_t> pending_;  // node indices, keyed by a lower bound of what they hold
   int32_t kept_ = -1;
 };
 
@@ -225,39 +222,36 @@ bool WallTree::AlongSegment(const double a[3], const double b[3], const double m
     double enter, leave;
     return SegmentSpan(a, inverse, margin, node.box, node.box + 3, enter, leave) ? enter : INFINITY;
   };
-  pending_.clear();
-  pending_.push_back({0, entry(nodes_[0])});
-  while (!pending_.empty()) {
-    const Pending next = pending_.back();
-    pending_.pop_back();
-    if (!(next.bound <= 1.0)) continue;
-    const Node& node = nodes_[static_cast<size_t>(next.node)];
-    if (node.second < 0) {
-      for (int32_t i = node.first; i < node.first + node.count; ++i) {
-        const size_t j = static_cast<size_t>(i);
-        const AdtReach& reach = reach_[j];
-        // A listed face's box reaches at least needHigh on its minimum corner and at most
-        // needLow on its maximum one.
-        double enter, leave;
-        if (!SegmentSpan(a, inverse, margin, reach.needHigh, reach.needLow + 3, enter, leave)) {
-          continue;
+  auto subtree = [&](int32_t index) -> PendingSubtree<int32_t> {
+    return {index, entry(nodes_[static_cast<size_t>(index)])};
+  };
+  bool stopped = false;
+  OrderedTraversal(
+      pending_, subtree(0), [](double enter) { return enter <= 1.0; },
+      [&](int32_t index, TraversalStack<int32_t>& pending) {
+        const Node& node = nodes_[static_cast<size_t>(index)];
+        if (node.second < 0) {
+          for (int32_t i = node.first; i < node.first + node.count; ++i) {
+            const size_t j = static_cast<size_t>(i);
+            const AdtReach& reach = reach_[j];
+            // A listed face's box reaches at least needHigh on its minimum corner and at most
+            // needLow on its maximum one.
+            double enter, leave;
+            if (!SegmentSpan(a, inverse, margin, reach.needHigh, reach.needLow + 3, enter, leave)) {
+              continue;
+            }
+            if (visit(faces_[j], reach, enter, leave)) {
+              stopped = true;
+              pending.clear();
+              return;
+            }
+          }
+          return;
         }
-        if (visit(faces_[j], reach, enter, leave)) return true;
-      }
-      continue;
-    }
-    const int32_t lo = next.node + 1, hi = node.second;
-    const double dLo = entry(nodes_[static_cast<size_t>(lo)]);
-    const double dHi = entry(nodes_[static_cast<size_t>(hi)]);
-    if (dLo <= dHi) {
-      if (dHi <= 1.0) pending_.push_back({hi, dHi});
-      if (dLo <= 1.0) pending_.push_back({lo, dLo});
-    } else {
-      if (dLo <= 1.0) pending_.push_back({lo, dLo});
-      if (dHi <= 1.0) pending_.push_back({hi, dHi});
-    }
-  }
-  return false;
+        QueueNearerLastIf(pending, subtree(index + 1), subtree(node.second),
+                          [](const PendingSubtree<int32_t>& child) { return child.key <= 1.0; });
+      });
+  return stopped;
 }
 
 template <typename Visit>
@@ -270,44 +264,35 @@ void WallTree::Search(const double s[3], const double facing[3], double facingCo
   // up, each node's sibling, then the rest. The kept face's neighbourhood comes first; far
   // siblings high up cost one bound each.
   const int32_t from = kept_ >= 0 ? leafOf_[static_cast<size_t>(kept_)] : 0;
+  auto subtree = [&](int32_t index) -> PendingSubtree<int32_t> {
+    return {index, LowerBound(nodes_[static_cast<size_t>(index)], s, facing, facingCosine,
+                              magnitude, bound)};
+  };
   auto searchFrom = [&](int32_t top) {
-    pending_.clear();
-    pending_.push_back({top, LowerBound(nodes_[static_cast<size_t>(top)], s, facing, facingCosine,
-                                        magnitude, bound)});
-    while (!pending_.empty()) {
-      const Pending next = pending_.back();
-      pending_.pop_back();
-      if (!(next.bound <= bound)) continue;
-      const Node& node = nodes_[static_cast<size_t>(next.node)];
-      if (wholeFaces_ && !MayHoldListedFaces(node, range)) continue;
-      if (node.second < 0) {
-        for (int32_t i = node.first; i < node.first + node.count; ++i) {
-          const size_t j = static_cast<size_t>(i);
-          if (!AdtReaches(reach_[j], range)) continue;
-          const FaceBound& b = bounds_[j];
-          const double reach = bound + RoundingMargin(magnitude, b.sliver);
-          // Written so that a value that is not a number visits the face.
-          if (CylinderDistance2(b.centre, b.axis, b.radius, b.low, b.high, s) > reach * reach) {
-            continue;
+    OrderedTraversal(
+        pending_, subtree(top), [&](double lower) { return lower <= bound; },
+        [&](int32_t index, TraversalStack<int32_t>& pending) {
+          const Node& node = nodes_[static_cast<size_t>(index)];
+          if (wholeFaces_ && !MayHoldListedFaces(node, range)) return;
+          if (node.second < 0) {
+            for (int32_t i = node.first; i < node.first + node.count; ++i) {
+              const size_t j = static_cast<size_t>(i);
+              if (!AdtReaches(reach_[j], range)) continue;
+              const FaceBound& b = bounds_[j];
+              const double reach = bound + RoundingMargin(magnitude, b.sliver);
+              // Written so that a value that is not a number visits the face.
+              if (CylinderDistance2(b.centre, b.axis, b.radius, b.low, b.high, s) > reach * reach) {
+                continue;
+              }
+              visit(faces_[j]);
+            }
+            return;
           }
-          visit(faces_[j]);
-        }
-        continue;
-      }
-      const int32_t lo = next.node + 1, hi = node.second;
-      const double dLo =
-          LowerBound(nodes_[static_cast<size_t>(lo)], s, facing, facingCosine, magnitude, bound);
-      const double dHi =
-          LowerBound(nodes_[static_cast<size_t>(hi)], s, facing, facingCosine, magnitude, bound);
-      // The nearer child is searched first: it lowers the bound for the farther one.
-      if (dLo <= dHi) {
-        if (dHi <= bound) pending_.push_back({hi, dHi});
-        if (dLo <= bound) pending_.push_back({lo, dLo});
-      } else {
-        if (dLo <= bound) pending_.push_back({lo, dLo});
-        if (dHi <= bound) pending_.push_back({hi, dHi});
-      }
-    }
+          // The nearer child is searched first: it lowers the bound for the farther one.
+          QueueNearerLastIf(
+              pending, subtree(index + 1), subtree(node.second),
+              [&](const PendingSubtree<int32_t>& child) { return child.key <= bound; });
+        });
   };
   searchFrom(from);
   for (int32_t node = from; node != 0;) {
