@@ -21,17 +21,14 @@
 #endif
 
 namespace vexmor {
+
+#if defined(VEXMOR_HUGE_PAGES)
 namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
 
 bool OnHugePages(size_t bytes) {
-#if defined(VEXMOR_HUGE_PAGES)
   return bytes >= kHugePage;
-#else
-  (void)bytes;
-  return false;
-#endif
 }
 
 // A vector's byte count stays below PTRDIFF_MAX, so rounding up cannot wrap.
@@ -40,6 +37,7 @@ size_t RoundedUp(size_t bytes) {
 }
 
 }  // namespace
+#endif
 
 // Large blocks are mappings of their own rather than heap memory: they go back to the system
 // when freed, and the advice covers them alone, never the heap's small blocks around them.
@@ -71,6 +69,8 @@ void FreeLarge(void* block, size_t bytes) noexcept {
     munmap(block, RoundedUp(bytes));
     return;
   }
+#else
+  (void)bytes;
 #endif
   ::operator delete(block);
 }
