@@ -1,7 +1,6 @@
 #include "geometry/adt.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <memory>
 #include <numeric>
@@ -133,7 +132,7 @@ void HangChain(AdtNode* nodes, AdtNode* parent, Region region, const int32_t* sl
 // The slots of the faces in the tree, and the subtrees waiting for their faces to be placed.
 class SubtreePlacer {
  public:
-  SubtreePlacer(AdtTree& tree) : nodes_(tree.nodes.data()) {
+  explicit SubtreePlacer(AdtTree& tree) : nodes_(tree.nodes.data()) {
     const size_t count = static_cast<size_t>(tree.count);
     lists_[0].resize(count);
     lists_[1].resize(count);
