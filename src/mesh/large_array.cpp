@@ -41,7 +41,7 @@ size_t RoundedUp(size_t bytes) {
 
 // Large blocks are mappings of their own rather than heap memory: they go back to the system
 // when freed, and the advice covers them alone, never the heap's small blocks around them.
-void* AllocateLarge(size_t bytes) {
+void* AllocateLarge(size_t bytes, size_t alignment) {
 #if defined(VEXMOR_HUGE_PAGES)
   if (OnHugePages(bytes)) {
     const size_t size = RoundedUp(bytes);
@@ -60,10 +60,14 @@ void* AllocateLarge(size_t bytes) {
     return block;
   }
 #endif
+  // Mappings start on a page, which serves every alignment asked for; the heap needs telling.
+  if (alignment > __STDCPP_DEFAULT_NEW_ALIGNMENT__) {
+    return ::operator new (bytes, std::align_val_t{alignment});
+  }
   return ::operator new(bytes);
 }
 
-void FreeLarge(void* block, size_t bytes) noexcept {
+void FreeLarge(void* block, size_t bytes, size_t alignment) noexcept {
 #if defined(VEXMOR_HUGE_PAGES)
   if (OnHugePages(bytes)) {
     munmap(block, RoundedUp(bytes));
@@ -72,6 +76,10 @@ void FreeLarge(void* block, size_t bytes) noexcept {
 #else
   (void)bytes;
 #endif
+  if (alignment > __STDCPP_DEFAULT_NEW_ALIGNMENT__) {
+    ::operator delete (block, std::align_val_t{alignment});
+    return;
+  }
   ::operator delete(block);
 }
 

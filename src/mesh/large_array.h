@@ -14,10 +14,11 @@
 
 namespace vexmor {
 
-// A block of at least `bytes` bytes, aligned for any type; throws std::bad_alloc when there is
-// no memory. Release it with FreeLarge and the same byte count.
-void* AllocateLarge(size_t bytes);
-void FreeLarge(void* block, size_t bytes) noexcept;
+// A block of at least `bytes` bytes, aligned to `alignment` (a power of two, at most 4096);
+// throws std::bad_alloc when there is no memory. Release it with FreeLarge and the same byte
+// count and alignment.
+void* AllocateLarge(size_t bytes, size_t alignment);
+void FreeLarge(void* block, size_t bytes, size_t alignment) noexcept;
 
 template <class T>
 struct LargeAllocator {
@@ -29,9 +30,9 @@ struct LargeAllocator {
 
   T* allocate(size_t n) {
     if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
-    return static_cast<T*>(AllocateLarge(n * sizeof(T)));
+    return static_cast<T*>(AllocateLarge(n * sizeof(T), alignof(T)));
   }
-  void deallocate(T* p, size_t n) noexcept { FreeLarge(p, n * sizeof(T)); }
+  void deallocate(T* p, size_t n) noexcept { FreeLarge(p, n * sizeof(T), alignof(T)); }
 
   template <class U>
   bool operator==(const LargeAllocator<U>&) const noexcept {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "geometry/bbox.h"
 #include "geometry/vec3.h"
+#include "mesh/large_array.h"
 #include "mesh/triangle_split.h"
 #include "support/smesh.h"
 
@@ -109,6 +111,17 @@ TEST(AppendEnclosingBox, AddsAnOutwardBoxTwiceThePartsSizeWhoseValuesNeverReachT
   values[0] = 1.0;
   EXPECT_EQ(Plain(MapTriangleResults(mesh, values, TriangleFold::kMinimum)),
             (std::vector<double>{1, 5, 5, 5, 5, 5}));
+}
+
+TEST(LargeVector, KeepsOverAlignedElementsOnTheirAlignmentOnTheHeapAndInItsOwnMappings) {
+  struct alignas(64) Line {
+    char bytes[64];
+  };
+  for (const size_t count : {size_t{3}, size_t{70000}}) {  // 192 B, and 4.5 MB
+    LargeVector<Line> lines(count);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(lines.data()) % 64, 0u) << count;
+    lines.back().bytes[63] = 1;  // the whole block can be written
+  }
 }
 
 }  // namespace
