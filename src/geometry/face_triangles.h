@@ -14,12 +14,12 @@ inline bool IsNode(const SMesh& mesh, int32_t id) {
   return id >= 0 && id < mesh.nbNodes && static_cast<size_t>(id) < mesh.coords.size() / 3;
 }
 
-// Calls fn(tri) with the nine coordinates of every sub-triangle of the face whose count entry is
-// at facePos, in order. A face of fewer than three nodes has none; entries past the end of the
-// connectivity and triangles naming a node that does not exist are skipped. Stops as soon as fn
-// returns true, and then returns true.
+// Calls fn(nodes, tri) with the three node numbers and the nine coordinates of every
+// sub-triangle of the face whose count entry is at facePos, in order. A face of fewer than
+// three nodes has none; entries past the end of the connectivity and triangles naming a node
+// that does not exist are skipped. Stops as soon as fn returns true, and then returns true.
 template <class Fn>
-bool ForEachSubTriangle(const SMesh& mesh, int32_t facePos, Fn&& fn) {
+bool ForEachSubTriangleWithNodes(const SMesh& mesh, int32_t facePos, Fn&& fn) {
   const int64_t size = static_cast<int64_t>(mesh.elem.size());
   if (facePos < 0 || facePos >= size) return false;
   const int32_t n = mesh.elem[static_cast<size_t>(facePos)];
@@ -27,18 +27,25 @@ bool ForEachSubTriangle(const SMesh& mesh, int32_t facePos, Fn&& fn) {
   const int64_t last = std::min<int64_t>(int64_t{facePos} + n, size - 1);
   double tri[9];
   for (int64_t j = int64_t{facePos} + 1; j + 2 <= last; ++j) {
+    const int32_t* nodes = mesh.elem.data() + j;
     bool valid = true;
     for (int v = 0; v < 3; ++v) {
-      const int32_t id = mesh.elem[static_cast<size_t>(j + v)];
-      if (!IsNode(mesh, id)) {
+      if (!IsNode(mesh, nodes[v])) {
         valid = false;
         break;
       }
-      std::copy_n(mesh.Node(id), 3, tri + 3 * v);
+      std::copy_n(mesh.Node(nodes[v]), 3, tri + 3 * v);
     }
-    if (valid && fn(static_cast<const double*>(tri))) return true;
+    if (valid && fn(nodes, static_cast<const double*>(tri))) return true;
   }
   return false;
+}
+
+// The same walk for callers that need only the coordinates: fn(tri).
+template <class Fn>
+bool ForEachSubTriangle(const SMesh& mesh, int32_t facePos, Fn&& fn) {
+  return ForEachSubTriangleWithNodes(mesh, facePos,
+                                     [&](const int32_t*, const double* tri) { return fn(tri); });
 }
 
 }  // namespace vexmor

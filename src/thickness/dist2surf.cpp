@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 #include "geometry/adt.h"
 #include "geometry/adt_nearest.h"
@@ -69,27 +71,61 @@ bool HasOnlyTriangles(const SMesh& mesh) {
   return true;
 }
 
+// Marks the nodes that lie on the surface: corners of a measured triangle whose distance to it
+// comes out exactly 0. The search would meet that triangle's face in its first cube and stop
+// there with 0, so these nodes need no search. Faces are walked as the ADT lists them.
+std::vector<uint8_t> NodesOnTheSurface(const SMesh& mesh, size_t nodes) {
+  std::vector<uint8_t> onSurface(nodes, 0);
+  const int32_t size = static_cast<int32_t>(
+      std::min<size_t>({mesh.elem.size(), static_cast<size_t>(std::max(mesh.szelem, 0)),
+                        static_cast<size_t>(INT32_MAX)}));
+  int32_t faceIndex = 0;
+  for (int32_t p = 0; p < size && faceIndex < mesh.nbFaces; p = NextFacePos(mesh.elem, p)) {
+    ++faceIndex;
+    ForEachSubTriangleWithNodes(mesh, p, [&](const int32_t* corners, const double* tri) {
+      for (int v = 0; v < 3; ++v) {
+        const size_t node = static_cast<size_t>(corners[v]);
+        if (node >= nodes || onSurface[node] != 0) continue;
+        double q[3];
+        if (ClosestPointOnTriangle(tri + 3 * v, tri, q) == 0.0) onSurface[node] = 1;
+      }
+      return false;
+    });
+  }
+  return onSurface;
+}
+
 }  // namespace
 
 void Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
   Trace("## Dist2Surf : ");
-  BuildAdtTree(mesh);
+  const size_t nodes = std::min({static_cast<size_t>(std::max(mesh.nbNodes, 0)),
+                                 mesh.coords.size() / 3, nodeThickness.size()});
+  const std::vector<uint8_t> onSurface = NodesOnTheSurface(mesh, nodes);
+  const bool searchNeeded = std::find(onSurface.begin(), onSurface.end(), 0) != onSurface.end();
+  // The ADT and the wall tree are built only when some node is off the surface.
+  if (searchNeeded) BuildAdtTree(mesh);
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
   const double* box = mesh.bbox;
   const double r0 = 0.01 * std::max({box[3] - box[0], box[4] - box[1], box[5] - box[2]});
   Trace("10");
 
-  const AdtTree& tree = *mesh.adt;
   StripTriangleDistance measure(mesh);
   // On a mesh of triangles the wall tree, which groups faces by where they lie and bounds each
   // group closely, finds the same nearest listed face as the walk of the ADT's regions, reading
   // far fewer faces; it holds one triangle per face, so larger faces keep the ADT walk.
-  WallSearch search(tree);
-  WallTree* walls = HasOnlyTriangles(mesh) ? &search.Walls(mesh) : nullptr;
+  std::optional<WallSearch> search;
+  WallTree* walls = nullptr;
+  if (searchNeeded) {
+    search.emplace(*mesh.adt);
+    if (HasOnlyTriangles(mesh)) walls = &search->Walls(mesh);
+  }
   const double anyFacing[3] = {0.0, 0.0, 0.0};  // with a cosine above 1: no group is skipped
-  const size_t nodes = std::min({static_cast<size_t>(std::max(mesh.nbNodes, 0)),
-                                 mesh.coords.size() / 3, nodeThickness.size()});
   for (size_t i = 0; i < nodes; ++i) {
+    if (onSurface[i] != 0) {
+      nodeThickness[i] = 0.0;
+      continue;
+    }
     const double* p = mesh.Node(static_cast<int32_t>(i));
     measure.SetPoint(p);
     double best = kDblMax;
@@ -114,7 +150,7 @@ void Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
         // The next node, most often a neighbour, starts from this face.
         if (nearest != nullptr) walls->Keep(*nearest);
       } else {
-        best = AdtNearestInRange(tree, range, p, best, measure);
+        best = AdtNearestInRange(*mesh.adt, range, p, best, measure);
       }
       if (best == kDblMax) {
         // Nothing met yet: double the upper bound, until the cube holds every face.

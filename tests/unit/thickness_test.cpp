@@ -34,14 +34,27 @@ TEST(Dist2Surf, AgreesWithAOneSearchPerCubeReferenceAndABruteForceMinimum) {
     // Dense and sparse soups of small and large triangles, with free query nodes.
     TestMesh m = RandomTriangleSoup(300 + soup, soup % 2 == 0 ? 400 : 40, 1.0,
                                     soup < 2 ? 0.02 : (soup < 4 ? 0.1 : 0.4));
-    const int32_t firstQuery = m.nbNodes();
     for (int q = 0; q < 150; ++q)
       m.AddNode(unit(rng), unit(rng), unit(rng));
+    // Flat triangles with their third corner between the other two: rounding leaves that
+    // corner a hair away from its own triangle now and then, so it is not on the surface.
+    for (int flat = 0; flat < 60; ++flat) {
+      const int32_t a = m.nbNodes();
+      const double A[3] = {unit(rng), unit(rng), unit(rng)},
+                   B[3] = {unit(rng), unit(rng), unit(rng)};
+      const double t = unit(rng);
+      m.AddNode(A[0], A[1], A[2]);
+      m.AddNode(B[0], B[1], B[2]);
+      m.AddNode(A[0] + (B[0] - A[0]) * t, A[1] + (B[1] - A[1]) * t, A[2] + (B[2] - A[2]) * t);
+      m.AddFace({a, a + 1, a + 2});
+    }
     SMesh mesh = MakeSMesh(m, 2);
     std::vector<double> values(static_cast<size_t>(m.nbNodes()));
     Dist2Surf(mesh, values);
+    BuildAdtTree(mesh);
     const double* b = mesh.bbox;
-    for (int32_t i = firstQuery; i < m.nbNodes(); ++i) {
+    // Every node, on the surface or not, is checked against the search as designed.
+    for (int32_t i = 0; i < m.nbNodes(); ++i) {
       // The designed loop: one plain range search per cube, every listed face measured.
       const double* p = mesh.Node(i);
       double best = kDblMax, lo = 0, hi = 0.01 * std::max({b[3] - b[0], b[4] - b[1], b[5] - b[2]});
