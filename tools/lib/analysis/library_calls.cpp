@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "analysis/freed_memory.h"
 #include "analysis/gradient_missing.h"
 #include "analysis/progress.h"
 #include "analysis/quiet_stdout.h"
@@ -173,6 +174,7 @@ const Library::DraftCall& Library::draftCall(const Vec3& pull, const std::string
     const Mesh& m = meshFor(Analysis::kDraft);
     DraftCall call{0, std::vector<double>(m.faceCount())};
     Progress progress(Label(label, m));
+    ReturnFreedMemory();
     QuietStdout quiet(toStderr_);
     call.status = VX_Draft_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
                                  m.coords.data(), call.values.data(), pull.data());
@@ -227,6 +229,7 @@ std::vector<double> Library::thicknessOf(const Mesh& m, ThicknessMethod method, 
     // seconds.
     Progress progress(Label(std::string("thickness (") + MethodName(method) + ")" + what, m),
                       method == ThicknessMethod::kRay ? "" : "--method ray is the fast one");
+    ReturnFreedMemory();
     QuietStdout quiet(toStderr_);
     const auto nodes = Size32(m.nodeCount()), entries = Size32(m.elem.size());
     switch (method) {
@@ -262,6 +265,7 @@ std::vector<double> Library::nodeDistances(const Mesh& withPoints) const {
   int status;
   {
     Progress progress(Label("thickness (distance)", withPoints));
+    ReturnFreedMemory();
     QuietStdout quiet(toStderr_);
     status = VX_Thickness_Computation_DN2S(Size32(withPoints.nodeCount()),
                                            Size32(withPoints.elem.size()), withPoints.elem.data(),
@@ -307,6 +311,7 @@ std::vector<double> Library::computeGradient(const std::vector<double>& faceThic
   int status;
   {
     Progress progress(Label("gradient", m));
+    ReturnFreedMemory();
     QuietStdout quiet(toStderr_);
     status = VX_Thickness_Gradient(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
                                    m.coords.data(), thickness.data(), values.data());
@@ -339,6 +344,7 @@ EdgeAngles Library::computeEdgeDihedral() const {
   int status;
   {
     Progress progress(Label("dihedral angles", m));
+    ReturnFreedMemory();
     QuietStdout quiet(toStderr_);
     status = VX_Edge_Diedral_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
                                    m.coords.data(), &count, result.nodes.data(),
@@ -360,6 +366,7 @@ std::vector<double> Library::nodeDihedral(bool signedAngles) const {
   int status;
   {
     Progress progress(Label("dihedral angles per node", m));
+    ReturnFreedMemory();
     QuietStdout quiet(toStderr_);
     status = VX_Diedral_Angle(Size32(m.nodeCount()), Size32(m.elem.size()), m.elem.data(),
                               m.coords.data(), values.data(), signedAngles ? 1 : 0);

@@ -9,7 +9,7 @@
 namespace vexmor::cli {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kNoLayerValue = std::numeric_limits<double>::quiet_NaN();
 
 const Field* FindField(const Results& results, auto&& matches) {
   for (const Field& f : results.fields) {
@@ -78,7 +78,7 @@ std::vector<double> FaceValuesFromEdges(const Mesh& mesh, const std::vector<int3
     keys[h] = keyOf(edgeNodes[2 * e], edgeNodes[2 * e + 1]);
     slots[h] = static_cast<uint32_t>(e);
   }
-  std::vector<double> out(mesh.faceCount(), kNaN);
+  std::vector<double> out(mesh.faceCount(), kNoLayerValue);
   for (size_t f = 0; f < mesh.faceCount(); ++f) {
     const auto nodes = mesh.face(f);
     for (size_t k = 0; k < nodes.size(); ++k) {
@@ -91,7 +91,7 @@ std::vector<double> FaceValuesFromEdges(const Mesh& mesh, const std::vector<int3
 }
 
 std::vector<double> FaceValuesFromNodes(const Mesh& mesh, const std::vector<double>& values) {
-  std::vector<double> out(mesh.faceCount(), kNaN);
+  std::vector<double> out(mesh.faceCount(), kNoLayerValue);
   for (size_t f = 0; f < mesh.faceCount(); ++f) {
     for (int32_t n : mesh.face(f)) {
       if (static_cast<size_t>(n) < values.size()) out[f] = Stronger(out[f], values[n]);
