@@ -69,7 +69,7 @@ EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Ed
 void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
                       std::span<double> edgeAngles) {
   Trace("## EdgeDiedralAngle : ");
-  BuildEdgeHash(mesh);
+  RebuildEdgeHash(mesh);
   const EdgeHash& edges = mesh.edgeHash;
   const int32_t count = edges.RecordCount();
   Trace("## EdgeDiedralAngle 1 : %d", count);

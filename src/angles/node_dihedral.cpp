@@ -29,7 +29,7 @@ void RaiseEnds(std::span<double> values, const Edge& e, double angle) {
 
 void NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
   Trace("## NdMaxDiedralAngle -10: ");
-  BuildEdgeHash(mesh);
+  RebuildEdgeHash(mesh);
   Trace("## NdMaxDiedralAngle -1 : ");
   Trace("## NdMaxDiedralAngle -2 : ");
   const LargeVector<double> normals = DihedralFaceNormals(mesh);

@@ -86,7 +86,7 @@ class RingWalks {
 
 void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double> gradient) {
   Trace("## FThickGrad : ");
-  BuildEdgeHash(mesh);
+  RebuildEdgeHash(mesh);
   if (mesh.szelem < 1 || mesh.nbFaces <= 0) return;
   const size_t nbFaces = static_cast<size_t>(mesh.nbFaces);
   if (thickness.size() < nbFaces || gradient.size() < nbFaces) return;

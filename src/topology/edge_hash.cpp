@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <utility>
 
 #include "mesh/trace.h"
 
@@ -118,6 +119,15 @@ int32_t EdgeHash::FindIndexed(int32_t low, int32_t high) const {
     if (stray.low == low && stray.high == high) return static_cast<int32_t>(stray.number);
   }
   return 0;
+}
+
+void EdgeHash::Renumber(std::span<const int32_t> newNumber, LargeVector<Edge> records) {
+  for (uint32_t& number : sideNumber_) {
+    if (number != 0) number = static_cast<uint32_t>(newNumber[number - 1]);
+  }
+  for (Bucket& stray : stray_)
+    stray.number = static_cast<uint32_t>(newNumber[stray.number - 1]);
+  sideRecords_ = std::move(records);
 }
 
 int32_t EdgeHash::Find(int32_t a, int32_t b) const {

@@ -55,6 +55,14 @@ class EdgeHash {
   // The edge number recorded for the side at `entry`, or 0.
   int32_t SideEdge(size_t entry) const { return entry < sideEdges_.size() ? sideEdges_[entry] : 0; }
 
+  // Whether the records sit in the node index (IndexFaceSides), where Renumber can reorder them.
+  bool Indexed() const { return indexed_; }
+  // Gives edge k (from 1) the number newNumber[k - 1] and the record records[newNumber[k - 1] -
+  // 1]: newNumber must be a permutation of 1 .. RecordCount() and each new record must join
+  // the same two nodes as the edge it replaces. Only for an indexed table; side edges are left
+  // to the caller.
+  void Renumber(std::span<const int32_t> newNumber, LargeVector<Edge> records);
+
   int32_t RecordCount() const { return recordCount_; }
   uint32_t RecordCapacity() const { return recordCapacity_; }
   uint32_t BucketCount() const { return bucketCount_; }

@@ -1,6 +1,10 @@
 #include "topology/edge_list.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "mesh/large_array.h"
 
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
@@ -61,6 +65,74 @@ void BuildEdgeHash(SMesh& mesh) {
   }
   Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
   Trace("#End -- BuildEdgeHash");
+}
+
+namespace {
+
+// The renumbering of RebuildEdgeHash; false, leaving the table untouched, when the recorded
+// sides do not describe the faces as they are.
+bool RenumberAfterTurns(SMesh& mesh) {
+  EdgeHash& edges = mesh.edgeHash;
+  const int32_t count = edges.RecordCount();
+  if (!edges.Indexed() || count == 0 || mesh.szelem < 1 ||
+      static_cast<size_t>(mesh.szelem) > mesh.elem.size()) {
+    return false;
+  }
+  const int32_t* elem = mesh.elem.data();
+  const int64_t size = mesh.szelem;
+  LargeVector<int32_t> newNumber(static_cast<size_t>(count), 0);
+  LargeVector<int8_t> seen(static_cast<size_t>(count), 0);  // sides met, up to the record's count
+  LargeVector<Edge> records(static_cast<size_t>(count));
+  // A face's sides are renumbered once the face is done: until then its recorded sides, which
+  // FaceSideEdge reads, keep the old numbers that the records still carry. Faces done are not
+  // read again, and a walk that fails leaves the table to be built anew.
+  std::vector<int32_t> faceSides;
+  int32_t next = 0;
+  int32_t face = 0;
+  for (int64_t p = 0; p < size; ++face) {
+    const int32_t facePos = static_cast<int32_t>(p);
+    const int32_t n = elem[p++];
+    if (n <= 0) continue;
+    const int64_t sides = n < size - p ? n : size - p;
+    faceSides.clear();
+    for (int64_t i = 0; i < sides; ++i) {
+      const int32_t a = elem[p + i];
+      const int32_t b = elem[p + (i + 1) % sides];
+      const int32_t old = FaceSideEdge(mesh, facePos, static_cast<int32_t>(i), a, b);
+      if (old <= 0 || old > count) return false;
+      const Edge& e = edges.Record(old - 1);
+      int8_t& met = seen[static_cast<size_t>(old - 1)];
+      // The faces that meet the edge must be those recorded, in the same order.
+      if (met == 0) {
+        if (e.facePos[0] != facePos || e.faceIndex[0] != face) return false;
+        newNumber[static_cast<size_t>(old - 1)] = ++next;
+        Edge& moved = records[static_cast<size_t>(next - 1)];
+        moved = e;
+        moved.node1 = a;
+        moved.node2 = b;
+      } else if (met == 1 && (e.facePos[1] != facePos || e.faceIndex[1] != face)) {
+        return false;
+      }
+      if (met < 127) ++met;
+      faceSides.push_back(newNumber[static_cast<size_t>(old - 1)]);
+    }
+    for (size_t i = 0; i < faceSides.size(); ++i)
+      edges.SetSideEdge(static_cast<size_t>(p) + i, faceSides[i]);
+    p += n;
+  }
+  if (next != count) return false;
+  for (int32_t k = 0; k < count; ++k) {
+    if (seen[static_cast<size_t>(k)] != edges.Record(k).faceCount) return false;
+  }
+  edges.Renumber(newNumber, std::move(records));
+  return true;
+}
+
+}  // namespace
+
+void RebuildEdgeHash(SMesh& mesh) {
+  Trace("#BuildEdgeHash");
+  if (!RenumberAfterTurns(mesh)) BuildEdgeHash(mesh);
 }
 
 int32_t FaceSideEdge(const SMesh& mesh, int32_t facePos, int32_t side, int32_t a, int32_t b) {

@@ -13,6 +13,13 @@ struct SMesh;
 // A side seen again adds its face as second face, or only raises the count from the third on.
 void BuildEdgeHash(SMesh& mesh);
 
+// Brings mesh.edgeHash up to what BuildEdgeHash would give now. When it was built from these
+// same faces and faces were only turned since (the orientation turns whole faces, which changes
+// the order in which a face meets its edges and the direction of each edge's first side), the
+// edges are renumbered in one walk over the recorded sides; in any other case, or if the walk
+// finds a side that does not fit the records, it is built anew.
+void RebuildEdgeHash(SMesh& mesh);
+
 // Number of the edge joining a and b, the side'th side of the face at facePos (from 0; any
 // side of it is found, at a little more cost), as EdgeHash::Find(a, b) gives it, or 0: read from
 // the sides that BuildEdgeHash recorded when it can, looked up otherwise.

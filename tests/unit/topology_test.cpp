@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "angles/edge_dihedral.h"
 #include "angles/node_dihedral.h"
@@ -65,6 +67,41 @@ TEST(EdgeList, GivesTheEdgeOfEachSideOfAFaceAsTheLookupDoesAlsoOnceTheFaceIsTurn
   for (const int32_t pos : {0, 8, 18})
     TurnFace(mesh.Elem(), pos);
   expectLookup("turned, face ");
+}
+
+TEST(EdgeList, RebuiltAfterFacesAreTurnedEqualsTheListBuiltAnew) {
+  // A closed torus and a mesh with boundary, four-face, repeated-node and empty faces; then the
+  // torus with one face changed, which the recorded sides no longer describe.
+  TestMesh changed = Torus(6, 5);
+  changed.elem[2] = changed.elem[5];
+  const std::vector<TestMesh> meshes = {Torus(6, 5),
+                                        Faces({3, 5, 9, 1, 3, 9, 5, 2, 4, 0, 1, 2, 9, 3, 3,
+                                               3, 4, 0, 3, 1, 0, 7, 3, 0, 1, 6, 3, 1, 0, 7}),
+                                        changed};
+  for (const TestMesh& m : meshes) {
+    SMesh rebuilt = MakeSMesh(m);
+    BuildEdgeHash(rebuilt);
+    if (&m == &meshes.back()) rebuilt.elem[2] = meshes.front().elem[2];
+    std::mt19937 random(3);
+    for (int32_t pos = 0; pos < rebuilt.szelem; pos += std::max(rebuilt.elem[pos], 0) + 1) {
+      if (random() % 2 == 0) TurnFace(rebuilt.Elem(), pos);
+    }
+    RebuildEdgeHash(rebuilt);
+    SMesh fresh = MakeSMesh(m);
+    fresh.elem = rebuilt.elem;
+    BuildEdgeHash(fresh);
+    const EdgeHash &a = rebuilt.edgeHash, &b = fresh.edgeHash;
+    ASSERT_EQ(a.RecordCount(), b.RecordCount());
+    for (int32_t k = 0; k < a.RecordCount(); ++k) {
+      const Edge &x = a.Record(k), &y = b.Record(k);
+      EXPECT_EQ(std::tie(x.node1, x.node2, x.facePos, x.faceIndex, x.faceCount),
+                std::tie(y.node1, y.node2, y.facePos, y.faceIndex, y.faceCount))
+          << "edge " << k + 1;
+      EXPECT_EQ(a.Find(x.node2, x.node1), k + 1);
+    }
+    for (int32_t entry = 0; entry < rebuilt.szelem; ++entry)
+      EXPECT_EQ(a.SideEdge(static_cast<size_t>(entry)), b.SideEdge(static_cast<size_t>(entry)));
+  }
 }
 
 std::set<int32_t> NodesOf(const SMesh& mesh, int32_t pos) {
