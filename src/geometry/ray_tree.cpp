@@ -2,11 +2,36 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "geometry/face_frame.h"
 #include "mesh/smesh.h"
 
 namespace vexmor {
+
+namespace {
+
+// The largest float not above v, and the smallest not below it.
+float FloatBelow(double v) {
+  const float f = static_cast<float>(v);
+  return static_cast<double>(f) > v ? std::nextafter(f, -INFINITY) : f;
+}
+float FloatAbove(double v) {
+  const float f = static_cast<float>(v);
+  return static_cast<double>(f) < v ? std::nextafter(f, INFINITY) : f;
+}
+
+// Rearranges v into v[order[0]], v[order[1]], ... through one copy.
+template <typename T>
+void Reorder(LargeVector<T>& v, std::span<const int32_t> order) {
+  LargeVector<T> ordered;
+  ordered.reserve(v.size());
+  for (const int32_t i : order)
+    ordered.push_back(v[static_cast<size_t>(i)]);
+  v = std::move(ordered);
+}
+
+}  // namespace
 
 RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   faces_.reserve(listing.size());
@@ -23,46 +48,41 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
     }
   }
   if (faces_.empty()) return;
+  boxes_.resize(faces_.size());
+  order_.resize(faces_.size());
+  for (size_t i = 0; i < faces_.size(); ++i) {
+    double box[6];
+    WidenedFaceBox(faces_[i].tri, box);
+    for (int k = 0; k < 3; ++k) {
+      boxes_[i].box[k] = FloatBelow(box[k]);
+      boxes_[i].box[k + 3] = FloatAbove(box[k + 3]);
+    }
+    order_[i] = static_cast<int32_t>(i);
+  }
   // Halved groups leave at least half of kLeafFaces faces to a leaf, and a tree has fewer inner
   // nodes than leaves.
   nodes_.reserve(faces_.size() / (kLeafFaces / 2) + 1);
   root_ = Build(0, static_cast<int32_t>(faces_.size()), rootBox_);
+  Reorder(faces_, order_);
+  Reorder(boxes_, order_);
+  order_ = LargeVector<int32_t>();
 }
-
-namespace {
-
-// The largest float not above v, and the smallest not below it.
-float FloatBelow(double v) {
-  const float f = static_cast<float>(v);
-  return static_cast<double>(f) > v ? std::nextafter(f, -INFINITY) : f;
-}
-float FloatAbove(double v) {
-  const float f = static_cast<float>(v);
-  return static_cast<double>(f) < v ? std::nextafter(f, INFINITY) : f;
-}
-
-}  // namespace
 
 RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6]) {
-  double lo[3], hi[3], middleLow[3], middleHigh[3];
+  float middleLow[3], middleHigh[3];
   for (int k = 0; k < 3; ++k) {
-    lo[k] = middleLow[k] = INFINITY;
-    hi[k] = middleHigh[k] = -INFINITY;
+    box[k] = middleLow[k] = INFINITY;
+    box[k + 3] = middleHigh[k] = -INFINITY;
   }
   for (int32_t i = first; i < first + count; ++i) {
-    double face[6];
-    WidenedFaceBox(faces_[static_cast<size_t>(i)].tri, face);
+    const float* face = boxes_[static_cast<size_t>(order_[static_cast<size_t>(i)])].box;
     for (int k = 0; k < 3; ++k) {
-      lo[k] = std::min(lo[k], face[k]);
-      hi[k] = std::max(hi[k], face[k + 3]);
-      const double middle = 0.5 * (face[k] + face[k + 3]);
+      box[k] = std::min(box[k], face[k]);
+      box[k + 3] = std::max(box[k + 3], face[k + 3]);
+      const float middle = face[k] + face[k + 3];
       middleLow[k] = std::min(middleLow[k], middle);
       middleHigh[k] = std::max(middleHigh[k], middle);
     }
-  }
-  for (int k = 0; k < 3; ++k) {
-    box[k] = FloatBelow(lo[k]);
-    box[k + 3] = FloatAbove(hi[k]);
   }
   if (count <= kLeafFaces) return {first, count};
   // Halve the group across the longest extent of its faces' middles.
@@ -70,14 +90,14 @@ RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6]) {
   for (int k = 1; k < 3; ++k) {
     if (middleHigh[k] - middleLow[k] > middleHigh[axis] - middleLow[axis]) axis = k;
   }
-  auto middle = [axis](const RayFace& face) {
-    return std::min({face.tri[axis], face.tri[3 + axis], face.tri[6 + axis]}) +
-           std::max({face.tri[axis], face.tri[3 + axis], face.tri[6 + axis]});
+  auto middle = [&](int32_t face) {
+    const float* b = boxes_[static_cast<size_t>(face)].box;
+    return b[axis] + b[axis + 3];
   };
-  const auto begin = faces_.begin() + first;
+  const auto begin = order_.begin() + first;
   const int32_t half = count / 2;
   std::nth_element(begin, begin + half, begin + count,
-                   [&](const RayFace& a, const RayFace& b) { return middle(a) < middle(b); });
+                   [&](int32_t a, int32_t b) { return middle(a) < middle(b); });
   const size_t index = nodes_.size();
   nodes_.emplace_back();
   Node node;

@@ -58,18 +58,25 @@ class RayTree {
     int32_t leafFaces = 0;  // 0 for an inner node
   };
   // An inner node holds the boxes of both its children, so that choosing between them reads
-  // one cache line. Boxes are the widened boxes of the faces below, rounded outwards to single
-  // precision: they can only hold more than the double-precision boxes, never less.
+  // one cache line. Boxes, a leaf's faces' too, are the widened boxes of the faces below,
+  // rounded outwards to single precision: they can only hold more than the double-precision
+  // boxes, never less, and a face visited in excess is only measured in vain.
   struct alignas(64) Node {
     float box[2][6];  // min x, y, z, max x, y, z of each child
     Child child[2];
   };
   static constexpr int32_t kLeafFaces = 4;
+  // A face's widened box (WidenedFaceBox), rounded outwards to single precision.
+  struct FaceBox {
+    float box[6];
+  };
 
-  // Groups faces first .. first + count - 1; returns the group and writes its box.
+  // Groups the faces order_[first .. first + count - 1]; returns the group and writes its box.
   Child Build(int32_t first, int32_t count, float box[6]);
 
   LargeVector<RayFace> faces_;  // in tree order
+  LargeVector<FaceBox> boxes_;  // per face, in tree order
+  LargeVector<int32_t> order_;  // while building: the faces in tree order
   LargeVector<Node> nodes_;
   Child root_;
   float rootBox_[6];
@@ -92,17 +99,16 @@ void RayTree::AlongRay(const double origin[3], const double direction[3], double
         if (group.leafFaces > 0) {
           const int32_t end = group.index + group.leafFaces;
           for (int32_t i = group.index; i < end; ++i) {
-            const RayFace& face = faces_[static_cast<size_t>(i)];
-            double box[6];
-            WidenedFaceBox(face.tri, box);
-            if (entries(box) * scale <= bound) visit(face);
+            if (entries(boxes_[static_cast<size_t>(i)].box) * scale <= bound)
+              visit(faces_[static_cast<size_t>(i)]);
           }
           return;
         }
         // The nearer child is searched first: its crossing lowers the bound for the farther one.
         const Node& node = nodes_[static_cast<size_t>(group.index)];
-        QueueNearerLast(pending, {node.child[0], entries(node.box[0]) * scale},
-                        {node.child[1], entries(node.box[1]) * scale});
+        QueueNearerLastIf(pending, {node.child[0], entries(node.box[0]) * scale},
+                          {node.child[1], entries(node.box[1]) * scale},
+                          [&](const PendingSubtree<Child>& child) { return child.key <= bound; });
       });
 }
 
