@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "geometry/face_frame.h"
 #include "mesh/smesh.h"
@@ -21,14 +22,26 @@ float FloatAbove(double v) {
   return static_cast<double>(f) < v ? std::nextafter(f, INFINITY) : f;
 }
 
-// Rearranges v into v[order[0]], v[order[1]], ... through one copy.
+// Rearranges v in place into v[order[0]], v[order[1]], ... (order a permutation), following
+// its cycles, so that no second copy of v is needed.
 template <typename T>
 void Reorder(LargeVector<T>& v, std::span<const int32_t> order) {
-  LargeVector<T> ordered;
-  ordered.reserve(v.size());
-  for (const int32_t i : order)
-    ordered.push_back(v[static_cast<size_t>(i)]);
-  v = std::move(ordered);
+  std::vector<bool> placed(v.size(), false);
+  for (size_t start = 0; start < v.size(); ++start) {
+    if (placed[start]) continue;
+    const T first = v[start];
+    size_t at = start;
+    for (;;) {
+      placed[at] = true;
+      const size_t from = static_cast<size_t>(order[at]);
+      if (from == start) {
+        v[at] = first;
+        break;
+      }
+      v[at] = v[from];
+      at = from;
+    }
+  }
 }
 
 }  // namespace
@@ -48,63 +61,129 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
     }
   }
   if (faces_.empty()) return;
-  boxes_.resize(faces_.size());
-  order_.resize(faces_.size());
+  building_.resize(faces_.size());
   for (size_t i = 0; i < faces_.size(); ++i) {
     double box[6];
     WidenedFaceBox(faces_[i].tri, box);
     for (int k = 0; k < 3; ++k) {
-      boxes_[i].box[k] = FloatBelow(box[k]);
-      boxes_[i].box[k + 3] = FloatAbove(box[k + 3]);
+      building_[i].box.box[k] = FloatBelow(box[k]);
+      building_[i].box.box[k + 3] = FloatAbove(box[k + 3]);
     }
-    order_[i] = static_cast<int32_t>(i);
+    building_[i].face = static_cast<int32_t>(i);
   }
-  // Halved groups leave at least half of kLeafFaces faces to a leaf, and a tree has fewer inner
-  // nodes than leaves.
-  nodes_.reserve(faces_.size() / (kLeafFaces / 2) + 1);
-  root_ = Build(0, static_cast<int32_t>(faces_.size()), rootBox_);
-  Reorder(faces_, order_);
-  Reorder(boxes_, order_);
-  order_ = LargeVector<int32_t>();
+  // A tree has fewer inner nodes than faces; the pages of those never used are never touched.
+  nodes_.reserve(faces_.size());
+  root_ = Build(0, static_cast<int32_t>(faces_.size()), rootBox_, 0);
+
+  // The faces and their boxes in tree order.
+  LargeVector<int32_t> order(building_.size());
+  boxes_.resize(building_.size());
+  for (size_t i = 0; i < building_.size(); ++i) {
+    order[i] = building_[i].face;
+    boxes_[i] = building_[i].box;
+  }
+  building_ = LargeVector<BuildItem>();
+  Reorder(faces_, order);
 }
 
-RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6]) {
+RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6], int32_t depth) {
   float middleLow[3], middleHigh[3];
   for (int k = 0; k < 3; ++k) {
     box[k] = middleLow[k] = INFINITY;
     box[k + 3] = middleHigh[k] = -INFINITY;
   }
-  for (int32_t i = first; i < first + count; ++i) {
-    const float* face = boxes_[static_cast<size_t>(order_[static_cast<size_t>(i)])].box;
+  const auto begin = building_.begin() + first;
+  const auto end = begin + count;
+  for (auto item = begin; item != end; ++item) {
+    const float* face = item->box.box;
     for (int k = 0; k < 3; ++k) {
       box[k] = std::min(box[k], face[k]);
       box[k + 3] = std::max(box[k + 3], face[k + 3]);
-      const float middle = face[k] + face[k + 3];
-      middleLow[k] = std::min(middleLow[k], middle);
-      middleHigh[k] = std::max(middleHigh[k], middle);
+      middleLow[k] = std::min(middleLow[k], Middle(face, k));
+      middleHigh[k] = std::max(middleHigh[k], Middle(face, k));
     }
   }
   if (count <= kLeafFaces) return {first, count};
-  // Halve the group across the longest extent of its faces' middles.
+  // Split across the longest extent of the faces' middles: by surface area, or halved where
+  // that finds no split or may have left few faces to a side for too many levels.
   int axis = 0;
   for (int k = 1; k < 3; ++k) {
     if (middleHigh[k] - middleLow[k] > middleHigh[axis] - middleLow[axis]) axis = k;
   }
-  auto middle = [&](int32_t face) {
-    const float* b = boxes_[static_cast<size_t>(face)].box;
-    return b[axis] + b[axis + 3];
-  };
-  const auto begin = order_.begin() + first;
-  const int32_t half = count / 2;
-  std::nth_element(begin, begin + half, begin + count,
-                   [&](int32_t a, int32_t b) { return middle(a) < middle(b); });
+  int32_t half = depth < kMaxSurfaceAreaDepth
+                     ? SurfaceAreaSplit(first, count, axis, middleLow[axis], middleHigh[axis])
+                     : 0;
+  if (half <= 0 || half >= count) {
+    half = count / 2;
+    std::nth_element(begin, begin + half, end, [axis](const BuildItem& a, const BuildItem& b) {
+      return Middle(a.box.box, axis) < Middle(b.box.box, axis);
+    });
+  }
   const size_t index = nodes_.size();
   nodes_.emplace_back();
   Node node;
-  node.child[0] = Build(first, half, node.box[0]);
-  node.child[1] = Build(first + half, count - half, node.box[1]);
+  node.child[0] = Build(first, half, node.box[0], depth + 1);
+  node.child[1] = Build(first + half, count - half, node.box[1], depth + 1);
   nodes_[index] = node;
   return {static_cast<int32_t>(index), 0};
+}
+
+int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float middleLow,
+                                  float middleHigh) {
+  const double low = middleLow, span = static_cast<double>(middleHigh) - low;
+  if (!(span > 0.0)) return 0;
+  // The span of middles in kSplitBins bins; the cost of a split between bins is the surface of
+  // each side's box times its face count, which estimates how many faces the rays through the
+  // group test on either side. A large group's costs are estimated from an even sample of its
+  // faces: any split between bins is a valid split, the sample only chooses among them.
+  struct Bin {
+    float box[6] = {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY};
+    int32_t count = 0;
+    void Add(const float* b, int32_t faces) {
+      for (int k = 0; k < 3; ++k) {
+        box[k] = std::min(box[k], b[k]);
+        box[k + 3] = std::max(box[k + 3], b[k + 3]);
+      }
+      count += faces;
+    }
+    double Cost() const {
+      const double dx = box[3] - box[0], dy = box[4] - box[1], dz = box[5] - box[2];
+      return count > 0 ? (dx * dy + dy * dz + dz * dx) * count : 0.0;
+    }
+  };
+  Bin bins[kSplitBins];
+  const auto begin = building_.begin() + first;
+  const int32_t stride = std::max<int32_t>(1, count / kSampledFaces);
+  int32_t sampled = 0;
+  for (int32_t i = 0; i < count; i += stride, ++sampled) {
+    const float* face = begin[i].box.box;
+    bins[BinOf(face, axis, low, span)].Add(face, 1);
+  }
+  double above[kSplitBins];  // the cost of bins b .. kSplitBins - 1 as one side
+  Bin side;
+  for (int b = kSplitBins - 1; b > 0; --b) {
+    if (bins[b].count > 0) side.Add(bins[b].box, bins[b].count);
+    above[b] = side.Cost();
+  }
+  int bestBin = -1;
+  double bestCost = INFINITY;
+  side = Bin();
+  for (int b = 0; b + 1 < kSplitBins; ++b) {
+    if (bins[b].count > 0) side.Add(bins[b].box, bins[b].count);
+    if (side.count == 0 || side.count == sampled) continue;
+    const double cost = side.Cost() + above[b + 1];
+    if (cost < bestCost) {
+      bestCost = cost;
+      bestBin = b;
+    }
+  }
+  if (bestBin < 0) return 0;
+  return static_cast<int32_t>(std::partition(begin, begin + count,
+                                             [&](const BuildItem& item) {
+                                               return BinOf(item.box.box, axis, low, span) <=
+                                                      bestBin;
+                                             }) -
+                              begin);
 }
 
 }  // namespace vexmor

@@ -71,12 +71,35 @@ class RayTree {
     float box[6];
   };
 
-  // Groups the faces order_[first .. first + count - 1]; returns the group and writes its box.
-  Child Build(int32_t first, int32_t count, float box[6]);
+  // Bins of the surface-area split, and the depth below which it is tried.
+  static constexpr int kSplitBins = 16;
+  static constexpr int32_t kSampledFaces = 1024;
+  static constexpr int32_t kMaxSurfaceAreaDepth = 48;
+
+  // Groups the faces building_[first .. first + count - 1], found `depth` levels below the
+  // root; returns the group and writes its box.
+  Child Build(int32_t first, int32_t count, float box[6], int32_t depth);
+  // Orders those faces so that the first ones form the side of the cheapest split by surface
+  // area between kSplitBins bins of their middles along `axis` (which span middleLow ..
+  // middleHigh) and returns how many they are, or 0 when no split separates them.
+  int32_t SurfaceAreaSplit(int32_t first, int32_t count, int axis, float middleLow,
+                           float middleHigh);
+  // Twice the middle of a box along axis k, and the bin of that value in kSplitBins bins over
+  // low .. low + span.
+  static float Middle(const float* box, int k) { return box[k] + box[k + 3]; }
+  static int BinOf(const float* box, int k, double low, double span) {
+    const double bin = (static_cast<double>(Middle(box, k)) - low) * (kSplitBins / span);
+    return bin >= kSplitBins - 1 ? kSplitBins - 1 : (bin > 0.0 ? static_cast<int>(bin) : 0);
+  }
 
   LargeVector<RayFace> faces_;  // in tree order
   LargeVector<FaceBox> boxes_;  // per face, in tree order
-  LargeVector<int32_t> order_;  // while building: the faces in tree order
+  // While building: each face's box with its place in faces_, moved into tree order.
+  struct BuildItem {
+    FaceBox box;
+    int32_t face;
+  };
+  LargeVector<BuildItem> building_;
   LargeVector<Node> nodes_;
   Child root_;
   float rootBox_[6];

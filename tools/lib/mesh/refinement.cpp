@@ -130,7 +130,7 @@ class Refiner {
     for (int k = 0; k < 3; ++k) {
       const uint32_t e = triangleEdges_[t][k];
       const double length = squaredLength(e);
-      if (length > bestLength ||
+      if (best < 0 || length > bestLength ||
           (length == bestLength && e < triangleEdges_[t][static_cast<size_t>(best)])) {
         best = k;
         bestLength = length;
