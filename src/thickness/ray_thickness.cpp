@@ -18,7 +18,6 @@ namespace vexmor {
 void RayThickness(SMesh& mesh, std::span<double> faceThickness) {
   // The probes never look at the edge list: freed first, it leaves room for the search trees.
   mesh.edgeHash.Release();
-  BuildAdtTree(mesh);
   if (mesh.szelem < 1) return;
   const std::span<const int32_t> elem = mesh.elem;
   if (mesh.nbFaces <= 0 || faceThickness.size() < static_cast<size_t>(mesh.nbFaces)) return;
@@ -37,22 +36,43 @@ void RayThickness(SMesh& mesh, std::span<double> faceThickness) {
     const double value = strips > 0 ? sum / strips : 0.0;
     return mesh.outside != 0 && hit.faceIndex >= mesh.nbFaces - 12 ? -value : value;
   };
+  // Faces are measured in the order the ray tree groups them: neighbouring rays read the same
+  // groups, which then are still in the cache. Each value is the same in any order. The tree
+  // holds every face, but those without a triangle: they measure 0.
+  auto measureAll = [&](RayTree& rays) {
+    std::fill(faceThickness.begin(), faceThickness.begin() + mesh.nbFaces, 0.0);
+    for (const RayFace& face : rays.Faces()) {
+      if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
+        faceThickness[static_cast<size_t>(face.faceIndex)] = measure(rays, face.facePos);
+    }
+  };
+  if (mesh.outside == 0) {
+    // Equally near crossings are told apart by the ADT's listing order, but a value reads only
+    // the distance to the nearest crossing; which face gave it matters only for the sign of an
+    // outside analysis. Here any order of the faces gives the same values, and the ADT is not
+    // needed: a ray tree that holds whole faces is all the probes read.
+    mesh.adt.reset();
+    std::vector<FaceRef> faces;
+    faces.reserve(static_cast<size_t>(mesh.nbFaces));
+    for (int32_t pos = 0, face = 0; pos < mesh.szelem && face < mesh.nbFaces;
+         pos = NextFacePos(elem, pos), ++face) {
+      faces.push_back({face, pos});
+    }
+    RayTree rays(faces, mesh);
+    if (rays.HoldsWholeFaces()) {
+      measureAll(rays);
+      return;
+    }
+  }
+  BuildAdtTree(mesh);
   if (mesh.adt->count == mesh.nbFaces) {
-    // A ray tree that holds whole faces is all the probes read; of the ADT it needs only the
-    // listing order, so the ADT is freed before the ray tree takes its memory, and built again
-    // in the rare case that the ray tree cannot serve.
+    // Of the ADT the ray tree needs only the listing order, so the ADT is freed before the ray
+    // tree takes its memory, and built again in the rare case that the ray tree cannot serve.
     const std::vector<FaceRef> listing = AdtListing(*mesh.adt);
     mesh.adt.reset();
     RayTree rays(listing, mesh);
     if (rays.HoldsWholeFaces()) {
-      // Faces are measured in the order the ray tree groups them: neighbouring rays read the
-      // same groups, which then are still in the cache. Each value is the same in any order. The
-      // tree holds every face, but those without a triangle: they measure 0.
-      std::fill(faceThickness.begin(), faceThickness.begin() + mesh.nbFaces, 0.0);
-      for (const RayFace& face : rays.Faces()) {
-        if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
-          faceThickness[static_cast<size_t>(face.faceIndex)] = measure(rays, face.facePos);
-      }
+      measureAll(rays);
       return;
     }
     BuildAdtTree(mesh);

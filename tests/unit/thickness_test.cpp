@@ -199,6 +199,39 @@ std::vector<double> Gradient(const TestMesh& m, const std::vector<double>& thick
   return gradient;
 }
 
+TEST(RayThickness, MeasuresEachFaceAsTheNearestCrossingOfAllFacesBitForBit) {
+  // Without the outside flag the nearest crossing's distance is all a value reads, so the order
+  // in which faces are offered cannot matter; a literal scan of every face is the reference.
+  std::mt19937 random(17);
+  std::uniform_real_distribution<double> wobble(-0.05, 0.05);
+  TestMesh bumpy = Torus(12, 8);
+  for (double& c : bumpy.coords)
+    c += wobble(random);
+  for (const TestMesh& m : {bumpy, BoxWithCavity(false), CubeOnCube()}) {
+    SMesh mesh = MakeSMesh(m);
+    ComputeBBox(mesh);
+    std::vector<double> values(static_cast<size_t>(mesh.nbFaces), -1.0);
+    RayThickness(mesh, values);
+    const double length = 2.0 * mesh.halfDiag + 1.0;
+    for (int32_t f = 0; f < mesh.nbFaces; ++f) {
+      FaceFrame frame;
+      ASSERT_TRUE(LoadFaceFrame(mesh, 4 * f, 0, frame));
+      const Vec3 origin = Vec3::Load(frame.P);
+      double end[3];
+      (origin - length * Vec3::Load(frame.N)).Store(end);
+      double best = kDblMax;
+      for (int32_t g = 0; g < mesh.nbFaces; ++g) {
+        double tri[9], x[3];
+        if (g == f || !LoadFaceTriangle(mesh, 4 * g, 0, tri)) continue;
+        if (SegmentTriangleIntersect(tri, tri + 3, tri + 6, frame.P, end, x))
+          best = std::min(best, SquaredLength(Vec3::Load(x) - origin));
+      }
+      ASSERT_EQ(values[static_cast<size_t>(f)], best < kDblMax ? std::sqrt(best) : 0.0)
+          << "face " << f;
+    }
+  }
+}
+
 // The gradient walked literally: the walk around each node of each face, every time.
 std::vector<double> WalkedGradient(const TestMesh& m, const std::vector<double>& thickness) {
   SMesh mesh = MakeSMesh(m);
