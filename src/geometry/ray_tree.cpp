@@ -61,28 +61,24 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
     }
   }
   if (faces_.empty()) return;
-  building_.resize(faces_.size());
+  boxes_.resize(faces_.size());
   for (size_t i = 0; i < faces_.size(); ++i) {
     double box[6];
     WidenedFaceBox(faces_[i].tri, box);
     for (int k = 0; k < 3; ++k) {
-      building_[i].box.box[k] = FloatBelow(box[k]);
-      building_[i].box.box[k + 3] = FloatAbove(box[k + 3]);
+      boxes_[i].box[k] = FloatBelow(box[k]);
+      boxes_[i].box[k + 3] = FloatAbove(box[k + 3]);
     }
-    building_[i].face = static_cast<int32_t>(i);
+    boxes_[i].face = static_cast<int32_t>(i);
   }
   // A tree has fewer inner nodes than faces; the pages of those never used are never touched.
   nodes_.reserve(faces_.size());
   root_ = Build(0, static_cast<int32_t>(faces_.size()), rootBox_, 0);
 
-  // The faces and their boxes in tree order.
-  LargeVector<int32_t> order(building_.size());
-  boxes_.resize(building_.size());
-  for (size_t i = 0; i < building_.size(); ++i) {
-    order[i] = building_[i].face;
-    boxes_[i] = building_[i].box;
-  }
-  building_ = LargeVector<BuildItem>();
+  // The boxes are in tree order now: the faces follow.
+  LargeVector<int32_t> order(boxes_.size());
+  for (size_t i = 0; i < boxes_.size(); ++i)
+    order[i] = boxes_[i].face;
   Reorder(faces_, order);
 }
 
@@ -92,10 +88,10 @@ RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6], int32_
     box[k] = middleLow[k] = INFINITY;
     box[k + 3] = middleHigh[k] = -INFINITY;
   }
-  const auto begin = building_.begin() + first;
+  const auto begin = boxes_.begin() + first;
   const auto end = begin + count;
   for (auto item = begin; item != end; ++item) {
-    const float* face = item->box.box;
+    const float* face = item->box;
     for (int k = 0; k < 3; ++k) {
       box[k] = std::min(box[k], face[k]);
       box[k + 3] = std::max(box[k + 3], face[k + 3]);
@@ -115,8 +111,8 @@ RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6], int32_
                      : 0;
   if (half <= 0 || half >= count) {
     half = count / 2;
-    std::nth_element(begin, begin + half, end, [axis](const BuildItem& a, const BuildItem& b) {
-      return Middle(a.box.box, axis) < Middle(b.box.box, axis);
+    std::nth_element(begin, begin + half, end, [axis](const FaceBox& a, const FaceBox& b) {
+      return Middle(a.box, axis) < Middle(b.box, axis);
     });
   }
   const size_t index = nodes_.size();
@@ -152,11 +148,11 @@ int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float 
     }
   };
   Bin bins[kSplitBins];
-  const auto begin = building_.begin() + first;
+  const auto begin = boxes_.begin() + first;
   const int32_t stride = std::max<int32_t>(1, count / kSampledFaces);
   int32_t sampled = 0;
   for (int32_t i = 0; i < count; i += stride, ++sampled) {
-    const float* face = begin[i].box.box;
+    const float* face = begin[i].box;
     bins[BinOf(face, axis, low, span)].Add(face, 1);
   }
   double above[kSplitBins];  // the cost of bins b .. kSplitBins - 1 as one side
@@ -179,9 +175,8 @@ int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float 
   }
   if (bestBin < 0) return 0;
   return static_cast<int32_t>(std::partition(begin, begin + count,
-                                             [&](const BuildItem& item) {
-                                               return BinOf(item.box.box, axis, low, span) <=
-                                                      bestBin;
+                                             [&](const FaceBox& item) {
+                                               return BinOf(item.box, axis, low, span) <= bestBin;
                                              }) -
                               begin);
 }

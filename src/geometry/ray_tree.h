@@ -66,9 +66,11 @@ class RayTree {
     Child child[2];
   };
   static constexpr int32_t kLeafFaces = 4;
-  // A face's widened box (WidenedFaceBox), rounded outwards to single precision.
+  // A face's widened box (WidenedFaceBox), rounded outwards to single precision, and, while
+  // the tree is built, the face's place in faces_ before they are put in tree order.
   struct FaceBox {
     float box[6];
+    int32_t face;
   };
 
   // Bins of the surface-area split, and the depth below which it is tried.
@@ -76,7 +78,7 @@ class RayTree {
   static constexpr int32_t kSampledFaces = 1024;
   static constexpr int32_t kMaxSurfaceAreaDepth = 48;
 
-  // Groups the faces building_[first .. first + count - 1], found `depth` levels below the
+  // Groups the faces of boxes_[first .. first + count - 1], found `depth` levels below the
   // root; returns the group and writes its box.
   Child Build(int32_t first, int32_t count, float box[6], int32_t depth);
   // Orders those faces so that the first ones form the side of the cheapest split by surface
@@ -94,12 +96,6 @@ class RayTree {
 
   LargeVector<RayFace> faces_;  // in tree order
   LargeVector<FaceBox> boxes_;  // per face, in tree order
-  // While building: each face's box with its place in faces_, moved into tree order.
-  struct BuildItem {
-    FaceBox box;
-    int32_t face;
-  };
-  LargeVector<BuildItem> building_;
   LargeVector<Node> nodes_;
   Child root_;
   float rootBox_[6];
