@@ -43,10 +43,20 @@ class WallTree {
   // Calls visit(face) for every face that the ADT's range search lists for `range`, except faces
   // that provably lie farther from s than bound as ClosestPointOnTriangle measures them, and
   // groups of faces whose normals n all have Dot(n, facing) > facingCosine. Nearer groups come
-  // first; the visitor may lower bound, which is read again before each group.
+  // first; the visitor may lower bound, which is read again before each group. With a spread,
+  // the rounding allowed for is that of measuring from any point within spread of s (see
+  // Margin).
   template <typename Visit>
   void Search(const double s[3], const double facing[3], double facingCosine,
-              const AdtRangeF& range, const double& bound, Visit&& visit);
+              const AdtRangeF& range, const double& bound, Visit&& visit, double spread = 0.0);
+
+  // What the range search needs to list a face of this tree (see AdtReaches).
+  const AdtReach& Reach(const WallFace& face) const { return reach_[IndexOf(face)]; }
+  // How far ClosestPointOnTriangle may place a face of this tree from its true distance to any
+  // point within spread of s.
+  double Margin(const WallFace& face, const double s[3], double spread) const {
+    return RoundingMargin(MagnitudeAround(s, spread), bounds_[IndexOf(face)].sliver);
+  }
 
   // Calls visit(face, reach, enter, leave) for every face whose box, as the range search
   // compares it (its reach: the box that a searched range must meet for the search to list the
@@ -60,7 +70,7 @@ class WallTree {
   // A face to remember between searches (one of this tree's faces), and the face remembered if
   // the ADT lists it for range: the walls of successive spheres at one triangle, or at
   // neighbouring ones, are mostly the same, and a wall measured first bounds a search tightly.
-  void Keep(const WallFace& face) { kept_ = static_cast<int32_t>(&face - faces_.data()); }
+  void Keep(const WallFace& face) { kept_ = static_cast<int32_t>(IndexOf(face)); }
   const WallFace* Kept(const AdtRangeF& range) const {
     if (kept_ < 0) return nullptr;
     const size_t j = static_cast<size_t>(kept_);
@@ -102,6 +112,11 @@ class WallTree {
   static constexpr int32_t kMaxSizeSplits = 48;
 
   int32_t Build(int32_t first, int32_t count, int32_t parent, int32_t depth);
+  size_t IndexOf(const WallFace& face) const { return static_cast<size_t>(&face - faces_.data()); }
+  // The largest absolute coordinate of the faces and of any point within spread of s.
+  double MagnitudeAround(const double s[3], double spread) const {
+    return magnitude_ + std::max({std::fabs(s[0]), std::fabs(s[1]), std::fabs(s[2])}) + spread;
+  }
   // Whether the range search may list a face of the group: a listed face's box, rounded to
   // single precision, starts no higher than range.high and ends no lower than range.low on each
   // axis, and the group's box, rounded outwards, holds the box of every whole face in it. A
@@ -256,10 +271,9 @@ bool WallTree::AlongSegment(const double a[3], const double b[3], const double m
 
 template <typename Visit>
 void WallTree::Search(const double s[3], const double facing[3], double facingCosine,
-                      const AdtRangeF& range, const double& bound, Visit&& visit) {
+                      const AdtRangeF& range, const double& bound, Visit&& visit, double spread) {
   if (nodes_.empty()) return;
-  const double magnitude =
-      magnitude_ + std::max({std::fabs(s[0]), std::fabs(s[1]), std::fabs(s[2])});
+  const double magnitude = MagnitudeAround(s, spread);
   // Every face of the tree is in exactly one of the subtrees searched: from the kept face's leaf
   // up, each node's sibling, then the rest. The kept face's neighbourhood comes first; far
   // siblings high up cost one bound each.

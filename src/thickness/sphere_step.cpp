@@ -5,77 +5,12 @@
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
 #include "geometry/vec3.h"
-#include "geometry/wall_search.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
+#include "thickness/sphere_walls.h"
 
 namespace vexmor {
-namespace {
-
-// The nearest qualifying wall of one pass, with what the step needs to know about it.
-struct Wall {
-  bool found = false;
-  int32_t faceIndex = -1;
-  int32_t rank = 0;
-  double d = 0.0;     // distance from the sphere's centre S to the wall
-  double e = 0.0;     // distance from the tangent point P to the wall's closest point Q
-  double cosA = 0.0;  // cosine of the angle at P between P->S and P->Q
-  double q[3] = {0.0, 0.0, 0.0};
-};
-
-// Nearest wall to S among the faces of the cube of half-width sr around S: face f, walls facing
-// like N and walls farther than R + 1e-5 are left out, and only walls nearer than `nearerThan`
-// count. Ties in distance go to the face that the cube's range search lists first, so the
-// answer is the one that scanning that whole list in order would give.
-Wall NearestWall(SMesh& mesh, WallSearch& walls, int32_t f, double R, double sr, const double N[3],
-                 const double P[3], const double S[3], double nearerThan) {
-  Wall best;
-  // Anything farther than R + 1e-5 is skipped below; the margin keeps rounding on the safe side.
-  double bound = std::fmin(nearerThan, R + 2 * kWallDistanceTolerance);
-  const Vec3 n0 = Vec3::Load(N), p = Vec3::Load(P);
-  int32_t measured = 0;
-  const AdtRangeF range = CubeRange(mesh.bbox, S, sr);
-  WallTree& tree = walls.Walls(mesh);
-  const WallFace* bestFace = nullptr;
-  auto measure = [&](const WallFace& face) {
-    const int32_t rank = face.rank;
-    if (face.faceIndex == f) return;
-    ++measured;
-    if (face.degenerate) Trace("## Compute_FaceNormal : DIVIDE by 0");
-    if (Dot(Vec3::Load(face.normal), n0) > kFacingCosine) return;
-    double q[3];
-    const double d = std::sqrt(ClosestPointOnTriangle(S, face.tri, q));
-    if (d - kWallDistanceTolerance > R) return;
-    const bool nearer =
-        best.found ? (d < best.d || (d == best.d && rank < best.rank)) : d < nearerThan;
-    if (!nearer) return;
-    const Vec3 Q = Vec3::Load(q);
-    const double e = Length(p - Q);
-    const double denominator = 2 * e * sr;
-    best.found = true;
-    best.faceIndex = face.faceIndex;
-    best.rank = rank;
-    best.d = d;
-    best.e = e;
-    // A wall through P itself (e = 0) has no angle; it is taken as lying beside P.
-    best.cosA = denominator != 0.0 ? (e * e + sr * sr - d * d) / denominator : 0.0;
-    Q.Store(best.q);
-    bestFace = &face;
-    bound = d;
-  };
-  // The last search's wall, measured first, usually bounds this search near its answer from
-  // the start; measuring it again in the search changes nothing.
-  if (const WallFace* kept = tree.Kept(range)) measure(*kept);
-  tree.Search(S, N, kFacingCosine, range, bound, measure);
-  if (bestFace != nullptr) tree.Keep(*bestFace);
-  Trace("\t__sr = %f", sr);
-  Trace("\t__nb faces : %d", measured);
-  return best;
-}
-
-}  // namespace
-
-bool FaceThickness(SMesh& mesh, WallSearch& walls, int32_t f, double searchRadius,
+bool FaceThickness(SMesh& mesh, SphereWalls& walls, int32_t f, double searchRadius,
                    const double N[3], const double P[3], double ptmin[3], double& rmini,
                    int32_t& fmin) {
   Trace("## FaceThickness : ");
@@ -90,7 +25,7 @@ bool FaceThickness(SMesh& mesh, WallSearch& walls, int32_t f, double searchRadiu
     const Vec3 S = Vec3::Load(P) - sr * Vec3::Load(N);
     double centre[3];
     S.Store(centre);
-    const Wall wall = NearestWall(mesh, walls, f, R, sr, N, P, centre, rmini);
+    const SphereWall wall = walls.Nearest(mesh, f, R, sr, N, P, centre, rmini);
     if (wall.found) {
       rmini = wall.d;
       // A wall deeper than the sphere's centre: the sphere can grow towards it.
@@ -125,7 +60,7 @@ bool FaceThickness(SMesh& mesh, WallSearch& walls, int32_t f, double searchRadiu
   }
 }
 
-double SphereRefine(SMesh& mesh, WallSearch& walls, int32_t f, double& R, const double N[3],
+double SphereRefine(SMesh& mesh, SphereWalls& walls, int32_t f, double& R, const double N[3],
                     const double P[3], double ptmin[3], int32_t& fmin, RefineState& state) {
   if (state.level == kRefineMaxLevel) return R;
   ++state.level;

@@ -7,7 +7,7 @@
 namespace vexmor {
 
 struct SMesh;
-class WallSearch;
+class SphereWalls;
 
 // Walls facing the same way as the measured triangle within 30 degrees are never candidates.
 inline constexpr double kFacingCosine = 0.8660254037844387;
@@ -37,10 +37,11 @@ inline constexpr int32_t kRefineMaxSteps = 10000;
 // lies nearly straight below P and within the sphere, the sphere reaches through the wall: fmin
 // becomes -1 and a second pass with a sphere reaching half as deep is made. Returns true with
 // the proposed radius in rmini; false, with rmini, fmin and ptmin untouched, when no wall is
-// found. The nearest wall is searched nearest first (WallSearch) but is the one that scanning
-// the whole cube in the range search's order would keep, ties included. Computes bbox when
-// needed; the ADT must be built and indexed by walls.
-bool FaceThickness(SMesh& mesh, WallSearch& walls, int32_t f, double searchRadius,
+// found. The nearest wall is read from the walls gathered for an earlier step of the same
+// refinement when they cover this one (SphereWalls), but is the one that scanning the whole
+// cube in the range search's order would keep, ties included. Computes bbox when needed; the
+// ADT must be built and indexed by walls.
+bool FaceThickness(SMesh& mesh, SphereWalls& walls, int32_t f, double searchRadius,
                    const double N[3], const double P[3], double ptmin[3], double& rmini,
                    int32_t& fmin);
 
@@ -56,7 +57,7 @@ struct RefineState {
 // given to a step (not that step's proposal). Sets state.stop on a failed step, on a proposal
 // that does not improve enough, and when the step budget is used up. ptmin and fmin carry the
 // last wall that improved on a step's entry value.
-double SphereRefine(SMesh& mesh, WallSearch& walls, int32_t f, double& R, const double N[3],
+double SphereRefine(SMesh& mesh, SphereWalls& walls, int32_t f, double& R, const double N[3],
                     const double P[3], double ptmin[3], int32_t& fmin, RefineState& state);
 
 }  // namespace vexmor

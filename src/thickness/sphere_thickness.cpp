@@ -19,6 +19,7 @@
 #include "thickness/crossed_faces.h"
 #include "thickness/faces_around_node.h"
 #include "thickness/sphere_step.h"
+#include "thickness/sphere_walls.h"
 #include "topology/edge_list.h"
 
 namespace vexmor {
@@ -38,6 +39,7 @@ class SphereWalk {
   SphereWalk(SMesh& mesh, std::span<double> out, uint32_t variant)
       : mesh_(mesh),
         walls_(*mesh.adt),
+        sphereWalls_(walls_),
         out_(out),
         variant_(variant),
         nbFaces_(mesh.nbFaces),
@@ -162,7 +164,8 @@ class SphereWalk {
       do {
         state.level = 1;
         if (state.stop == 0) {
-          SphereRefine(mesh_, walls_, face.faceIndex, R, frame.N, frame.P, ptmin, fmin, state);
+          SphereRefine(mesh_, sphereWalls_, face.faceIndex, R, frame.N, frame.P, ptmin, fmin,
+                       state);
         }
       } while (state.level == kRefineMaxLevel);
       if (fmin != -1) {
@@ -198,6 +201,7 @@ class SphereWalk {
 
   SMesh& mesh_;
   WallSearch walls_;
+  SphereWalls sphereWalls_;  // the walls of the refinement under way
   std::span<double> out_;
   uint32_t variant_;
   int32_t nbFaces_;
