@@ -81,8 +81,7 @@ class SphereWalls {
   double reach_ = 0.0;   // every wall listed for range_ within this of centre_ is in the list
   AdtRangeF range_{};
   std::vector<Candidate> candidates_;
-  int32_t chosen_ = -1;
-  double lastS_[3] = {0, 0, 0};  // the candidate that the last step chose
+  int32_t chosen_ = -1;  // the candidate that the last step chose, or -1
 };
 
 }  // namespace vexmor
