@@ -17,7 +17,6 @@
 #include "geometry/ray_probe.h"
 #include "geometry/triangle_incircle.h"
 #include "geometry/vec3.h"
-#include "geometry/wall_search.h"
 #include "mesh/smesh.h"
 #include "thickness/dist2surf.h"
 

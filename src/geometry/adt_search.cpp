@@ -108,6 +108,12 @@ AdtRangeF RoundRange(const double low[6], const double high[6]) {
   return range;
 }
 
+AdtRangeF CubeRange(const double bbox[6], const double c[3], double r) {
+  const double low[6] = {bbox[0], bbox[1], bbox[2], c[0] - r, c[1] - r, c[2] - r};
+  const double high[6] = {c[0] + r, c[1] + r, c[2] + r, bbox[3], bbox[4], bbox[5]};
+  return RoundRange(low, high);
+}
+
 bool AdtSearchReach(const AdtTree& tree, const AdtRangeF& range, AdtReachResult& result,
                     size_t maxResults) {
   result.clear();

@@ -23,6 +23,10 @@ struct AdtRangeF {
 };
 AdtRangeF RoundRange(const double low[6], const double high[6]);
 
+// The range that asks for the faces whose boxes meet the cube of half-width r around c, within
+// the search box bbox (min x, y, z, max x, y, z), rounded as the range search rounds it.
+AdtRangeF CubeRange(const double bbox[6], const double c[3], double r);
+
 // A node found by a range search, with the single-precision bounds that any narrower range must
 // still allow for its own search to reach and accept the node: the search of a range R inside
 // the searched one lists the node exactly when AdtReaches(node, R). The search compares its

@@ -13,7 +13,6 @@
 #include "geometry/closest_point.h"
 #include "geometry/face_triangles.h"
 #include "geometry/tolerances.h"
-#include "geometry/wall_search.h"
 #include "geometry/wall_tree.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
@@ -114,12 +113,8 @@ void Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
   // On a mesh of triangles the wall tree, which groups faces by where they lie and bounds each
   // group closely, finds the same nearest listed face as the walk of the ADT's regions, reading
   // far fewer faces; it holds one triangle per face, so larger faces keep the ADT walk.
-  std::optional<WallSearch> search;
-  WallTree* walls = nullptr;
-  if (searchNeeded) {
-    search.emplace(*mesh.adt);
-    if (HasOnlyTriangles(mesh)) walls = &search->Walls(mesh);
-  }
+  std::optional<WallTree> walls;
+  if (searchNeeded && HasOnlyTriangles(mesh)) walls.emplace(*mesh.adt, mesh);
   const double anyFacing[3] = {0.0, 0.0, 0.0};  // with a cosine above 1: no group is skipped
   for (size_t i = 0; i < nodes; ++i) {
     if (onSurface[i] != 0) {
@@ -135,7 +130,7 @@ void Dist2Surf(SMesh& mesh, std::span<double> nodeThickness) {
       const double low[6] = {box[0], box[1], box[2], p[0] - r, p[1] - r, p[2] - r};
       const double high[6] = {p[0] + r, p[1] + r, p[2] + r, box[3], box[4], box[5]};
       const AdtRangeF range = RoundRange(low, high);
-      if (walls != nullptr) {
+      if (walls) {
         double bound = best == kDblMax ? INFINITY : std::sqrt(best);
         const WallFace* nearest = nullptr;
         walls->Search(p, anyFacing, 2.0, range, bound, [&](const WallFace& face) {

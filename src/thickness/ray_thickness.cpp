@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "geometry/adt.h"
+#include "geometry/adt_ray_walk.h"
 #include "geometry/adt_search.h"
 #include "geometry/face_frame.h"
 #include "geometry/ray_tree.h"
-#include "geometry/wall_search.h"
 #include "mesh/face_ref.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
@@ -77,7 +77,7 @@ void RayThickness(SMesh& mesh, std::span<double> faceThickness) {
     }
     BuildAdtTree(mesh);
   }
-  WallSearch walls(*mesh.adt);
+  AdtRayWalk walls(*mesh.adt);
   int32_t face = 0;
   for (int32_t pos = 0; pos < mesh.szelem && face < mesh.nbFaces;
        pos = NextFacePos(elem, pos), ++face) {

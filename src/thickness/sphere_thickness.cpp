@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/adt.h"
+#include "geometry/adt_ray_walk.h"
 #include "geometry/bbox.h"
 #include "geometry/face_frame.h"
 #include "geometry/ray_probe.h"
@@ -12,7 +13,7 @@
 #include "geometry/segment_triangle.h"
 #include "geometry/tolerances.h"
 #include "geometry/vec3.h"
-#include "geometry/wall_search.h"
+#include "geometry/wall_tree.h"
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
@@ -38,7 +39,8 @@ class SphereWalk {
  public:
   SphereWalk(SMesh& mesh, std::span<double> out, uint32_t variant)
       : mesh_(mesh),
-        walls_(*mesh.adt),
+        rays_(*mesh.adt),
+        walls_(*mesh.adt, mesh),
         sphereWalls_(walls_),
         out_(out),
         variant_(variant),
@@ -108,12 +110,11 @@ class SphereWalk {
   // nothing. Without such a face, the first face seeds.
   bool FindFirstSeed(FaceRef& seed) {
     const std::span<const int32_t> elem = mesh_.elem;
-    WallTree& tree = walls_.Walls(mesh_);
     int32_t face = 0;
     for (int32_t pos = 0; pos < mesh_.szelem && face < nbFaces_;
          pos = NextFacePos(elem, pos), ++face) {
       if (visited_[static_cast<size_t>(face)] != 0) continue;
-      if (CountCrossedFaces(mesh_, tree, pos, 2) == 1) {
+      if (CountCrossedFaces(mesh_, walls_, pos, 2) == 1) {
         seed = {face, pos};
         return true;
       }
@@ -151,7 +152,7 @@ class SphereWalk {
     double R = startRadius;
     if (isSeed) {
       FaceRef hit;
-      R = Coarse_Initial_Thickness(mesh_, walls_, face.facePos, frame.P, frame.N, hit);
+      R = Coarse_Initial_Thickness(mesh_, rays_, face.facePos, frame.P, frame.N, hit);
     }
     const double smallest = kSmallestRadius * mesh_.halfDiag;
     if (!(R > smallest)) R = smallest;
@@ -200,7 +201,8 @@ class SphereWalk {
   }
 
   SMesh& mesh_;
-  WallSearch walls_;
+  AdtRayWalk rays_;          // the seeds' probes
+  WallTree walls_;           // the spheres' walls
   SphereWalls sphereWalls_;  // the walls of the refinement under way
   std::span<double> out_;
   uint32_t variant_;
@@ -259,7 +261,7 @@ double NearestCrossing(SMesh& mesh, const double P[3], const double N[3], FaceRe
 
 }  // namespace
 
-double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos, const double P[3],
+double Coarse_Initial_Thickness(SMesh& mesh, AdtRayWalk& walls, int32_t facePos, const double P[3],
                                 const double N[3], FaceRef& hit) {
   return NearestCrossing(
       mesh, P, N, hit, [&](const double along[3], double length, double& bound, auto& consider) {

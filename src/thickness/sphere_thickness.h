@@ -11,7 +11,7 @@ namespace vexmor {
 
 struct SMesh;
 class RayTree;
-class WallSearch;
+class AdtRayWalk;
 
 // What SphereThickness reports per face.
 inline constexpr uint32_t kSphereRadius = 0;           // the settled sphere's radius
@@ -35,7 +35,7 @@ void SphereThickness(SMesh& mesh, std::span<double> faceThickness, uint32_t vari
 // written to hit; -2.0 when the ray leaves bbox without crossing a face, or when N is no
 // direction (a degenerate triangle's raw normal). Between equally near crossings the face that
 // the ADT's range search lists first wins. walls must index the mesh's current ADT.
-double Coarse_Initial_Thickness(SMesh& mesh, WallSearch& walls, int32_t facePos, const double P[3],
+double Coarse_Initial_Thickness(SMesh& mesh, AdtRayWalk& walls, int32_t facePos, const double P[3],
                                 const double N[3], FaceRef& hit);
 // The same probe through a ray tree of the mesh that holds whole faces, without the ADT.
 double Coarse_Initial_Thickness(SMesh& mesh, RayTree& rays, int32_t facePos, const double P[3],

@@ -5,7 +5,6 @@
 
 #include "geometry/closest_point.h"
 #include "geometry/vec3.h"
-#include "geometry/wall_search.h"
 #include "geometry/wall_tree.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
@@ -97,7 +96,7 @@ bool SphereWalls::Serves(int32_t f, const double N[3], const double P[3], const 
 
 void SphereWalls::Gather(SMesh& mesh, int32_t f, double sr, const double N[3], const double P[3],
                          const double S[3], const AdtRangeF& range, const Selection& step) {
-  WallTree& tree = walls_.Walls(mesh);
+  WallTree& tree = walls_;
   gathered_ = true;
   face_ = f;
   std::copy_n(N, 3, normal_);
@@ -195,7 +194,7 @@ SphereWall SphereWalls::Nearest(SMesh& mesh, int32_t f, double R, double sr, con
     Scan(range, nearest);
   }
   // The next search of the tree, most often for a neighbouring triangle, starts from here.
-  if (nearest.chosen != nullptr) walls_.Walls(mesh).Keep(*nearest.chosen);
+  if (nearest.chosen != nullptr) walls_.Keep(*nearest.chosen);
   Trace("\t__sr = %f", sr);
   Trace("\t__nb faces : %d", nearest.measured);
   return nearest.wall;

@@ -20,7 +20,7 @@
 namespace vexmor {
 
 struct SMesh;
-class WallSearch;
+class WallTree;
 struct WallFace;
 
 // The nearest wall of one pass of the sphere step, with what the step needs to know about it.
@@ -36,8 +36,8 @@ struct SphereWall {
 
 class SphereWalls {
  public:
-  // Searches the wall tree of `walls`, which must outlive this object.
-  explicit SphereWalls(WallSearch& walls) : walls_(walls) {}
+  // Searches `walls`, which must outlive this object.
+  explicit SphereWalls(WallTree& walls) : walls_(walls) {}
 
   // Nearest wall to S among the faces of the cube of half-width sr around S = P - sr N: face f,
   // walls facing like N (within 30 degrees) and walls farther than R + 1e-5 are left out, and
@@ -71,7 +71,7 @@ class SphereWalls {
   // The step from the list; false when a wall missing from it might be the answer.
   bool Scan(const AdtRangeF& range, Selection& nearest);
 
-  WallSearch& walls_;
+  WallTree& walls_;
   bool gathered_ = false;
   int32_t face_ = -1;
   double normal_[3] = {0.0, 0.0, 0.0};

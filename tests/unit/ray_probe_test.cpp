@@ -14,7 +14,6 @@
 #include "geometry/ray_probe.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
-#include "geometry/wall_search.h"
 #include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "topology/edge_list.h"

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "geometry/adt.h"
+#include "geometry/adt_ray_walk.h"
 #include "geometry/adt_search.h"
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
@@ -16,7 +17,7 @@
 #include "geometry/face_normal.h"
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
-#include "geometry/wall_search.h"
+#include "geometry/wall_tree.h"
 #include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "thickness/faces_around_node.h"
@@ -93,8 +94,8 @@ Step LibraryStep(SMesh& mesh, SphereWalls& walls, int32_t f, double R, const dou
 void ExpectStepsMatchTheScan(const TestMesh& m, uint32_t seed, int steps) {
   SMesh mesh = MakeSMesh(m);
   BuildAdtTree(mesh);
-  WallSearch search(*mesh.adt);
-  SphereWalls walls(search);
+  WallTree tree(*mesh.adt, mesh);
+  SphereWalls walls(tree);
   std::mt19937 random(seed);
   std::uniform_int_distribution<int32_t> anyFace(0, mesh.nbFaces - 1);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -219,8 +220,8 @@ TEST(SphereStep, ProposesTheRadiusThatTouchesTheNearestWallNotFacingTheSameWay) 
     SMesh mesh = MakeSMesh(c.mesh);
     ASSERT_EQ(mesh.scale, 1.0);
     BuildAdtTree(mesh);
-    WallSearch search(*mesh.adt);
-    SphereWalls walls(search);
+    WallTree tree(*mesh.adt, mesh);
+    SphereWalls walls(tree);
     const double P[3] = {3000, 3000, c.height};
     const Step step = LibraryStep(mesh, walls, 0, c.R, up, P);
     EXPECT_EQ(step.ok, c.ok) << c.what;
@@ -272,7 +273,7 @@ double ReferenceRefine(SMesh& mesh, int32_t f, double& R, const FaceFrame& frame
 // face from the value of the face whose node led to it.
 std::vector<double> ReferenceSphereThickness(SMesh& mesh, uint32_t variant) {
   BuildAdtTree(mesh);
-  WallSearch walls(*mesh.adt);
+  AdtRayWalk walls(*mesh.adt);
   const int32_t nbFaces = mesh.nbFaces;
   std::vector<double> out(static_cast<size_t>(nbFaces), 0.0), propagated;
   std::vector<bool> visited(static_cast<size_t>(nbFaces), false);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "geometry/adt.h"
+#include "geometry/adt_ray_walk.h"
 #include "geometry/adt_search.h"
 #include "geometry/bbox.h"
 #include "geometry/closest_point.h"
@@ -13,7 +14,6 @@
 #include "geometry/ray_tree.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/vec3.h"
-#include "geometry/wall_search.h"
 #include "support/adt_reference.h"
 #include "support/smesh.h"
 #include "thickness/dist2surf.h"
@@ -147,7 +147,7 @@ TEST(RayTree, HoldsTheFacesInListingOrderAndFindsTheCrossingTheWalkOverTheAdtFin
                                  RandomTriangleSoup(seed + 10, 200, 100, 60), Box(4, 3, 2, 3)}) {
       SMesh s = MakeSMesh(soup);
       BuildAdtTree(s);
-      WallSearch walls(*s.adt);
+      AdtRayWalk walls(*s.adt);
       RayTree tree(AdtListing(*s.adt), s);
       std::mt19937 random(seed);
       std::uniform_real_distribution<double> coordinate(-500, 10500), unit(-1, 1);

@@ -1,6 +1,5 @@
-// A nearest-first traversal of the ADT's faces along a ray for the ray probes of the thickness
-// analyses, and the wall tree of the sphere step (Walls), built over the same faces on first
-// use.
+// A nearest-first traversal of the ADT's faces along a ray, for the ray probes of the thickness
+// analyses.
 //
 // A ray probe wants the nearest face that a ray crosses. Marching the ray in steps of one face
 // and searching the tree at every step costs (thickness / face size) searches per ray, which
@@ -13,28 +12,19 @@
 
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "geometry/adt.h"
-#include "geometry/adt_search.h"
 #include "geometry/ordered_traversal.h"
 #include "geometry/ray_box.h"
-#include "geometry/wall_tree.h"
 
 namespace vexmor {
 
-struct SMesh;
-
-// The range that asks for the faces whose boxes meet the cube of half-width r around c, within
-// the search box bbox (min x, y, z, max x, y, z), rounded as the range search rounds it.
-AdtRangeF CubeRange(const double bbox[6], const double c[3], double r);
-
-class WallSearch {
+class AdtRayWalk {
  public:
   // Searches the tree as it stands, indexed on the first search; the tree must outlive the
   // search and stay unchanged.
-  explicit WallSearch(const AdtTree& tree) : tree_(tree) {}
+  explicit AdtRayWalk(const AdtTree& tree) : tree_(tree) {}
 
   // Calls visit(node, rank) for every node whose face box the segment origin + t * direction,
   // 0 <= t <= length, may meet at a distance (t times the direction's length) of at most bound,
@@ -44,12 +34,6 @@ class WallSearch {
   template <typename Visit>
   void AlongRay(const double origin[3], const double direction[3], double length,
                 const double& bound, Visit&& visit);
-
-  // The walls of `mesh`, whose ADT the tree must be, for the sphere step; built on first use.
-  WallTree& Walls(const SMesh& mesh) {
-    if (!walls_) walls_ = std::make_unique<WallTree>(tree_, mesh);
-    return *walls_;
-  }
 
  private:
   const float* SubtreeBox(int32_t i) const { return &boxes_[12 * static_cast<size_t>(i)]; }
@@ -67,11 +51,10 @@ class WallSearch {
   // both widened (see the constructor).
   std::vector<float> boxes_;
   TraversalStack<int32_t> pending_;  // slots, keyed by the distance along the segment
-  std::unique_ptr<WallTree> walls_;
 };
 
 template <typename Visit>
-void WallSearch::AlongRay(const double origin[3], const double direction[3], double length,
+void AdtRayWalk::AlongRay(const double origin[3], const double direction[3], double length,
                           const double& bound, Visit&& visit) {
   if (!indexed_) Index();
   if (root_ < 0) return;

@@ -1,4 +1,4 @@
-#include "geometry/wall_search.h"
+#include "geometry/adt_ray_walk.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,13 +27,7 @@ float Above(double v) {
 
 }  // namespace
 
-AdtRangeF CubeRange(const double bbox[6], const double c[3], double r) {
-  const double low[6] = {bbox[0], bbox[1], bbox[2], c[0] - r, c[1] - r, c[2] - r};
-  const double high[6] = {c[0] + r, c[1] + r, c[2] + r, bbox[3], bbox[4], bbox[5]};
-  return RoundRange(low, high);
-}
-
-void WallSearch::Index() {
+void AdtRayWalk::Index() {
   indexed_ = true;
   const AdtTree& tree = tree_;
   const size_t slots = tree.nodes.size();
