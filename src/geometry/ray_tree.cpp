@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry/face_frame.h"
+#include "mesh/reorder.h"
 #include "mesh/smesh.h"
 
 namespace vexmor {
@@ -20,28 +21,6 @@ float FloatBelow(double v) {
 float FloatAbove(double v) {
   const float f = static_cast<float>(v);
   return static_cast<double>(f) < v ? std::nextafter(f, INFINITY) : f;
-}
-
-// Rearranges v in place into v[order[0]], v[order[1]], ... (order a permutation), following
-// its cycles, so that no second copy of v is needed.
-template <typename T>
-void Reorder(LargeVector<T>& v, std::span<const int32_t> order) {
-  std::vector<bool> placed(v.size(), false);
-  for (size_t start = 0; start < v.size(); ++start) {
-    if (placed[start]) continue;
-    const T first = v[start];
-    size_t at = start;
-    for (;;) {
-      placed[at] = true;
-      const size_t from = static_cast<size_t>(order[at]);
-      if (from == start) {
-        v[at] = first;
-        break;
-      }
-      v[at] = v[from];
-      at = from;
-    }
-  }
 }
 
 }  // namespace
@@ -79,7 +58,7 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   LargeVector<int32_t> order(boxes_.size());
   for (size_t i = 0; i < boxes_.size(); ++i)
     order[i] = boxes_[i].face;
-  Reorder(faces_, order);
+  ReorderInPlace(faces_, order);
 }
 
 RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6], int32_t depth) {

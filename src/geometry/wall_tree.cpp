@@ -7,6 +7,7 @@
 #include "geometry/face_frame.h"
 #include "geometry/normalize.h"
 #include "geometry/vec3.h"
+#include "mesh/reorder.h"
 
 namespace vexmor {
 namespace {
@@ -57,28 +58,6 @@ float Above(double v) {
   if (v < -kFloatMax) return -kFloatMax;
   const float f = static_cast<float>(v);
   return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
-}
-
-// Rearranges v in place into v[order[0]], v[order[1]], ... (order a permutation), following
-// its cycles, so that no second copy of v is needed.
-template <typename T>
-void Reorder(std::vector<T>& v, const std::vector<int32_t>& order) {
-  std::vector<bool> placed(v.size(), false);
-  for (size_t start = 0; start < v.size(); ++start) {
-    if (placed[start]) continue;
-    T first = v[start];
-    size_t at = start;
-    for (;;) {
-      placed[at] = true;
-      const size_t from = static_cast<size_t>(order[at]);
-      if (from == start) {
-        v[at] = first;
-        break;
-      }
-      v[at] = v[from];
-      at = from;
-    }
-  }
 }
 
 }  // namespace
@@ -158,9 +137,9 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
   shapes_.shrink_to_fit();
 
   // The faces in tree order, so that a group's faces lie together; one array at a time.
-  Reorder(faces_, order_);
-  Reorder(reach_, order_);
-  Reorder(bounds_, order_);
+  ReorderInPlace(faces_, order_);
+  ReorderInPlace(reach_, order_);
+  ReorderInPlace(bounds_, order_);
   order_.clear();
   order_.shrink_to_fit();
 }
