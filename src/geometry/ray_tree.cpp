@@ -6,24 +6,11 @@
 #include <vector>
 
 #include "geometry/face_frame.h"
+#include "geometry/float_bounds.h"
 #include "mesh/reorder.h"
 #include "mesh/smesh.h"
 
 namespace vexmor {
-
-namespace {
-
-// The largest float not above v, and the smallest not below it.
-float FloatBelow(double v) {
-  const float f = static_cast<float>(v);
-  return static_cast<double>(f) > v ? std::nextafter(f, -INFINITY) : f;
-}
-float FloatAbove(double v) {
-  const float f = static_cast<float>(v);
-  return static_cast<double>(f) < v ? std::nextafter(f, INFINITY) : f;
-}
-
-}  // namespace
 
 RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   faces_.reserve(listing.size());

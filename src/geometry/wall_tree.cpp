@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "geometry/face_frame.h"
+#include "geometry/float_bounds.h"
 #include "geometry/normalize.h"
 #include "geometry/vec3.h"
 #include "mesh/reorder.h"
@@ -38,26 +39,6 @@ double Middle(const double tri[9], int k) {
   const double lo = std::min({tri[k], tri[3 + k], tri[6 + k]});
   const double hi = std::max({tri[k], tri[3 + k], tri[6 + k]});
   return 0.5 * (lo + hi);
-}
-
-constexpr float kInf = std::numeric_limits<float>::infinity();
-constexpr float kFloatMax = std::numeric_limits<float>::max();
-
-// Single-precision values no larger, and no smaller, than v (not a number stays one). Values
-// beyond the single-precision range are not converted, which would be undefined.
-float Below(double v) {
-  if (std::isnan(v)) return std::numeric_limits<float>::quiet_NaN();
-  if (v > kFloatMax) return kFloatMax;
-  if (v < -kFloatMax) return -kInf;
-  const float f = static_cast<float>(v);
-  return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
-}
-float Above(double v) {
-  if (std::isnan(v)) return std::numeric_limits<float>::quiet_NaN();
-  if (v > kFloatMax) return kInf;
-  if (v < -kFloatMax) return -kFloatMax;
-  const float f = static_cast<float>(v);
-  return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
 }
 
 }  // namespace
@@ -101,10 +82,10 @@ WallTree::WallTree(const AdtTree& tree, const SMesh& mesh) {
         bound.centre[k] = cylinder.centre[k];
         bound.axis[k] = cylinder.axis[k];
       }
-      bound.radius = Above(cylinder.radius);
-      bound.low = Below(cylinder.low);
-      bound.high = Above(cylinder.high);
-      bound.sliver = Above(cylinder.sliver);
+      bound.radius = FloatAbove(cylinder.radius);
+      bound.low = FloatBelow(cylinder.low);
+      bound.high = FloatAbove(cylinder.high);
+      bound.sliver = FloatAbove(cylinder.sliver);
       faces_.push_back(face);
       reach_.push_back(listed[r]);
       bounds_.push_back(bound);
@@ -206,14 +187,14 @@ int32_t WallTree::Build(int32_t first, int32_t count, int32_t parent, int32_t de
   for (int k = 0; k < 3; ++k) {
     node.centre[k] = cylinder.centre[k];
     node.axis[k] = cylinder.axis[k];
-    node.box[k] = Below(box[k]);
-    node.box[k + 3] = Above(box[k + 3]);
+    node.box[k] = FloatBelow(box[k]);
+    node.box[k + 3] = FloatAbove(box[k + 3]);
   }
-  node.radius = Above(cylinder.radius);
-  node.low = Below(cylinder.low);
-  node.high = Above(cylinder.high);
-  node.sliver = Above(cylinder.sliver);
-  node.coneCosine = Below(coneCosine);
+  node.radius = FloatAbove(cylinder.radius);
+  node.low = FloatBelow(cylinder.low);
+  node.high = FloatAbove(cylinder.high);
+  node.sliver = FloatAbove(cylinder.sliver);
+  node.coneCosine = FloatBelow(coneCosine);
   node.first = first;
   node.count = count;
 
