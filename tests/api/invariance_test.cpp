@@ -21,13 +21,6 @@ TestMesh Part() {
   return m;
 }
 
-std::vector<EntryPoint> EveryCall() {
-  std::vector<EntryPoint> calls = AllEntryPoints(0, 0);
-  for (const EntryPoint& e : AllEntryPoints(1, 1))
-    if (e.name.find(' ') != std::string::npos) calls.push_back(e);
-  return calls;
-}
-
 Outputs Call(const EntryPoint& entry, const TestMesh& m, double fill = kCanary) {
   Outputs out(fill);
   testing::internal::CaptureStdout();
@@ -39,10 +32,7 @@ Outputs Call(const EntryPoint& entry, const TestMesh& m, double fill = kCanary) 
 TEST(Results, DoNotDependOnTheCallersWinding) {
   const TestMesh part = Part();
   const TestMesh mixed = WithFaceTurned(WithFaceTurned(WithFaceTurned(part, 0), 5), 11);
-  const std::pair<TestMesh, TestMesh> pairs[] = {{part, Rewound(part)},
-                                                 {part, mixed},
-                                                 {Cube(), Rewound(Cube())},
-                                                 {Tetrahedron(), Rewound(Tetrahedron())}};
+  const std::pair<TestMesh, TestMesh> pairs[] = {{part, Rewound(part)}, {part, mixed}};
   for (const auto& [outwards, other] : pairs) {
     for (const EntryPoint& entry : EveryCall()) {
       const Outputs reference = Call(entry, outwards), values = Call(entry, other);
@@ -57,9 +47,9 @@ TEST(Results, FollowTheCallersUnitAndIgnoreWhereThePartLies) {
   const TestMesh part = Part();
   for (const EntryPoint& entry : EveryCall()) {
     const Outputs reference = Call(entry, part);
-    for (const double k : {2.5, 1e-3, 1.0}) {
+    for (const double k : {2.5, 1e-9, 1e9, 1.0}) {
       // k = 1: moved far from the origin instead of scaled.
-      const TestMesh other = k == 1.0 ? Translated(part, 123.25, -7.5, 1e3) : Scaled(part, k);
+      const TestMesh other = k == 1.0 ? Translated(part, 1e8, -1e8, 1e8) : Scaled(part, k);
       const Outputs values = Call(entry, other);
       for (size_t i = 0; i < values.doubles.size(); ++i) {
         if (reference.doubles[i] == kCanary) {  // not written

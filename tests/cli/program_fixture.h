@@ -110,6 +110,4 @@ inline double Number(const Row& row, const std::string& column) {
   return std::stod(row.at(column));
 }
 
-// Solids built in code for the checks of measured values, written as OBJ.
-
 }  // namespace vexmor::cli::test

@@ -11,71 +11,31 @@
 #include <thread>
 #include <vector>
 
+#include "support/entry_points.h"
 #include "support/meshes.h"
-#include "vexmor.h"
 
 namespace vexmor::test {
 namespace {
 
 constexpr int kThreads = 8;
 constexpr int kRounds = 50;
-constexpr int kFunctions = 8;
+constexpr int kEntryPoints = 8;
 
-// Everything one call gives back: its status and every output array, as bytes.
+// Everything one call gives back: its status and every output array, compared as bytes.
 struct CallResult {
   int32_t status = -1;
-  std::vector<double> values;
-  std::vector<int32_t> nodes;
-  uint32_t count = 0;
+  Outputs out;
   bool operator==(const CallResult& o) const {
-    return status == o.status && count == o.count && nodes == o.nodes &&
-           values.size() == o.values.size() &&
-           std::memcmp(values.data(), o.values.data(), values.size() * sizeof(double)) == 0;
+    return status == o.status && out.count == o.out.count && out.ints == o.out.ints &&
+           std::memcmp(out.doubles.data(), o.out.doubles.data(),
+                       out.doubles.size() * sizeof(double)) == 0;
   }
 };
 
-// Calls function `f` on the mesh with the flag (signed angles, outside) set or not.
+// Calls entry point `f` (the flag: signed angles, outside) on the mesh.
 CallResult Call(const TestMesh& m, int f, uint8_t flag) {
-  const size_t faces = static_cast<size_t>(m.nbFaces());
-  const size_t edges = static_cast<size_t>(m.szelem()) * 3 / 8;
   CallResult r;
-  r.values.assign(std::max<size_t>({faces, edges, static_cast<size_t>(m.nbNodes())}), 0.0);
-  const int32_t n = m.nbNodes(), sz = m.szelem();
-  const int32_t* elem = m.elem.data();
-  const double* xyz = m.coords.data();
-  static const double kPull[3] = {0.3, -0.2, 0.9};
-  switch (f) {
-    case 0:
-      r.status = VX_Diedral_Angle(n, sz, elem, xyz, r.values.data(), flag);
-      break;
-    case 1:
-      r.status = VX_Draft_Angle(n, sz, elem, xyz, r.values.data(), kPull);
-      break;
-    case 2:
-      r.nodes.assign(2 * edges, 0);
-      r.status =
-          VX_Edge_Diedral_Angle(n, sz, elem, xyz, &r.count, r.nodes.data(), r.values.data(), flag);
-      break;
-    case 3:
-      r.status = VX_Thickness_Computation_DN2S(n, sz, elem, xyz, r.values.data(), flag);
-      break;
-    case 4:
-      r.status = VX_Thickness_Computation_LSCP(n, sz, elem, xyz, r.values.data(), flag);
-      break;
-    case 5:
-      r.status = VX_Thickness_Computation_LSR(n, sz, elem, xyz, r.values.data(), flag);
-      break;
-    case 6: {
-      std::vector<double> thickness(faces);
-      for (size_t i = 0; i < faces; ++i)
-        thickness[i] = 1.0 + static_cast<double>(i % 7);
-      r.status = VX_Thickness_Gradient(n, sz, elem, xyz, thickness.data(), r.values.data());
-      break;
-    }
-    default:
-      r.status = VX_Thickness_RayTracing(n, sz, elem, xyz, r.values.data(), flag);
-      break;
-  }
+  r.status = AllEntryPoints(flag, flag)[static_cast<size_t>(f)].call(ArgsOf(m), r.out);
   return r;
 }
 
@@ -90,10 +50,10 @@ std::vector<TestMesh> Meshes() {
 TEST(ConcurrentCalls, EveryThreadGetsTheSerialResultsOnSharedAndSeparateMeshes) {
   const std::vector<TestMesh> meshes = Meshes();
   // serial[mesh][flag][function]
-  std::vector<std::array<std::array<CallResult, kFunctions>, 2>> serial(meshes.size());
+  std::vector<std::array<std::array<CallResult, kEntryPoints>, 2>> serial(meshes.size());
   for (size_t m = 0; m < meshes.size(); ++m) {
     for (uint8_t flag = 0; flag < 2; ++flag) {
-      for (int f = 0; f < kFunctions; ++f)
+      for (int f = 0; f < kEntryPoints; ++f)
         serial[m][flag][f] = Call(meshes[m], f, flag);
     }
   }
@@ -105,8 +65,8 @@ TEST(ConcurrentCalls, EveryThreadGetsTheSerialResultsOnSharedAndSeparateMeshes) 
       const size_t m = static_cast<size_t>(t) % meshes.size();
       for (int round = 0; round < kRounds; ++round) {
         const uint8_t flag = static_cast<uint8_t>((round + t) % 2);
-        for (int k = 0; k < kFunctions; ++k) {
-          const int f = (k + t) % kFunctions;  // threads start on different functions
+        for (int k = 0; k < kEntryPoints; ++k) {
+          const int f = (k + t) % kEntryPoints;  // threads start on different functions
           if (!(Call(meshes[m], f, flag) == serial[m][flag][f])) {
             mismatches[t].push_back("mesh " + std::to_string(m) + " function " + std::to_string(f) +
                                     " flag " + std::to_string(flag) + " round " +
@@ -123,7 +83,7 @@ TEST(ConcurrentCalls, EveryThreadGetsTheSerialResultsOnSharedAndSeparateMeshes) 
   }
   // The meshes were analysed, not all refused: the triangle meshes give status 0 everywhere.
   for (size_t m = 0; m + 1 < meshes.size(); ++m) {
-    for (int f = 0; f < kFunctions; ++f)
+    for (int f = 0; f < kEntryPoints; ++f)
       EXPECT_EQ(serial[m][0][f].status, VX_STATUS_OK) << "mesh " << m << " function " << f;
   }
 }

@@ -51,11 +51,16 @@ struct EntryPoint {
   bool checksTheMesh = true;
 };
 
-// Every exported function, with direction (0.3, -0.2, 0.9), a gradient input of all ones, and
-// the given outside flag and angle mode.
+// Every exported function, with direction (0.3, -0.2, 0.9), a gradient input of 1 + i % 7 for
+// face i, and the given outside flag and angle mode.
 inline std::vector<EntryPoint> AllEntryPoints(uint8_t outside = 0, uint32_t angleMode = 0) {
   static const double pull[3] = {0.3, -0.2, 0.9};
-  static const std::vector<double> ones(4096, 1.0);
+  static const std::vector<double> thickness = [] {
+    std::vector<double> t(4096);
+    for (size_t i = 0; i < t.size(); ++i)
+      t[i] = 1.0 + static_cast<double>(i % 7);
+    return t;
+  }();
   const std::string flags = (outside ? " outside" : "") + std::string(angleMode ? " signed" : "");
   return {
       {"VX_Diedral_Angle" + flags,
@@ -89,16 +94,17 @@ inline std::vector<EntryPoint> AllEntryPoints(uint8_t outside = 0, uint32_t angl
                                               o.doubles.data(), outside);
        },
        1, 2e-3, true},
+      // The radius reads the flag only to mark spheres on the last twelve faces.
       {"VX_Thickness_Computation_LSR",
-       [](const MeshArgs& m, Outputs& o) {
+       [=](const MeshArgs& m, Outputs& o) {
          return VX_Thickness_Computation_LSR(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
-                                             o.doubles.data(), 0);
+                                             o.doubles.data(), outside);
        },
        0, 2e-3},
       {"VX_Thickness_Gradient",
        [](const MeshArgs& m, Outputs& o) {
          return VX_Thickness_Gradient(m.nbNodes, m.szelem, m.connectivity, m.coordinates,
-                                      ones.data(), o.doubles.data());
+                                      thickness.data(), o.doubles.data());
        },
        0, 1e-12, true},
       {"VX_Thickness_RayTracing" + flags,
@@ -108,6 +114,14 @@ inline std::vector<EntryPoint> AllEntryPoints(uint8_t outside = 0, uint32_t angl
        },
        1, 1e-9, true},
   };
+}
+
+// Every function once, and those whose flag changes the path once more with it set.
+inline std::vector<EntryPoint> EveryCall() {
+  std::vector<EntryPoint> calls = AllEntryPoints(0, 0);
+  for (const EntryPoint& e : AllEntryPoints(1, 1))
+    if (e.name.find(' ') != std::string::npos) calls.push_back(e);
+  return calls;
 }
 
 }  // namespace vexmor::test

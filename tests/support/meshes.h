@@ -222,17 +222,35 @@ inline TestMesh Wedge(double length, double w, double h, int divisions) {
   return Welded(m);
 }
 
-// Splits triangle `face` (a, b, c) at the midpoint m of a-b into (a, m, c) and (m, b, c), and
-// closes the gap with the zero-area triangle (a, b, m), appended last: still closed.
-inline TestMesh WithCollinearSliver(TestMesh mesh, int32_t face) {
+// Splits triangle `face` (a, b, c) at m into (a, m, c) and (m, b, c), and closes the gap with
+// the triangle (a, b, m), appended last: still closed. m is the midpoint of a-b, lifted towards
+// c by `lift` times the distance to it: the new triangle has zero area when `lift` is 0, and is
+// a needle otherwise.
+inline TestMesh WithSliver(TestMesh mesh, int32_t face, double lift = 0.0) {
   const size_t p = 4 * static_cast<size_t>(face);
   const int32_t a = mesh.elem[p + 1], b = mesh.elem[p + 2], c = mesh.elem[p + 3];
-  const double *pa = mesh.Node(a), *pb = mesh.Node(b);
-  const int32_t m = mesh.AddNode((pa[0] + pb[0]) / 2, (pa[1] + pb[1]) / 2, (pa[2] + pb[2]) / 2);
-  mesh.elem[p + 2] = m;
-  mesh.AddTriangle(m, b, c);
-  mesh.AddTriangle(a, b, m);
+  double m[3];
+  for (int k = 0; k < 3; ++k) {
+    const double mid = (mesh.Node(a)[k] + mesh.Node(b)[k]) / 2;
+    m[k] = mid + lift * (mesh.Node(c)[k] - mid);
+  }
+  mesh.elem[p + 2] = mesh.AddNode(m[0], m[1], m[2]);
+  mesh.AddTriangle(mesh.elem[p + 2], b, c);
+  mesh.AddTriangle(a, b, mesh.elem[p + 2]);
   return mesh;
+}
+
+// A pentagonal pyramid; with quadSide its side 0-1 is a quadrilateral and a triangle.
+inline TestMesh PentagonalPyramid(bool quadSide) {
+  TestMesh m;
+  for (int32_t i = 0; i < 5; ++i)
+    m.AddNode(std::cos(i * 0.4 * M_PI), std::sin(i * 0.4 * M_PI), 0);
+  const int32_t apex = m.AddNode(0, 0, 1), under = m.AddNode(0.1, 0.1, 0.9);
+  m.AddFace({4, 3, 2, 1, 0});
+  for (int32_t i = quadSide ? 1 : 0; i < 5; ++i)
+    m.AddTriangle(i, (i + 1) % 5, apex);
+  if (quadSide) m.elem.insert(m.elem.end(), {4, 0, 1, apex, under, 3, 0, under, apex});
+  return m;
 }
 
 // A unit cube [1, 2] x [1, 2] x [3, 4] standing on the middle of the top of a 3 x 3 x 3 cube,
@@ -284,49 +302,18 @@ inline TestMesh SplitQuads(const TestMesh& mesh) {
   return out;
 }
 
-// Centroid and unit normal (from its first three nodes) of every face, in face order.
-struct FaceGeometry {
-  double centre[3];
-  double normal[3];
-};
-
-inline std::vector<FaceGeometry> FacesOf(const TestMesh& mesh) {
-  std::vector<FaceGeometry> faces;
+// The centroid of every face, in face order.
+inline std::vector<std::array<double, 3>> FaceCentres(const TestMesh& mesh) {
+  std::vector<std::array<double, 3>> centres;
   for (size_t p = 0; p < mesh.elem.size(); p += mesh.elem[p] + 1) {
-    const int32_t n = mesh.elem[p];
-    const double *a = mesh.Node(mesh.elem[p + 1]), *b = mesh.Node(mesh.elem[p + 2]),
-                 *c = mesh.Node(mesh.elem[p + 3]);
-    FaceGeometry g{};
+    std::array<double, 3>& c = centres.emplace_back();
     for (int i = 0; i < 3; ++i) {
-      for (int32_t k = 1; k <= n; ++k)
-        g.centre[i] += mesh.Node(mesh.elem[p + k])[i] / n;
-      const int j = (i + 1) % 3, l = (i + 2) % 3;
-      g.normal[i] = (b[j] - a[j]) * (c[l] - a[l]) - (b[l] - a[l]) * (c[j] - a[j]);
+      for (int32_t k = 1; k <= mesh.elem[p]; ++k)
+        c[i] += mesh.Node(mesh.elem[p + k])[i];
+      c[i] /= mesh.elem[p];
     }
-    const double len = std::hypot(g.normal[0], g.normal[1], g.normal[2]);
-    for (double& x : g.normal)
-      x /= len;
-    faces.push_back(g);
   }
-  return faces;
-}
-
-// The faces of a plate Box(sx, sy, t, ...) at the origin that lie on one of its two large walls
-// at least `margin` from its rim.
-inline std::vector<int32_t> PlateWallFaces(const TestMesh& mesh, double sx, double sy, double t,
-                                           double margin) {
-  std::vector<int32_t> faces;
-  int32_t face = 0;
-  for (size_t p = 0; p < mesh.elem.size(); p += mesh.elem[p] + 1, ++face) {
-    bool inside = true;
-    for (int32_t k = 1; k <= mesh.elem[p]; ++k) {
-      const double* v = mesh.Node(mesh.elem[p + k]);
-      inside = inside && (v[2] == 0 || v[2] == t) && v[0] >= margin && v[0] <= sx - margin &&
-               v[1] >= margin && v[1] <= sy - margin;
-    }
-    if (inside) faces.push_back(face);
-  }
-  return faces;
+  return centres;
 }
 
 // Index of the node at exactly these coordinates, or -1.

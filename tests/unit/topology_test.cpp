@@ -199,19 +199,6 @@ CheckRun Check(const TestMesh& m, uint8_t outside = 0) {
   return run;
 }
 
-// A pentagonal pyramid; with quadSide its side 0-1 is a quadrilateral and a triangle.
-TestMesh PentagonalPyramid(bool quadSide) {
-  TestMesh m;
-  for (int32_t i = 0; i < 5; ++i)
-    m.AddNode(std::cos(i * 0.4 * M_PI), std::sin(i * 0.4 * M_PI), 0);
-  const int32_t apex = m.AddNode(0, 0, 1), under = m.AddNode(0.1, 0.1, 0.9);
-  m.AddFace({4, 3, 2, 1, 0});
-  for (int32_t i = quadSide ? 1 : 0; i < 5; ++i)
-    m.AddTriangle(i, (i + 1) % 5, apex);
-  if (quadSide) m.elem.insert(m.elem.end(), {4, 0, 1, apex, under, 3, 0, under, apex});
-  return m;
-}
-
 TEST(MeshCheck, RejectsOpenNonManifoldAndNonTriangularMeshesAndLeavesThemAsTheyCame) {
   TestMesh open = Rewound(Tetrahedron()), hanging = Tetrahedron(), empty = Rewound(Tetrahedron());
   open.elem.resize(12);

@@ -29,19 +29,11 @@ Mesh TiltedFace(const std::vector<std::array<double, 2>>& ring,
   return m;
 }
 
-Vec3 AreaVector(const Mesh& m, std::span<const int32_t> nodes) {
-  Vec3 a{0, 0, 0};
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    const Vec3 p = m.node(static_cast<size_t>(nodes[i]));
-    const Vec3 q = m.node(static_cast<size_t>(nodes[(i + 1) % nodes.size()]));
-    a[0] += 0.5 * (p[1] * q[2] - p[2] * q[1]);
-    a[1] += 0.5 * (p[2] * q[0] - p[0] * q[2]);
-    a[2] += 0.5 * (p[0] * q[1] - p[1] * q[0]);
-  }
-  return a;
-}
-
 TEST(Triangulation, SplitsEveryFaceInItsPlaneWithoutFolding) {
+  std::vector<std::array<double, 2>> comb = {{0, 0}, {9, 0}};  // teeth at 8, 5, 2 and 0
+  for (const double x : {9, 6, 3})
+    comb.insert(comb.end(), {{x, 5}, {x - 1, 5}, {x - 1, 1}, {x == 3 ? 1 : x - 3, 1}});
+  comb.insert(comb.end(), {{1, 5}, {0, 5}});
   struct Case {
     const char* what;
     std::vector<std::array<double, 2>> ring;
@@ -51,24 +43,7 @@ TEST(Triangulation, SplitsEveryFaceInItsPlaneWithoutFolding) {
       {"L from a corner that does not see it all",
        {{20, 0}, {20, 5}, {5, 5}, {5, 20}, {0, 20}, {0, 0}},
        {}},
-      {"comb",
-       {{0, 0},
-        {9, 0},
-        {9, 5},
-        {8, 5},
-        {8, 1},
-        {6, 1},
-        {6, 5},
-        {5, 5},
-        {5, 1},
-        {3, 1},
-        {3, 5},
-        {2, 5},
-        {2, 1},
-        {1, 1},
-        {1, 5},
-        {0, 5}},
-       {}},
+      {"comb", comb, {}},
       {"nodes on one line along its sides",
        {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}, {3, 2}, {2, 2}, {1, 2}, {1, 1}, {0, 1}},
        {}},
@@ -85,10 +60,10 @@ TEST(Triangulation, SplitsEveryFaceInItsPlaneWithoutFolding) {
     const auto nodes = face.face(0);
     ASSERT_EQ(t.mesh.faceCount(), nodes.size() - 2);
     EXPECT_EQ(t.foldedFaces, 0u);
-    const Vec3 whole = AreaVector(face, nodes);
+    const Vec3 whole = VectorArea(face, nodes);
     Vec3 sum{0, 0, 0};
     for (size_t i = 0; i < t.mesh.faceCount(); ++i) {
-      const Vec3 a = AreaVector(t.mesh, t.mesh.face(i));
+      const Vec3 a = VectorArea(t.mesh, t.mesh.face(i));
       // Each triangle turns the face's way: none folds, and none is flat unless the face
       // repeats a node (its two corners there leave no room for n - 2 triangles with area).
       const double along = a[0] * whole[0] + a[1] * whole[1] + a[2] * whole[2];
@@ -200,10 +175,6 @@ TEST(Statistics, DescribeTheFiniteValuesWithWeightsLimitsAndATailBinForFarOutlie
 }
 
 TEST(Statistics, HistogramBinEdgesAreRoundNumbers) {
-  const std::pair<double, double> steps[] = {{0.7, 1}, {1, 1},  {1.3, 2},      {2.2, 2.5},
-                                             {3, 5},   {7, 10}, {0.031, 0.05}, {1234, 2000}};
-  for (const auto& [raw, step] : steps)
-    EXPECT_DOUBLE_EQ(ReadableStep(raw), step) << raw;
   // 0.37 .. 2.91 in six bins: edges 0.37, 0.793, ... would not be readable; 0.5 steps are.
   const Distribution d = Describe(std::vector<double>{0.37, 1.1, 2.91}, {}, 6);
   ASSERT_EQ(d.histogram.size(), 6u);

@@ -10,20 +10,10 @@
 #include "mesh/mesh_doubts.h"
 #include "mesh/mesh_report.h"
 #include "mesh/triangulation.h"
+#include "solids.h"
 
 namespace vexmor::cli::test {
 namespace {
-
-// A box of quadrilaterals, wound outwards, from `first` on.
-void AddBox(Mesh& m, Vec3 lo, Vec3 hi) {
-  const auto first = static_cast<int32_t>(m.nodeCount());
-  for (int c = 0; c < 8; ++c)
-    m.addNode(c & 1 ? hi[0] : lo[0], c & 2 ? hi[1] : lo[1], c & 4 ? hi[2] : lo[2]);
-  const int sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                           {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-  for (const auto& s : sides)
-    m.addFace({first + s[0], first + s[1], first + s[2], first + s[3]});
-}
 
 MeshDoubts Doubts(const Mesh& m) {
   MeshTopology topology;
@@ -54,15 +44,8 @@ TEST(MeshDoubts, EachDoubtOnAMeshThatHasIt) {
   const int32_t middle = flat.addNode(10, 5, 0);
   flat.addFace({1, middle, 3, 7, 5});
   flat.addFace({1, 3, middle});
-  Mesh dart;  // a prism whose caps are darts, reflex at their second corner
-  for (int z = 0; z < 2; ++z) {
-    for (const auto& p : std::vector<std::array<double, 2>>{{5, 8}, {0, 4}, {-5, 8}, {0, 0}})
-      dart.addNode(p[0], p[1], 2 * z);
-  }
-  dart.addFace({3, 2, 1, 0});
-  dart.addFace({4, 5, 6, 7});
-  for (int32_t i = 0; i < 4; ++i)
-    dart.addFace({i, (i + 1) % 4, (i + 1) % 4 + 4, i + 4});
+  // A prism whose caps are darts, reflex at their second corner.
+  const Mesh dart = Prism({{5, 8}, {0, 4}, {-5, 8}, {0, 0}}, 2, {});
 
   const MeshDoubts c = Doubts(crossing);
   EXPECT_EQ(c.crossing.count, 5u);  // the top, and the four sides of the box through it

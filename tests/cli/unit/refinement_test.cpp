@@ -8,48 +8,10 @@
 #include "mesh/mesh_report.h"
 #include "mesh/refinement.h"
 #include "mesh/triangulation.h"
+#include "solids.h"
 
 namespace vexmor::cli::test {
 namespace {
-
-Mesh Cuboid(double x, double y, double z) {
-  Mesh m;
-  for (int c = 0; c < 8; ++c)
-    m.addNode(c & 1 ? x : 0, c & 2 ? y : 0, c & 4 ? z : 0);
-  const int sides[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                           {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-  for (const auto& s : sides)
-    m.addFace({s[0], s[1], s[2], s[3]});
-  return Triangulate(m).mesh;
-}
-
-// A plate 30 x 8 x 1 whose top and bottom are strips of slivers 30 long and 1 wide, as
-// coarse exports write them.
-Mesh SliverPlate() {
-  Mesh m;
-  const int strips = 8;
-  // Corners 0 .. 8 run along x = 30, corners 9 .. 17 back along x = 0; below, then above.
-  for (int z = 0; z < 2; ++z) {
-    for (int j = 0; j <= strips; ++j)
-      m.addNode(30, j, z);
-    for (int j = strips; j >= 0; --j)
-      m.addNode(0, j, z);
-  }
-  const int32_t n = 2 * (strips + 1);
-  for (int32_t j = 0; j < strips; ++j) {
-    const int32_t a = n - 1 - j, b = j, c = j + 1, d = n - 2 - j;  // one strip, counter-clockwise
-    m.addFace({a, c, b});
-    m.addFace({a, d, c});
-    m.addFace({n + a, n + b, n + c});
-    m.addFace({n + a, n + c, n + d});
-  }
-  for (int32_t i = 0; i < n; ++i) {
-    const int32_t next = (i + 1) % n;
-    m.addFace({i, next, n + next});
-    m.addFace({i, n + next, n + i});
-  }
-  return m;
-}
 
 double Longest(const Mesh& m, size_t f) {
   const auto n = m.face(f);
@@ -88,7 +50,7 @@ TEST(Refinement, KeepsTheClosedSurfaceAndShortensEveryEdge) {
     Mesh mesh;
     double target;
   } cases[] = {{"cube of 12 triangles", Cuboid(25, 25, 25), 25 / 4.0},
-               {"plate of long slivers", SliverPlate(), 1.0},
+               {"plate of long slivers", SliverPlate(30, 8, 1, 8), 1.0},
                {"flat box", Cuboid(40, 20, 2), 0.5}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
