@@ -72,7 +72,7 @@ bool HasOnlyTriangles(const SMesh& mesh) {
 
 // Marks the nodes that lie on the surface: corners of a measured triangle whose distance to it
 // comes out exactly 0. The search would meet that triangle's face in its first cube and stop
-// there with 0, so these nodes need no search. Faces are walked as the ADT lists them.
+// there with 0, so these nodes need no search. The faces walked are those the ADT holds.
 std::vector<uint8_t> NodesOnTheSurface(const SMesh& mesh, size_t nodes) {
   std::vector<uint8_t> onSurface(nodes, 0);
   const int32_t size = static_cast<int32_t>(

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "mesh/large_array.h"
-
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 
