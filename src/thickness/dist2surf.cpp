@@ -70,9 +70,10 @@ bool HasOnlyTriangles(const SMesh& mesh) {
   return true;
 }
 
-// Marks the nodes that lie on the surface: corners of a measured triangle whose distance to it
-// comes out exactly 0. The search would meet that triangle's face in its first cube and stop
-// there with 0, so these nodes need no search. The faces walked are those the ADT holds.
+// Marks the nodes that lie on the surface: the corners of the measured strip triangles, which
+// get 0 without a search. Measuring such a node from its own triangle is not enough: when the
+// triangle is flat, rounding can leave the closest point a hair away from the corner.
+// The faces walked are those the ADT holds.
 std::vector<uint8_t> NodesOnTheSurface(const SMesh& mesh, size_t nodes) {
   std::vector<uint8_t> onSurface(nodes, 0);
   const int32_t size = static_cast<int32_t>(
@@ -81,12 +82,10 @@ std::vector<uint8_t> NodesOnTheSurface(const SMesh& mesh, size_t nodes) {
   int32_t faceIndex = 0;
   for (int32_t p = 0; p < size && faceIndex < mesh.nbFaces; p = NextFacePos(mesh.elem, p)) {
     ++faceIndex;
-    ForEachSubTriangleWithNodes(mesh, p, [&](const int32_t* corners, const double* tri) {
+    ForEachSubTriangleWithNodes(mesh, p, [&](const int32_t* corners, const double*) {
       for (int v = 0; v < 3; ++v) {
         const size_t node = static_cast<size_t>(corners[v]);
-        if (node >= nodes || onSurface[node] != 0) continue;
-        double q[3];
-        if (ClosestPointOnTriangle(tri + 3 * v, tri, q) == 0.0) onSurface[node] = 1;
+        if (node < nodes) onSurface[node] = 1;
       }
       return false;
     });
