@@ -39,7 +39,9 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   }
   // A tree has fewer inner nodes than faces; the pages of those never used are never touched.
   nodes_.reserve(faces_.size());
-  root_ = Build(0, static_cast<int32_t>(faces_.size()), rootBox_, 0);
+  const Bounds all = BoundsOf(0, static_cast<int32_t>(faces_.size()));
+  std::copy_n(all.box, 6, rootBox_);
+  root_ = Build(0, static_cast<int32_t>(faces_.size()), all, 0);
 
   // The boxes are in tree order now: the faces follow.
   LargeVector<int32_t> order(boxes_.size());
@@ -48,46 +50,88 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   ReorderInPlace(faces_, order);
 }
 
-RayTree::Child RayTree::Build(int32_t first, int32_t count, float box[6], int32_t depth) {
-  float middleLow[3], middleHigh[3];
+RayTree::Bounds RayTree::BoundsOf(int32_t first, int32_t count) const {
+  Bounds bounds;
   for (int k = 0; k < 3; ++k) {
-    box[k] = middleLow[k] = INFINITY;
-    box[k + 3] = middleHigh[k] = -INFINITY;
+    bounds.box[k] = bounds.middleLow[k] = INFINITY;
+    bounds.box[k + 3] = bounds.middleHigh[k] = -INFINITY;
   }
   const auto begin = boxes_.begin() + first;
-  const auto end = begin + count;
-  for (auto item = begin; item != end; ++item) {
+  for (auto item = begin; item != begin + count; ++item) {
     const float* face = item->box;
     for (int k = 0; k < 3; ++k) {
-      box[k] = std::min(box[k], face[k]);
-      box[k + 3] = std::max(box[k + 3], face[k + 3]);
-      middleLow[k] = std::min(middleLow[k], Middle(face, k));
-      middleHigh[k] = std::max(middleHigh[k], Middle(face, k));
+      bounds.box[k] = std::min(bounds.box[k], face[k]);
+      bounds.box[k + 3] = std::max(bounds.box[k + 3], face[k + 3]);
+      bounds.middleLow[k] = std::min(bounds.middleLow[k], Middle(face, k));
+      bounds.middleHigh[k] = std::max(bounds.middleHigh[k], Middle(face, k));
     }
   }
+  return bounds;
+}
+
+RayTree::Child RayTree::Build(int32_t first, int32_t count, const Bounds& bounds, int32_t depth) {
   if (count <= kLeafFaces) return {first, count};
-  // Split across the longest extent of the faces' middles: by surface area, or halved where
-  // that finds no split or may have left few faces to a side for too many levels.
-  int axis = 0;
-  for (int k = 1; k < 3; ++k) {
-    if (middleHigh[k] - middleLow[k] > middleHigh[axis] - middleLow[axis]) axis = k;
-  }
-  int32_t half = depth < kMaxSurfaceAreaDepth
-                     ? SurfaceAreaSplit(first, count, axis, middleLow[axis], middleHigh[axis])
-                     : 0;
-  if (half <= 0 || half >= count) {
-    half = count / 2;
-    std::nth_element(begin, begin + half, end, [axis](const FaceBox& a, const FaceBox& b) {
-      return Middle(a.box, axis) < Middle(b.box, axis);
-    });
+  // Two levels of splits make the up to four groups of one node.
+  struct Part {
+    int32_t first, count;
+    Bounds bounds;
+  };
+  Part parts[4];
+  int n = 0;
+  const int32_t half = Split(first, count, bounds, depth);
+  for (const auto& [sideFirst, sideCount] :
+       {std::pair{first, half}, {first + half, count - half}}) {
+    const Bounds side = BoundsOf(sideFirst, sideCount);
+    if (sideCount <= kLeafFaces) {
+      parts[n++] = {sideFirst, sideCount, side};
+      continue;
+    }
+    const int32_t sideHalf = Split(sideFirst, sideCount, side, depth + 1);
+    parts[n++] = {sideFirst, sideHalf, BoundsOf(sideFirst, sideHalf)};
+    parts[n++] = {sideFirst + sideHalf, sideCount - sideHalf,
+                  BoundsOf(sideFirst + sideHalf, sideCount - sideHalf)};
   }
   const size_t index = nodes_.size();
   nodes_.emplace_back();
   Node node;
-  node.child[0] = Build(first, half, node.box[0], depth + 1);
-  node.child[1] = Build(first + half, count - half, node.box[1], depth + 1);
+  for (int c = 0; c < 4; ++c) {
+    for (int k = 0; k < 3; ++k)
+      node.low[k][c] = node.high[k][c] = INFINITY;
+  }
+  for (int c = 0; c < n; ++c) {
+    node.child[c] = Build(parts[c].first, parts[c].count, parts[c].bounds, depth + 2);
+    for (int k = 0; k < 3; ++k) {
+      node.low[k][c] = parts[c].bounds.box[k];
+      node.high[k][c] = parts[c].bounds.box[k + 3];
+    }
+  }
   nodes_[index] = node;
   return {static_cast<int32_t>(index), 0};
+}
+
+int32_t RayTree::Split(int32_t first, int32_t count, const Bounds& bounds, int32_t depth) {
+  // By surface area, or halved where that finds no split or may have left few faces to a side
+  // for too many levels.
+  int axis = 0;
+  for (int k = 1; k < 3; ++k) {
+    if (bounds.middleHigh[k] - bounds.middleLow[k] >
+        bounds.middleHigh[axis] - bounds.middleLow[axis]) {
+      axis = k;
+    }
+  }
+  int32_t half =
+      depth < kMaxSurfaceAreaDepth
+          ? SurfaceAreaSplit(first, count, axis, bounds.middleLow[axis], bounds.middleHigh[axis])
+          : 0;
+  if (half <= 0 || half >= count) {
+    half = count / 2;
+    const auto begin = boxes_.begin() + first;
+    std::nth_element(begin, begin + half, begin + count,
+                     [axis](const FaceBox& a, const FaceBox& b) {
+                       return Middle(a.box, axis) < Middle(b.box, axis);
+                     });
+  }
+  return half;
 }
 
 int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float middleLow,

@@ -57,13 +57,16 @@ class RayTree {
     int32_t index = 0;
     int32_t leafFaces = 0;  // 0 for an inner node
   };
-  // An inner node holds the boxes of both its children, so that choosing between them reads
-  // one cache line. Boxes, a leaf's faces' too, are the widened boxes of the faces below,
-  // rounded outwards to single precision: they can only hold more than the double-precision
-  // boxes, never less, and a face visited in excess is only measured in vain.
+  // An inner node holds the boxes of up to four children, stored by coordinate so that the
+  // segment enters them two at a time, and all in two cache lines. Boxes, a leaf's faces' too,
+  // are the widened boxes of the faces below, rounded outwards to single precision: they can
+  // only hold more than the double-precision boxes, never less, and a face visited in excess is
+  // only measured in vain. A slot without a child has the box +infinity .. +infinity, which
+  // no segment enters.
   struct alignas(64) Node {
-    float box[2][6];  // min x, y, z, max x, y, z of each child
-    Child child[2];
+    float low[3][4];   // min x, y, z of each child
+    float high[3][4];  // max x, y, z of each child
+    Child child[4];
   };
   static constexpr int32_t kLeafFaces = 4;
   // A face's widened box (WidenedFaceBox), rounded outwards to single precision, and, while
@@ -78,9 +81,18 @@ class RayTree {
   static constexpr int32_t kSampledFaces = 1024;
   static constexpr int32_t kMaxSurfaceAreaDepth = 48;
 
-  // Groups the faces of boxes_[first .. first + count - 1], found `depth` levels below the
-  // root; returns the group and writes its box.
-  Child Build(int32_t first, int32_t count, float box[6], int32_t depth);
+  // The box of some faces, and the span of their middles along each axis.
+  struct Bounds {
+    float box[6];
+    float middleLow[3], middleHigh[3];
+  };
+  Bounds BoundsOf(int32_t first, int32_t count) const;
+  // Groups the faces of boxes_[first .. first + count - 1], of bounds `bounds`, found `depth`
+  // splits below the root.
+  Child Build(int32_t first, int32_t count, const Bounds& bounds, int32_t depth);
+  // Orders those faces in two parts, split across the longest extent of their middles, and
+  // returns the size of the first.
+  int32_t Split(int32_t first, int32_t count, const Bounds& bounds, int32_t depth);
   // Orders those faces so that the first ones form the side of the cheapest split by surface
   // area between kSplitBins bins of their middles along `axis` (which span middleLow ..
   // middleHigh) and returns how many they are, or 0 when no split separates them.
@@ -123,11 +135,21 @@ void RayTree::AlongRay(const double origin[3], const double direction[3], double
           }
           return;
         }
-        // The nearer child is searched first: its crossing lowers the bound for the farther one.
+        // Nearer children are searched first: their crossings lower the bound for the farther.
         const Node& node = nodes_[static_cast<size_t>(group.index)];
-        QueueNearerLastIf(pending, {node.child[0], entries(node.box[0]) * scale},
-                          {node.child[1], entries(node.box[1]) * scale},
-                          [&](const PendingSubtree<Child>& child) { return child.key <= bound; });
+        double entry[4];
+        entries.OfFour(node.low, node.high, entry);
+        PendingSubtree<Child> kept[4];
+        int count = 0;
+        for (int c = 0; c < 4; ++c) {
+          const PendingSubtree<Child> child{node.child[c], entry[c] * scale};
+          if (!(child.key <= bound)) continue;
+          int at = count++;
+          for (; at > 0 && kept[at - 1].key < child.key; --at)
+            kept[at] = kept[at - 1];
+          kept[at] = child;
+        }
+        pending.insert(pending.end(), kept, kept + count);
       });
 }
 
