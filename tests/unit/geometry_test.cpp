@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
 
 #include "geometry/closest_point.h"
 #include "geometry/face_frame.h"
 #include "geometry/face_normal.h"
 #include "geometry/normalize.h"
+#include "geometry/ray_box.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
 #include "support/smesh.h"
@@ -141,6 +145,56 @@ TEST(SegmentTriangle, ItsPartsHandleThinTrianglesAndCollinearSegments) {
   ExpectPoint(x, {0, 6, 0}, "foot");
   EXPECT_EQ(ProjectPointOnLine(o, tiny, p, x), 0.0);
   EXPECT_EQ(x[1], 6.0);
+}
+
+TEST(SegmentBoxEntries, OfFourGivesEachBoxTheEntryOfItsOwnBitForBit) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> coordinate(-2, 2);
+  std::uniform_int_distribution<int> pick(0, 5);
+  // Directions along and across axes, with tiny and zero components; boxes that hold the
+  // origin, lie behind it or beside it, are flat, or are the empty slot +inf .. +inf.
+  auto component = [&] {
+    switch (pick(rng)) {
+      case 0:
+        return 0.0;
+      case 1:  // a reciprocal of infinity, and no number where a box side meets the origin
+        return (coordinate(rng) < 0 ? -1 : 1) * std::numeric_limits<double>::denorm_min();
+      case 2:
+        return 1e-300 * coordinate(rng);
+      default:
+        return coordinate(rng);
+    }
+  };
+  int entered = 0;
+  for (int round = 0; round < 20000; ++round) {
+    double origin[3];
+    for (double& o : origin)
+      o = pick(rng) == 0 ? 0.5 : coordinate(rng);
+    const double step[3] = {component(), component(), component()};
+    const SegmentBoxEntries entries(origin, step, pick(rng) == 0 ? 0.0 : 3.0 * pick(rng));
+    float low[3][4], high[3][4];
+    for (int c = 0; c < 4; ++c) {
+      for (int k = 0; k < 3; ++k) {
+        float a = static_cast<float>(coordinate(rng)), b = static_cast<float>(coordinate(rng));
+        if (pick(rng) == 0) b = a;
+        if (pick(rng) == 0) a = b = 0.5f;
+        low[k][c] = std::min(a, b);
+        high[k][c] = std::max(a, b);
+        if (c == 3 && round % 3 == 0) low[k][c] = high[k][c] = INFINITY;
+      }
+    }
+    double four[4];
+    entries.OfFour(low, high, four);
+    for (int c = 0; c < 4; ++c) {
+      const float box[6] = {low[0][c], low[1][c], low[2][c], high[0][c], high[1][c], high[2][c]};
+      const double one = entries(box);
+      ASSERT_EQ(std::memcmp(&four[c], &one, sizeof one), 0)
+          << "round " << round << " box " << c << ": " << four[c] << " against " << one;
+      if (c == 3 && round % 3 == 0) ASSERT_EQ(one, INFINITY);
+      entered += one < INFINITY;
+    }
+  }
+  EXPECT_GT(entered, 1000);
 }
 
 }  // namespace
