@@ -7,47 +7,45 @@
 
 #include "geometry/face_frame.h"
 #include "geometry/float_bounds.h"
-#include "mesh/reorder.h"
 #include "mesh/smesh.h"
 
 namespace vexmor {
 
 RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
-  faces_.reserve(listing.size());
-  int32_t rank = 0;
-  for (const FaceRef& ref : listing) {
+  // The faces' boxes first, each with the face's place in the listing: the faces themselves are
+  // loaded once the boxes are in tree order, straight into that order.
+  boxes_.reserve(listing.size());
+  for (size_t i = 0; i < listing.size(); ++i) {
+    double tri[9], second[9];
+    if (!LoadFaceTriangle(mesh, listing[i].facePos, 0, tri)) continue;
+    if (LoadFaceTriangle(mesh, listing[i].facePos, 1, second)) wholeFaces_ = false;
+    double box[6];
+    WidenedFaceBox(tri, box);
+    FaceBox item;
+    for (int k = 0; k < 3; ++k) {
+      item.box[k] = FloatBelow(box[k]);
+      item.box[k + 3] = FloatAbove(box[k + 3]);
+    }
+    item.face = static_cast<int32_t>(i);
+    boxes_.push_back(item);
+  }
+  if (boxes_.empty()) return;
+  // A tree has fewer inner nodes than faces; the pages of those never used are never touched.
+  nodes_.reserve(boxes_.size());
+  const Bounds all = BoundsOf(0, static_cast<int32_t>(boxes_.size()));
+  std::copy_n(all.box, 6, rootBox_);
+  root_ = Build(0, static_cast<int32_t>(boxes_.size()), all, 0);
+
+  faces_.reserve(boxes_.size());
+  for (const FaceBox& item : boxes_) {
+    const FaceRef& ref = listing[static_cast<size_t>(item.face)];
     RayFace face;
     face.faceIndex = ref.faceIndex;
     face.facePos = ref.facePos;
-    face.rank = rank++;
-    if (LoadFaceTriangle(mesh, face.facePos, 0, face.tri)) {
-      double second[9];
-      if (LoadFaceTriangle(mesh, face.facePos, 1, second)) wholeFaces_ = false;
-      faces_.push_back(face);
-    }
+    face.rank = item.face;
+    LoadFaceTriangle(mesh, face.facePos, 0, face.tri);
+    faces_.push_back(face);
   }
-  if (faces_.empty()) return;
-  boxes_.resize(faces_.size());
-  for (size_t i = 0; i < faces_.size(); ++i) {
-    double box[6];
-    WidenedFaceBox(faces_[i].tri, box);
-    for (int k = 0; k < 3; ++k) {
-      boxes_[i].box[k] = FloatBelow(box[k]);
-      boxes_[i].box[k + 3] = FloatAbove(box[k + 3]);
-    }
-    boxes_[i].face = static_cast<int32_t>(i);
-  }
-  // A tree has fewer inner nodes than faces; the pages of those never used are never touched.
-  nodes_.reserve(faces_.size());
-  const Bounds all = BoundsOf(0, static_cast<int32_t>(faces_.size()));
-  std::copy_n(all.box, 6, rootBox_);
-  root_ = Build(0, static_cast<int32_t>(faces_.size()), all, 0);
-
-  // The boxes are in tree order now: the faces follow.
-  LargeVector<int32_t> order(boxes_.size());
-  for (size_t i = 0; i < boxes_.size(); ++i)
-    order[i] = boxes_[i].face;
-  ReorderInPlace(faces_, order);
 }
 
 RayTree::Bounds RayTree::BoundsOf(int32_t first, int32_t count) const {

@@ -69,8 +69,8 @@ class RayTree {
     Child child[4];
   };
   static constexpr int32_t kLeafFaces = 4;
-  // A face's widened box (WidenedFaceBox), rounded outwards to single precision, and, while
-  // the tree is built, the face's place in faces_ before they are put in tree order.
+  // A face's widened box (WidenedFaceBox), rounded outwards to single precision, and the face's
+  // place in the listing, which is its rank.
   struct FaceBox {
     float box[6];
     int32_t face;
