@@ -2,9 +2,11 @@
 // the triangles' values folded back, and the statistics of a set of values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <span>
 
 #include "analysis/statistics.h"
@@ -172,6 +174,29 @@ TEST(Statistics, DescribeTheFiniteValuesWithWeightsLimitsAndATailBinForFarOutlie
   values.pop_back();
   for (const HistogramBin& bin : Describe(values, {}, 10).histogram)
     EXPECT_FALSE(bin.tail);
+}
+
+TEST(Statistics, PercentilesAreThoseOfTheSortedValuesForAnyCountAndRepeats) {
+  std::mt19937 rng(3);
+  for (size_t n : {1, 2, 3, 7, 100, 101, 1000, 4097}) {
+    std::uniform_int_distribution<int> value(0, n < 100 ? 5 : 1000);  // repeats, and -0
+    std::vector<double> values;
+    for (size_t i = 0; i < n; ++i)
+      values.push_back(i % 7 == 3 ? -0.0 : value(rng) * 0.25);
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    auto percentile = [&](double fraction) {  // linear between the two nearest ranks
+      const double rank = fraction * static_cast<double>(n - 1);
+      const size_t lo = static_cast<size_t>(std::floor(rank)), hi = std::min(lo + 1, n - 1);
+      return sorted[lo] + (sorted[hi] - sorted[lo]) * (rank - static_cast<double>(lo));
+    };
+    const Distribution d = Describe(values, {}, 10);
+    EXPECT_EQ(std::vector<double>({d.min, d.max, d.p5, d.median, d.p95}),
+              std::vector<double>({sorted.front(), sorted.back(), percentile(0.05), percentile(0.5),
+                                   percentile(0.95)}))
+        << n << " values";
+    EXPECT_FALSE(std::signbit(d.min)) << "a minimum of 0 reads 0, not -0";
+  }
 }
 
 TEST(Statistics, HistogramBinEdgesAreRoundNumbers) {

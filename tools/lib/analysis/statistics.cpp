@@ -2,15 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 namespace vexmor::cli {
-
-double Percentile(std::span<const double> sorted, double fraction) {
-  const double rank = fraction * static_cast<double>(sorted.size() - 1);
-  const size_t lo = static_cast<size_t>(std::floor(rank));
-  const size_t hi = std::min(lo + 1, sorted.size() - 1);
-  return sorted[lo] + (sorted[hi] - sorted[lo]) * (rank - static_cast<double>(lo));
-}
 
 double ReadableStep(double raw) {
   if (!(raw > 0) || !std::isfinite(raw)) return 1;
@@ -20,6 +16,56 @@ double ReadableStep(double raw) {
   }
   return 10 * power;
 }
+
+namespace {
+
+// The values that the percentiles of some fractions read: those a sort would put at ranks lo
+// and lo + 1 of each fraction. They are found by selection, one nth_element pass over what lies
+// above the previous rank for each, instead of a sort of every value. A percentile interpolates
+// linearly between its two nearest ranks.
+class RankedValues {
+ public:
+  RankedValues(std::vector<double>& values, std::initializer_list<double> fractions)
+      : size_(values.size()) {
+    std::vector<size_t> ranks;
+    for (double fraction : fractions) {
+      const size_t lo = Lower(fraction);
+      ranks.push_back(lo);
+      ranks.push_back(std::min(lo + 1, size_ - 1));
+    }
+    std::sort(ranks.begin(), ranks.end());
+    ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+    size_t from = 0;
+    for (size_t rank : ranks) {
+      const auto at = values.begin() + static_cast<std::ptrdiff_t>(rank);
+      std::nth_element(values.begin() + static_cast<std::ptrdiff_t>(from), at, values.end());
+      found_.push_back({rank, *at});
+      from = rank + 1;
+    }
+  }
+
+  double Percentile(double fraction) const {
+    const double rank = fraction * static_cast<double>(size_ - 1);
+    const size_t lo = Lower(fraction);
+    const size_t hi = std::min(lo + 1, size_ - 1);
+    return At(lo) + (At(hi) - At(lo)) * (rank - static_cast<double>(lo));
+  }
+
+ private:
+  size_t Lower(double fraction) const {
+    return static_cast<size_t>(std::floor(fraction * static_cast<double>(size_ - 1)));
+  }
+  double At(size_t rank) const {
+    for (const auto& [r, value] : found_)
+      if (r == rank) return value;
+    return 0;  // never: every rank asked for was found
+  }
+
+  size_t size_;
+  std::vector<std::pair<size_t, double>> found_;
+};
+
+}  // namespace
 
 Distribution Describe(std::span<const double> values, std::span<const double> weights, int bins,
                       const Limits& limits) {
@@ -35,26 +81,28 @@ Distribution Describe(std::span<const double> values, std::span<const double> we
       ++d.missing;
       continue;
     }
-    finite.push_back(v);
+    // -0 and 0 compare equal, so which a rank holds would depend on the selection: 0 it is.
+    finite.push_back(v + 0.0);
     sum += v;
     weightSum += weightOf(i);
     weightedSum += weightOf(i) * v;
   }
   d.count = finite.size();
   if (finite.empty()) return d;
-  std::sort(finite.begin(), finite.end());
-  d.min = finite.front();
-  d.max = finite.back();
+  const auto [least, most] = std::minmax_element(finite.begin(), finite.end());
+  d.min = *least;
+  d.max = *most;
   d.mean = sum / static_cast<double>(d.count);
   d.weightedMean = weightSum > 0 ? weightedSum / weightSum : d.mean;
-  d.median = Percentile(finite, 0.5);
-  d.p5 = Percentile(finite, 0.05);
-  d.p95 = Percentile(finite, 0.95);
+  const RankedValues ranked(finite, {0.01, 0.05, 0.5, 0.95, 0.99});
+  d.median = ranked.Percentile(0.5);
+  d.p5 = ranked.Percentile(0.05);
+  d.p95 = ranked.Percentile(0.95);
 
   // A few values far out (a gradient of 800 where nearly all are below 1) would squeeze the
   // rest into one bin: when the outer 1 % at either end spreads wider than the middle 98 %,
   // it gets a bin of its own and the other bins share the middle.
-  const double q1 = Percentile(finite, 0.01), q99 = Percentile(finite, 0.99);
+  const double q1 = ranked.Percentile(0.01), q99 = ranked.Percentile(0.99);
   const bool tails = bins >= 4 && q99 > q1;
   const bool lowTail = tails && q1 - d.min > q99 - q1;
   const bool highTail = tails && d.max - q99 > q99 - q1;

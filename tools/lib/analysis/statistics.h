@@ -22,6 +22,7 @@ struct Limits {
 struct Distribution {
   size_t count = 0;    // values with a result (finite)
   size_t missing = 0;  // values without one (NaN or infinite)
+  // The percentiles interpolate linearly between the two nearest ranks of the sorted values.
   double min = 0, max = 0, mean = 0, median = 0, p5 = 0, p95 = 0;
   double weightedMean = 0;
   bool weighted = false;  // weights were given (shares are of area, not of count)
@@ -29,9 +30,6 @@ struct Distribution {
   size_t below = 0, above = 0;            // values under limits.min, over limits.max
   double belowShare = 0, aboveShare = 0;  // of the total weight
 };
-
-// Linear interpolation between the two nearest ranks; `sorted` must be sorted and non-empty.
-double Percentile(std::span<const double> sorted, double fraction);
 
 // The smallest of 1, 2, 2.5 and 5 times a power of ten that is at least `raw`.
 double ReadableStep(double raw);
