@@ -18,14 +18,9 @@ inline float FloatBelow(double v) {
   const float f = static_cast<float>(v);
   return static_cast<double>(f) > v ? std::nextafter(f, -kInf) : f;
 }
+// Rounding is symmetric about zero, so the bound above is the bound below of the negation.
 inline float FloatAbove(double v) {
-  constexpr float kInf = std::numeric_limits<float>::infinity();
-  constexpr float kMax = std::numeric_limits<float>::max();
-  if (std::isnan(v)) return std::numeric_limits<float>::quiet_NaN();
-  if (v > kMax) return kInf;
-  if (v < -kMax) return -kMax;
-  const float f = static_cast<float>(v);
-  return static_cast<double>(f) < v ? std::nextafter(f, kInf) : f;
+  return -FloatBelow(-v);
 }
 
 }  // namespace vexmor
