@@ -14,6 +14,7 @@
 #include "geometry/segment_triangle.h"
 #include "geometry/tolerances.h"
 #include "geometry/triangle_incircle.h"
+#include "mesh/prefetch.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "topology/edge_list.h"
@@ -246,11 +247,20 @@ void RayCrossedFaces(SMesh& mesh, std::vector<FaceRef>& result, int32_t sourcePo
 
 namespace {
 
+constexpr int32_t kReadAheadEdges = 16;
+
 // Mean length of the edges whose two nodes are both below firstLeftOut; 0 when there is none.
 double MeanEdgeLengthBelow(const SMesh& mesh, int32_t firstLeftOut) {
   double sum = 0.0;
   int64_t count = 0;
-  for (int32_t i = 0; i < mesh.edgeHash.RecordCount(); ++i) {
+  const int32_t edges = mesh.edgeHash.RecordCount();
+  for (int32_t i = 0; i < edges; ++i) {
+    // The nodes of an edge a few records ahead are asked for: they lie anywhere.
+    if (i + kReadAheadEdges < edges) {
+      const Edge& ahead = mesh.edgeHash.Record(i + kReadAheadEdges);
+      if (IsNode(mesh, ahead.node1)) PrefetchForRead(mesh.Node(ahead.node1));
+      if (IsNode(mesh, ahead.node2)) PrefetchForRead(mesh.Node(ahead.node2));
+    }
     const Edge& e = mesh.edgeHash.Record(i);
     if (!IsNode(mesh, e.node1) || !IsNode(mesh, e.node2)) continue;
     if (e.node1 >= firstLeftOut || e.node2 >= firstLeftOut) continue;

@@ -8,6 +8,10 @@
 
 namespace vexmor {
 
+// How many faces ahead a loop over the faces asks for the nodes it will read
+// (SMesh::PrefetchFaceNodes).
+inline constexpr int kReadAheadFaces = 8;
+
 // Position of the face after the one at position p. A count entry of 0 or less describes no
 // node, so the walk steps over that single entry; this keeps every walk moving forwards.
 inline int32_t NextFacePos(std::span<const int32_t> elem, int32_t p) {

@@ -5,6 +5,7 @@
 #include "geometry/adt.h"
 #include "geometry/tolerances.h"
 #include "mesh/face_walk.h"
+#include "mesh/prefetch.h"
 
 namespace vexmor {
 
@@ -59,6 +60,18 @@ void SMesh::CopyAndNormaliseCoordinates(std::span<const double> coordinates) {
 void SMesh::CopyConnectivity(std::span<const int32_t> connectivity) {
   elem.assign(connectivity.begin(), connectivity.end());
   nbFaces = CountFaces(elem);
+}
+
+void SMesh::PrefetchFaceNodes(int64_t pos) const {
+  const int64_t size = std::min<int64_t>(szelem, static_cast<int64_t>(elem.size()));
+  if (pos < 0 || pos >= size) return;
+  const int64_t last =
+      std::min<int64_t>(size - 1, pos + std::max(elem[static_cast<size_t>(pos)], 0));
+  const size_t nodeCount = coords.size() / 3;
+  for (int64_t q = pos + 1; q <= last; ++q) {
+    const int32_t id = elem[static_cast<size_t>(q)];
+    if (id >= 0 && static_cast<size_t>(id) < nodeCount) PrefetchForRead(Node(id));
+  }
 }
 
 void SMesh::Release() {

@@ -42,6 +42,10 @@ struct SMesh {
   std::span<const int32_t> Elem() const { return elem; }
   std::span<int32_t> Elem() { return elem; }
   const double* Node(int32_t i) const { return coords.data() + 3 * static_cast<size_t>(i); }
+  // Asks for the coordinates of the nodes of the face at position pos to be read soon. Nodes
+  // lie anywhere in the node array, so loops over faces call it a few faces ahead. Positions and
+  // node numbers outside the arrays are ignored.
+  void PrefetchFaceNodes(int64_t pos) const;
 
   // Search box in the normalised frame (min x, y, z, max x, y, z), valid when bboxDone is 1.
   double bbox[6] = {0, 0, 0, 0, 0, 0};

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "mesh/prefetch.h"
 #include "mesh/trace.h"
 
 namespace vexmor {
@@ -104,6 +105,26 @@ void EdgeHash::EndIndexing() {
   sideRecords_.shrink_to_fit();
   sideEdges_.clear();
   sideEdges_.shrink_to_fit();
+}
+
+void EdgeHash::PrefetchIndexOf(int32_t a, int32_t b) const {
+  const int64_t v = int64_t{std::min(a, b)} - firstNode_;
+  if (!indexed_ || v < 0 || static_cast<size_t>(v) >= sideStart_.size()) return;
+  PrefetchForRead(sideStart_.data() + v);
+  PrefetchForRead(sideCount_.data() + v);
+}
+
+void EdgeHash::PrefetchPairsOf(int32_t a, int32_t b) const {
+  const int64_t v = int64_t{std::min(a, b)} - firstNode_;
+  if (!indexed_ || v < 0 || static_cast<size_t>(v) >= sideStart_.size()) return;
+  const size_t begin = sideStart_[static_cast<size_t>(v)];
+  if (begin >= sideHigh_.size()) return;
+  PrefetchForRead(sideHigh_.data() + begin);
+  PrefetchForRead(sideNumber_.data() + begin);
+}
+
+void EdgeHash::PrefetchSideEdge(size_t entry) const {
+  if (entry < sideEdges_.size()) PrefetchForRead(sideEdges_.data() + entry);
 }
 
 int32_t EdgeHash::FindIndexed(int32_t low, int32_t high) const {

@@ -36,6 +36,10 @@ class EdgeHash {
   // Number of the edge joining a and b in either order, or 0. A table without buckets and
   // without a node index finds nothing.
   int32_t Find(int32_t a, int32_t b) const;
+  // Read-ahead for Find and Insert of the pair a, b in an indexed table, in two stages: the
+  // entry of its smaller node in the index, then (once that has arrived) the pairs listed there.
+  void PrefetchIndexOf(int32_t a, int32_t b) const;
+  void PrefetchPairsOf(int32_t a, int32_t b) const;
   // Stores a copy of the record unless its node pair is present; returns the edge's number.
   int32_t Insert(const Edge& record);
   // Sizes the buckets for `size` expected edges, empties them and destroys every record.
@@ -52,6 +56,8 @@ class EdgeHash {
   void SetSideEdge(size_t entry, int32_t number) {
     if (entry < sideEdges_.size()) sideEdges_[entry] = number;
   }
+  // Asks for the side edge recorded at `entry` to be read soon (see PrefetchSideEdges).
+  void PrefetchSideEdge(size_t entry) const;
   // The edge number recorded for the side at `entry`, or 0.
   int32_t SideEdge(size_t entry) const { return entry < sideEdges_.size() ? sideEdges_[entry] : 0; }
 

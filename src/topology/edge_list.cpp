@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mesh/large_array.h"
+#include "mesh/prefetch.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 
@@ -27,8 +28,32 @@ void BuildEdgeHash(SMesh& mesh) {
   const int32_t* elem = mesh.elem.data();
   const int64_t size = mesh.szelem;
   edges.KeepSideEdges(static_cast<size_t>(size));
+  // The sides' entries in the node index are scattered: they are asked for a few faces ahead,
+  // the index entry first and the pairs it lists once it has arrived.
+  constexpr int kReadAhead = 8;
+  auto forEachSideOf = [&](int64_t q, auto&& onSide) {
+    const int32_t m = elem[q];
+    if (m <= 0) return;
+    const int64_t count = std::min<int64_t>(m, size - q - 1);
+    for (int64_t i = 0; i < count; ++i)
+      onSide(elem[q + 1 + i], elem[q + 1 + (i + 1) % count]);
+  };
+  auto nextFace = [&](int64_t q) { return q < size ? q + std::max(elem[q], 0) + 1 : q; };
+  int64_t far = 0, near = 0;
+  for (int k = 0; k < kReadAhead; ++k) {
+    far = nextFace(far);
+    if (k < kReadAhead / 2) near = nextFace(near);
+  }
   int32_t face = 0;
   for (int64_t p = 0; p < size; ++face) {
+    if (far < size) {
+      forEachSideOf(far, [&](int32_t a, int32_t b) { edges.PrefetchIndexOf(a, b); });
+      far = nextFace(far);
+    }
+    if (near < size) {
+      forEachSideOf(near, [&](int32_t a, int32_t b) { edges.PrefetchPairsOf(a, b); });
+      near = nextFace(near);
+    }
     const int32_t facePos = static_cast<int32_t>(p);
     const int32_t n = elem[p++];
     if (n <= 0) continue;
@@ -149,6 +174,48 @@ int32_t FaceSideEdge(const SMesh& mesh, int32_t facePos, int32_t side, int32_t a
     if ((e.node1 == a && e.node2 == b) || (e.node1 == b && e.node2 == a)) return number;
   }
   return edges.Find(a, b);
+}
+
+namespace {
+
+// The count of nodes of the face at facePos when it lies wholly in the connectivity, else 0.
+int32_t SidesOf(const SMesh& mesh, int32_t facePos) {
+  if (facePos < 0 || facePos >= mesh.szelem || static_cast<size_t>(facePos) >= mesh.elem.size()) {
+    return 0;
+  }
+  const int32_t n = mesh.elem[static_cast<size_t>(facePos)];
+  return n > 0 && n <= mesh.szelem - 1 - facePos ? n : 0;
+}
+
+}  // namespace
+
+void PrefetchSideEdges(const SMesh& mesh, int32_t facePos) {
+  if (SidesOf(mesh, facePos) > 0) mesh.edgeHash.PrefetchSideEdge(static_cast<size_t>(facePos) + 1);
+}
+
+void PrefetchSideRecords(const SMesh& mesh, int32_t facePos) {
+  const EdgeHash& edges = mesh.edgeHash;
+  const int32_t n = SidesOf(mesh, facePos);
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t number =
+        edges.SideEdge(static_cast<size_t>(facePos) + 1 + static_cast<size_t>(k));
+    if (number > 0 && number <= edges.RecordCount()) PrefetchForRead(&edges.Record(number - 1));
+  }
+}
+
+void PrefetchFacesAcross(const SMesh& mesh, int32_t facePos) {
+  const EdgeHash& edges = mesh.edgeHash;
+  const int32_t n = SidesOf(mesh, facePos);
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t number =
+        edges.SideEdge(static_cast<size_t>(facePos) + 1 + static_cast<size_t>(k));
+    if (number <= 0 || number > edges.RecordCount()) continue;
+    const Edge& e = edges.Record(number - 1);
+    const int32_t across = e.facePos[0] == facePos ? e.facePos[1] : e.facePos[0];
+    if (across >= 0 && static_cast<size_t>(across) < mesh.elem.size()) {
+      PrefetchForRead(mesh.elem.data() + across);
+    }
+  }
 }
 
 std::array<int32_t, 3> CountBoundaryEdges(SMesh& mesh) {

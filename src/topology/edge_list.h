@@ -25,6 +25,15 @@ void RebuildEdgeHash(SMesh& mesh);
 // the sides that BuildEdgeHash recorded when it can, looked up otherwise.
 int32_t FaceSideEdge(const SMesh& mesh, int32_t facePos, int32_t side, int32_t a, int32_t b);
 
+// Read-ahead for walks that visit faces in an order of their own and look up their sides'
+// edges and the faces across them: each asks for what a later step of FaceSideEdge and of
+// reading the records will read, in three stages so that each finds the previous one's data
+// at hand. For the face at facePos: its recorded side edges; those sides' edge records (once
+// the side edges have arrived); the connectivity of the faces across (once the records have).
+void PrefetchSideEdges(const SMesh& mesh, int32_t facePos);
+void PrefetchSideRecords(const SMesh& mesh, int32_t facePos);
+void PrefetchFacesAcross(const SMesh& mesh, int32_t facePos);
+
 // (defect flag, boundary edges, non-manifold edges): edges with one face, edges with more than
 // two. Builds the edge list first when it holds no edge.
 std::array<int32_t, 3> CountBoundaryEdges(SMesh& mesh);

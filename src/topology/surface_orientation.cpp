@@ -10,6 +10,7 @@
 #include "mesh/face_walk.h"
 #include "mesh/large_array.h"
 #include "mesh/smesh.h"
+#include "topology/edge_list.h"
 #include "topology/face_neighbours.h"
 #include "topology/face_turn.h"
 
@@ -35,6 +36,15 @@ class Volumes {
     const size_t begin = faces_.size();
     Visit(start);
     for (size_t i = begin; i < faces_.size(); ++i) {
+      // The faces queued next are scattered over the tables: their reads are asked for a few
+      // faces ahead, each stage once the one before it has had time to arrive.
+      if (i + kReadAhead < faces_.size()) PrefetchSideEdges(mesh, faces_[i + kReadAhead].facePos);
+      if (i + kReadAhead / 2 < faces_.size()) {
+        PrefetchSideRecords(mesh, faces_[i + kReadAhead / 2].facePos);
+      }
+      if (i + kReadAhead / 4 < faces_.size()) {
+        PrefetchFacesAcross(mesh, faces_[i + kReadAhead / 4].facePos);
+      }
       if (!FaceNeighbours_1Ring(mesh, faces_[i].facePos, neighbours) || neighbours.empty()) {
         return false;
       }
@@ -70,6 +80,8 @@ class Volumes {
     visited_[static_cast<size_t>(f.faceIndex)] = true;
     faces_.push_back(f);
   }
+
+  static constexpr size_t kReadAhead = 16;
 
   LargeVector<FaceRef> faces_;
   std::vector<size_t> starts_;  // volume v is faces_[starts_[v]] .. faces_[starts_[v + 1] - 1]
