@@ -6,6 +6,7 @@
 #include "angles/triangle_normal.h"
 #include "geometry/tolerances.h"
 #include "mesh/face_walk.h"
+#include "mesh/prefetch.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "topology/edge_list.h"
@@ -42,7 +43,14 @@ LargeVector<double> DihedralFaceNormals(const SMesh& mesh) {
   LargeVector<double> normals(3 * static_cast<size_t>(std::max(mesh.nbFaces, 0)), 0.0);
   const std::span<const int32_t> elem = mesh.Elem();
   int32_t face = 0;
+  int32_t ahead = 0;  // a few faces ahead, whose nodes are asked for
+  for (int k = 0; k < kReadAheadFaces && ahead < mesh.szelem; ++k)
+    ahead = NextFacePos(elem, ahead);
   for (int32_t p = 0; p < mesh.szelem && face < mesh.nbFaces; p = NextFacePos(elem, p), ++face) {
+    if (ahead < mesh.szelem) {
+      mesh.PrefetchFaceNodes(ahead);
+      ahead = NextFacePos(elem, ahead);
+    }
     if (elem[static_cast<size_t>(p)] != 3 || p + 3 >= mesh.szelem) continue;
     if (AngleTriangleNormal(mesh, p, normals.data() + 3 * static_cast<size_t>(face))) {
       PrintLine("!!!! Undefined face normal (face %d)", face);
@@ -66,6 +74,25 @@ EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Ed
   return fold;
 }
 
+void PrefetchFolds(const SMesh& mesh, std::span<const double> normals, int32_t i, bool withSide) {
+  constexpr int32_t kAhead = 16;
+  const EdgeHash& edges = mesh.edgeHash;
+  if (i + kAhead < edges.RecordCount()) {
+    const Edge& e = edges.Record(i + kAhead);
+    for (const int32_t f : e.faceIndex) {
+      if (IsFace(mesh, f) && 3 * static_cast<size_t>(f) < normals.size()) {
+        PrefetchForRead(normals.data() + 3 * static_cast<size_t>(f));
+      }
+    }
+    if (withSide && e.facePos[0] >= 0 && static_cast<size_t>(e.facePos[0]) < mesh.elem.size()) {
+      PrefetchForRead(mesh.elem.data() + e.facePos[0]);
+    }
+  }
+  if (withSide && i + kAhead / 2 < edges.RecordCount()) {
+    mesh.PrefetchFaceNodes(edges.Record(i + kAhead / 2).facePos[0]);
+  }
+}
+
 void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
                       std::span<double> edgeAngles) {
   Trace("## EdgeDiedralAngle : ");
@@ -84,6 +111,7 @@ void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNod
   Trace("## EdgeDiedralAngle 30 : ");
   const bool signedAngles = mesh.mode == 1;
   for (size_t i = 0; i < written; ++i) {
+    PrefetchFolds(mesh, normals, static_cast<int32_t>(i), signedAngles);
     const Edge& e = edges.Record(static_cast<int32_t>(i));
     edgeNodes[2 * i] = e.node1;
     edgeNodes[2 * i + 1] = e.node2;

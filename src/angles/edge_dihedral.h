@@ -28,6 +28,11 @@ struct EdgeFold {
 EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Edge& e,
                     bool withSide);
 
+// Read-ahead for loops over the edge list, whose edges' faces and nodes lie anywhere: asks for
+// what FoldAtEdge will read of the edge `ahead` edges after `i` (its faces' normals and first
+// face), and of the edge half as far ahead what that first face leads to (its nodes).
+void PrefetchFolds(const SMesh& mesh, std::span<const double> normals, int32_t i, bool withSide);
+
 // Rebuilds the edge list and writes, per edge in list order, its two nodes and its dihedral
 // angle; with mesh.mode 1 the angle is negative at re-entrant edges. Writes no more edges than
 // the arrays hold (two nodes and one angle per edge) and stores the number written in nbEdges.

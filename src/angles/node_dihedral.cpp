@@ -46,6 +46,7 @@ void NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
   Trace("## NdMaxDiedralAngle 2 : ");
   const EdgeHash& edges = mesh.edgeHash;
   for (int32_t i = 0; i < edges.RecordCount(); ++i) {
+    PrefetchFolds(mesh, normals, i, signedAngles);
     const Edge& e = edges.Record(i);
     const EdgeFold fold = FoldAtEdge(mesh, normals, e, signedAngles);
     if (!signedAngles) {

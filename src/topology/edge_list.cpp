@@ -113,7 +113,17 @@ bool RenumberAfterTurns(SMesh& mesh) {
   std::vector<int32_t> faceSides;
   int32_t next = 0;
   int32_t face = 0;
+  // The records of a face's sides lie anywhere: they are asked for a few faces ahead.
+  constexpr int kReadAhead = 8;
+  int64_t ahead = 0;
+  auto nextFace = [&](int64_t q) { return q < size ? q + std::max(elem[q], 0) + 1 : q; };
+  for (int k = 0; k < kReadAhead; ++k)
+    ahead = nextFace(ahead);
   for (int64_t p = 0; p < size; ++face) {
+    if (ahead < size) {
+      PrefetchSideRecords(mesh, static_cast<int32_t>(ahead));
+      ahead = nextFace(ahead);
+    }
     const int32_t facePos = static_cast<int32_t>(p);
     const int32_t n = elem[p++];
     if (n <= 0) continue;
