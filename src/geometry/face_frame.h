@@ -31,13 +31,18 @@ struct FaceFrame {
 
 // The frame of strip triangle k of the face at position pos; false when there is none. A
 // triangle whose nodes coincide has no incircle and keeps its centroid as P.
-inline bool LoadFaceFrame(const SMesh& mesh, int32_t pos, int32_t k, FaceFrame& frame) {
-  double tri[9];
-  if (!LoadFaceTriangle(mesh, pos, k, tri)) return false;
+// The frame of a triangle given as nine doubles.
+inline void TriangleFrame(const double tri[9], FaceFrame& frame) {
   for (int i = 0; i < 3; ++i)
     frame.P[i] = (tri[i] + tri[3 + i] + tri[6 + i]) / 3.0;
   TriangleIncircle(tri, frame.P);
   Compute_FaceNormal(frame.N, tri);
+}
+
+inline bool LoadFaceFrame(const SMesh& mesh, int32_t pos, int32_t k, FaceFrame& frame) {
+  double tri[9];
+  if (!LoadFaceTriangle(mesh, pos, k, tri)) return false;
+  TriangleFrame(tri, frame);
   return true;
 }
 

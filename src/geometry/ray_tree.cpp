@@ -7,6 +7,7 @@
 
 #include "geometry/face_frame.h"
 #include "geometry/float_bounds.h"
+#include "mesh/prefetch.h"
 #include "mesh/smesh.h"
 
 namespace vexmor {
@@ -14,8 +15,19 @@ namespace vexmor {
 RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   // The faces' boxes first, each with the face's place in the listing: the faces themselves are
   // loaded once the boxes are in tree order, straight into that order.
+  // The listing's faces lie anywhere in the connectivity and their nodes anywhere in the node
+  // array: both are asked for a few faces ahead, the nodes once the face has arrived.
+  constexpr size_t kAhead = 16;
+  auto prefetchFace = [&](size_t i) {
+    const int32_t pos = listing[i].facePos;
+    if (pos >= 0 && static_cast<size_t>(pos) < mesh.elem.size()) {
+      PrefetchForRead(mesh.elem.data() + pos);
+    }
+  };
   boxes_.reserve(listing.size());
   for (size_t i = 0; i < listing.size(); ++i) {
+    if (i + kAhead < listing.size()) prefetchFace(i + kAhead);
+    if (i + kAhead / 2 < listing.size()) mesh.PrefetchFaceNodes(listing[i + kAhead / 2].facePos);
     double tri[9], second[9];
     if (!LoadFaceTriangle(mesh, listing[i].facePos, 0, tri)) continue;
     if (LoadFaceTriangle(mesh, listing[i].facePos, 1, second)) wholeFaces_ = false;
@@ -37,7 +49,17 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   root_ = Build(0, static_cast<int32_t>(boxes_.size()), all, 0);
 
   faces_.reserve(boxes_.size());
-  for (const FaceBox& item : boxes_) {
+  for (size_t b = 0; b < boxes_.size(); ++b) {
+    if (b + kAhead < boxes_.size()) {
+      PrefetchForRead(listing.data() + boxes_[b + kAhead].face);
+    }
+    if (b + kAhead / 2 < boxes_.size()) {
+      prefetchFace(static_cast<size_t>(boxes_[b + kAhead / 2].face));
+    }
+    if (b + kAhead / 4 < boxes_.size()) {
+      mesh.PrefetchFaceNodes(listing[static_cast<size_t>(boxes_[b + kAhead / 4].face)].facePos);
+    }
+    const FaceBox& item = boxes_[b];
     const FaceRef& ref = listing[static_cast<size_t>(item.face)];
     RayFace face;
     face.faceIndex = ref.faceIndex;

@@ -38,12 +38,21 @@ void RayThickness(SMesh& mesh, std::span<double> faceThickness) {
   };
   // Faces are measured in the order the ray tree groups them: neighbouring rays read the same
   // groups, which then are still in the cache. Each value is the same in any order. The tree
-  // holds every face, but those without a triangle: they measure 0.
+  // holds every face, but those without a triangle: they measure 0. Each face is a single
+  // triangle there, the one the tree holds, so its ray starts from that copy, as measure would
+  // from the connectivity: one ray, whose distance is the value.
   auto measureAll = [&](RayTree& rays) {
     std::fill(faceThickness.begin(), faceThickness.begin() + mesh.nbFaces, 0.0);
     for (const RayFace& face : rays.Faces()) {
-      if (face.faceIndex >= 0 && face.faceIndex < mesh.nbFaces)
-        faceThickness[static_cast<size_t>(face.faceIndex)] = measure(rays, face.facePos);
+      if (face.faceIndex < 0 || face.faceIndex >= mesh.nbFaces) continue;
+      FaceFrame frame;
+      TriangleFrame(face.tri, frame);
+      FaceRef hit{0, 0};
+      const double distance =
+          Coarse_Initial_Thickness(mesh, rays, face.facePos, frame.P, frame.N, hit);
+      const double value = distance >= -1.0 ? distance : 0.0;
+      faceThickness[static_cast<size_t>(face.faceIndex)] =
+          mesh.outside != 0 && hit.faceIndex >= mesh.nbFaces - 12 ? -value : value;
     }
   };
   if (mesh.outside == 0) {
