@@ -88,14 +88,20 @@ int RunDihedral(const CommonOptions& common, const DihedralOptions& options) {
 
 namespace {
 
+// The sections of `analyze` that are built ahead, each once, by whichever thread asks first.
+struct SectionsAhead {
+  CallMemo<bool, SectionWithResults> thickness, draft, dihedral;
+};
+
 // The work of `analyze` that can run at once, longest first so that the threads end together:
 // the thickness and then the gradient of it, the dihedral angles, the library's check (a draft
-// along +z), the draft along another pull, and the program's search for crossing faces. The
-// sections then take the values in their fixed order, so that the summary is the same
-// whatever the number of threads.
+// along +z), the draft along another pull, the program's search for crossing faces, and then
+// the dihedral, draft and thickness sections from those values. The report then takes the sections
+// in their fixed order, so that the summary is the same whatever the number of threads.
 std::vector<std::function<void()>> AnalyzeAhead(
     Session& s, const std::function<const MeasuredThickness&()>& thickness,
-    const DraftOptions& draft, const DihedralOptions& dihedral) {
+    const ThicknessOptions& thicknessOptions, const DraftOptions& draft,
+    const DihedralOptions& dihedral, SectionsAhead& sections) {
   const Library& library = s.library();
   std::vector<std::function<void()>> tasks;
   const bool accepted = library.rejectionReasons().empty();
@@ -109,6 +115,18 @@ std::vector<std::function<void()>> AnalyzeAhead(
     tasks.push_back([&library, pull] { library.draftCosines(pull); });
   }
   tasks.push_back([&s] { s.doubts(); });
+  if (accepted) {
+    tasks.push_back([&s, &sections, &dihedral] {
+      sections.dihedral.get(true, [&] { return DihedralSection(s, dihedral); });
+    });
+    tasks.push_back([&s, &sections, &draft] {
+      sections.draft.get(true, [&] { return DraftSection(s, draft); });
+    });
+    tasks.push_back([&s, &sections, &thicknessOptions, thickness] {
+      sections.thickness.get(true,
+                             [&] { return ThicknessSection(s, thicknessOptions, thickness()); });
+    });
+  }
   return tasks;
 }
 
@@ -131,10 +149,13 @@ int RunAnalyze(const CommonOptions& common, const ThicknessOptions& thicknessOpt
   };
   // A mesh that every analysis would refuse gets its check and one error, not one per analysis.
   bool rejected = false;
+  SectionsAhead ahead;
   return Run("analyze", common,
              {[&](Session& s) {
                 session = &s;
-                s.runAhead(AnalyzeAhead(s, measure, draftOptions, dihedralOptions), common.threads);
+                s.runAhead(AnalyzeAhead(s, measure, thicknessOptions, draftOptions, dihedralOptions,
+                                        ahead),
+                           common.threads);
               },
               [&](Session& s) {
                 const auto reasons = AddCheckSection(s);
@@ -146,17 +167,25 @@ int RunAnalyze(const CommonOptions& common, const ThicknessOptions& thicknessOpt
                 throw CommandError(kExitRejected, "the mesh cannot be analysed: " + all);
               },
               [&](Session& s) {
-                if (!rejected) *thickness = AddThicknessSection(s, thicknessOptions, &measure());
+                if (rejected) return;
+                const MeasuredThickness& measurement = measure();
+                AddSection(s, ahead.thickness.get(true, [&] {
+                  return ThicknessSection(s, thicknessOptions, measurement);
+                }));
+                *thickness = measurement.perFace;
               },
               [&](Session& s) {
                 if (thickness->empty()) return;  // the thickness failed and said why
                 AddGradientSection(s, gradientOptions, thickness.get());
               },
               [&](Session& s) {
-                if (!rejected) AddDraftSection(s, draftOptions);
+                if (rejected) return;
+                AddSection(s, ahead.draft.get(true, [&] { return DraftSection(s, draftOptions); }));
               },
               [&](Session& s) {
-                if (!rejected) AddDihedralSection(s, dihedralOptions);
+                if (rejected) return;
+                AddSection(s, ahead.dihedral.get(
+                                  true, [&] { return DihedralSection(s, dihedralOptions); }));
               }});
 }
 

@@ -320,8 +320,10 @@ MeasuredThickness MeasureThickness(Session& session, const ThicknessOptions& opt
   return m;
 }
 
-std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options,
-                                        const MeasuredThickness* measurement) {
+namespace {
+
+// The thickness section's title and what it says of the method.
+Section ThicknessSectionHead(const Session& session, const ThicknessOptions& options) {
   Section s;
   s.key = "thickness";
   s.title = std::string("Thickness: ") + MethodDescription(options.method) +
@@ -329,15 +331,36 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
             UnitName(session.unit()) + ")";
   s.json["method"] = MethodName(options.method);
   s.json["outside"] = options.outside;
-  const ProcessRules* process = session.options().process;
-  const bool judged =
-      process != nullptr && options.method != ThicknessMethod::kDistance && !options.outside;
-  const Limits limits = judged ? Limits{session.ruleLength(options.min, process->minWall),
-                                        session.ruleLength(options.max, process->maxWall)}
-                               : Limits{options.min, options.max};
-  Results& results = session.report().results;
+  return s;
+}
 
-  if (options.method == ThicknessMethod::kDistance) {
+// Whether a process's wall rules judge the thickness, and the limits reported.
+bool JudgesThickness(const Session& session, const ThicknessOptions& options) {
+  return session.options().process != nullptr && options.method != ThicknessMethod::kDistance &&
+         !options.outside;
+}
+Limits ThicknessLimits(const Session& session, const ThicknessOptions& options) {
+  const ProcessRules* process = session.options().process;
+  return JudgesThickness(session, options)
+             ? Limits{session.ruleLength(options.min, process->minWall),
+                      session.ruleLength(options.max, process->maxWall)}
+             : Limits{options.min, options.max};
+}
+
+}  // namespace
+
+std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions& options,
+                                        const MeasuredThickness* measurement) {
+  if (options.method != ThicknessMethod::kDistance) {
+    std::optional<MeasuredThickness> computed;
+    if (measurement == nullptr) measurement = &computed.emplace(MeasureThickness(session, options));
+    AddSection(session, ThicknessSection(session, options, *measurement));
+    return measurement->perFace;
+  }
+  Section s = ThicknessSectionHead(session, options);
+  const Limits limits = ThicknessLimits(session, options);
+  Results& results = session.report().results;
+  {
     // Nodes on the surface read 0: the method measures query points and loose nodes.
     Mesh& withPoints = session.extraMesh();
     withPoints = session.mesh();
@@ -387,15 +410,20 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
     session.report().sections.push_back(std::move(s));
     return {};
   }
+}
 
+SectionWithResults ThicknessSection(Session& session, const ThicknessOptions& options,
+                                    const MeasuredThickness& measurement) {
+  SectionWithResults part;
+  Section& s = part.section = ThicknessSectionHead(session, options);
+  const bool judged = JudgesThickness(session, options);
+  const Limits limits = ThicknessLimits(session, options);
   const Mesh& mesh = session.mesh();
   const bool contact = options.method == ThicknessMethod::kContact;
-  std::optional<MeasuredThickness> computed;
-  if (measurement == nullptr) measurement = &computed.emplace(MeasureThickness(session, options));
-  const std::vector<double>&values = measurement->values, &areas = measurement->areas,
-        &diameters = measurement->diameters;
-  const std::vector<uint32_t>& itemFace = measurement->itemFace;
-  const std::optional<PieceThickness>& pieces = measurement->pieces;
+  const std::vector<double>&values = measurement.values, &areas = measurement.areas,
+        &diameters = measurement.diameters;
+  const std::vector<uint32_t>& itemFace = measurement.itemFace;
+  const std::optional<PieceThickness>& pieces = measurement.pieces;
   if (pieces) {
     const size_t triangles = session.library().triangles().faceCount();
     s.lines.push_back("(refined: " + FormatCount(triangles) + " triangles into " +
@@ -410,7 +438,7 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   } else {
     NoteSplitting(s, session, AnalysisOf(options.method), "a face reads its thinnest triangle");
   }
-  const ClassifiedThickness& c = measurement->classified;
+  const ClassifiedThickness& c = measurement.classified;
   // The statistics count the items of the file's own faces; with --repair, those of the faces
   // that fill holes only close the part.
   std::vector<double> ownValues, ownAreas, ownDiameters;
@@ -453,7 +481,7 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   // part's own thickness was measured.
   const size_t faces = mesh.faceCount();
   // The fill faces keep theirs for the gradient of the file's faces beside them.
-  const std::vector<double>& perFace = measurement->perFace;
+  const std::vector<double>& perFace = measurement.perFace;
   if (judged) {
     std::vector<bool> failing(faces, false);
     for (size_t f = 0; f < session.ownFaceCount(); ++f) {
@@ -470,26 +498,25 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   }
   const std::string name =
       std::string("thickness_") + MethodName(options.method) + (options.outside ? "_outside" : "");
-  results.fields.push_back({name, Location::kFace, session.withoutFill(perFace)});
-  if (results.colourField.empty()) results.colourField = name;
+  part.fields.push_back({name, Location::kFace, session.withoutFill(perFace)});
+  part.colourField = name;
   if (options.outside) {
-    results.fields.push_back(
+    part.fields.push_back(
         {"open_to_box", Location::kFace,
          session.withoutFill(ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kOpenToBox))});
   }
   if (contact) {
-    results.fields.push_back(
+    part.fields.push_back(
         {"touching_around_a_curve", Location::kFace,
          session.withoutFill(ShareOfKind(c, areas, itemFace, faces, ThicknessKind::kAroundCurve))});
     std::vector<double> diameter(diameters.size());
     for (size_t i = 0; i < diameters.size(); ++i)
       diameter[i] = diameters[i] != 0 ? std::fabs(diameters[i]) : kNaN;
-    results.fields.push_back(
+    part.fields.push_back(
         {"sphere_diameter", Location::kFace,
          session.withoutFill(pieces ? FoldPiecesByArea(*pieces, faces, diameter) : diameter)});
   }
-  session.report().sections.push_back(std::move(s));
-  return perFace;
+  return part;
 }
 
 void AddGradientSection(Session& session, const GradientOptions& options,
@@ -547,9 +574,27 @@ Vec3 UnitPull(const DraftOptions& options) {
   return {options.pull[0] / length, options.pull[1] / length, options.pull[2] / length};
 }
 
+void AddSection(Session& session, SectionWithResults part) {
+  Results& results = session.report().results;
+  for (Field& field : part.fields)
+    results.fields.push_back(std::move(field));
+  if (!part.edgeNodes.empty()) results.edgeNodes = std::move(part.edgeNodes);
+  if (results.colourField.empty()) results.colourField = part.colourField;
+  session.report().sections.push_back(std::move(part.section));
+}
+
 void AddDraftSection(Session& session, const DraftOptions& options) {
+  AddSection(session, DraftSection(session, options));
+}
+
+void AddDihedralSection(Session& session, const DihedralOptions& options) {
+  AddSection(session, DihedralSection(session, options));
+}
+
+SectionWithResults DraftSection(Session& session, const DraftOptions& options) {
   const Vec3 pull = UnitPull(options);
-  Section s;
+  SectionWithResults part;
+  Section& s = part.section;
   s.key = "draft";
   s.title = "Draft against the pull direction (" + FormatValue(pull[0]) + ", " +
             FormatValue(pull[1]) + ", " + FormatValue(pull[2]) + "), degrees; minimum draft " +
@@ -601,15 +646,15 @@ void AddDraftSection(Session& session, const DraftOptions& options) {
         s, "a draft of at least " + FormatValue(options.minDraft) + degree + " along the pull",
         failing);
   }
-  Results& results = session.report().results;
-  results.fields.push_back({"draft_deg", Location::kFace, session.withoutFill(degrees)});
-  results.fields.push_back({"draft_class", Location::kFace, session.withoutFill(classes)});
-  if (results.colourField.empty()) results.colourField = "draft_deg";
-  session.report().sections.push_back(std::move(s));
+  part.fields.push_back({"draft_deg", Location::kFace, session.withoutFill(degrees)});
+  part.fields.push_back({"draft_class", Location::kFace, session.withoutFill(classes)});
+  part.colourField = "draft_deg";
+  return part;
 }
 
-void AddDihedralSection(Session& session, const DihedralOptions& options) {
-  Section s;
+SectionWithResults DihedralSection(Session& session, const DihedralOptions& options) {
+  SectionWithResults part;
+  Section& s = part.section;
   s.key = "dihedral";
   s.title = std::string("Dihedral angles ") + (options.perNode ? "per node" : "per edge") +
             (options.signedAngles ? ", signed (convex positive, concave negative)" : "") +
@@ -642,13 +687,12 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
   s.json["sharp_concave"] = concave;
   s.json["signed"] = options.signedAngles;
   s.json["per_node"] = options.perNode;
-  Results& results = session.report().results;
   if (options.perNode) {
     const auto values = session.library().nodeDihedral(options.signedAngles);
     const Distribution d = Describe(values, {}, session.options().bins);
     AddDistribution(s, session, d, "deg", "nodes", {});
-    results.fields.push_back({options.signedAngles ? "dihedral_max_signed_deg" : "dihedral_max_deg",
-                              Location::kNode, values});
+    part.fields.push_back({options.signedAngles ? "dihedral_max_signed_deg" : "dihedral_max_deg",
+                           Location::kNode, values});
   } else {
     std::vector<double> values = edges.degrees;
     if (!options.signedAngles) {
@@ -657,14 +701,14 @@ void AddDihedralSection(Session& session, const DihedralOptions& options) {
     }
     const Distribution d = Describe(values, {}, session.options().bins);
     AddDistribution(s, session, d, "deg", "edges", {});
-    results.edgeNodes = edges.nodes;
-    results.fields.push_back(
+    part.edgeNodes = edges.nodes;
+    part.fields.push_back(
         {options.signedAngles ? "dihedral_signed_deg" : "dihedral_deg", Location::kEdge, values});
   }
   if (session.options().process != nullptr) {
     session.judge(s, "no rule on edge angles", {});
   }
-  session.report().sections.push_back(std::move(s));
+  return part;
 }
 
 }  // namespace vexmor::cli

@@ -44,4 +44,20 @@ Vec3 UnitPull(const DraftOptions& options);
 void AddDraftSection(Session& session, const DraftOptions& options);
 void AddDihedralSection(Session& session, const DihedralOptions& options);
 
+// A section with the values it adds to the results, built apart from the report: `analyze`
+// builds some on another thread while the analyses before them run, and adds each in its place.
+struct SectionWithResults {
+  Section section;
+  std::vector<Field> fields;
+  std::vector<int32_t> edgeNodes;  // two per edge, when the fields hold values per edge
+  std::string colourField;         // colours the faces of a .ply unless an earlier section's does
+};
+void AddSection(Session& session, SectionWithResults part);
+// What AddThicknessSection (of a face method, given its measurement), AddDraftSection and
+// AddDihedralSection add. Safe to build on any thread.
+SectionWithResults ThicknessSection(Session& session, const ThicknessOptions& options,
+                                    const MeasuredThickness& measurement);
+SectionWithResults DraftSection(Session& session, const DraftOptions& options);
+SectionWithResults DihedralSection(Session& session, const DihedralOptions& options);
+
 }  // namespace vexmor::cli

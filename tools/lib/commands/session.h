@@ -2,6 +2,7 @@
 // and finishing: writing the results file, printing the summary, choosing the exit status.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,7 +73,8 @@ class Session {
   // option) overrides it.
   std::optional<double> ruleLength(std::optional<double> given, std::optional<double> mm) const;
   // With --process: ends the section with its pass or fail line naming the failing faces by
-  // count and area; a failure makes the exit status 4. `rules` says what was checked.
+  // count and area; a failure makes the exit status 4. `rules` says what was checked. Safe to
+  // call from several threads.
   void judge(Section& section, const std::string& rules, const std::vector<bool>& failing);
   // Writes -o, prints the summary and errors; returns the exit status.
   int finish();
@@ -101,7 +103,7 @@ class Session {
   std::vector<std::string> errors_;
   int exitCode_ = kExitOk;
   double millimetresPerUnit_ = 1;
-  bool partFails_ = false;
+  std::atomic<bool> partFails_ = false;  // set by judge, on whichever thread builds a section
   std::vector<std::thread> workAhead_;
 };
 
