@@ -7,7 +7,6 @@
 #include "mesh/face_ref.h"
 #include "mesh/face_walk.h"
 #include "mesh/large_array.h"
-#include "mesh/prefetch.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "thickness/faces_around_node.h"
@@ -72,29 +71,6 @@ class RingWalks {
 
   const std::vector<int32_t>& Indices() const { return walkIndices_; }
 
-  // Read-ahead for the faces of a later step, whose nodes lie anywhere: where a node's ring
-  // starts; once that has arrived, the ring; once that has, what the step reads of each face
-  // of the ring (its stamp and thickness).
-  void PrefetchStart(int32_t node) const {
-    if (node < 0 || static_cast<size_t>(node) >= first_.size()) return;
-    PrefetchForRead(first_.data() + node);
-    PrefetchForRead(length_.data() + node);
-  }
-  void PrefetchRing(int32_t node) const {
-    if (node < 0 || static_cast<size_t>(node) >= first_.size()) return;
-    const int32_t first = first_[static_cast<size_t>(node)];
-    if (first >= 0) PrefetchForRead(rings_.data() + first);
-  }
-  template <class Read>
-  void PrefetchRingFaces(int32_t node, Read&& read) const {
-    if (node < 0 || static_cast<size_t>(node) >= first_.size()) return;
-    const int32_t first = first_[static_cast<size_t>(node)];
-    if (first < 0) return;
-    const int32_t length = length_[static_cast<size_t>(node)];
-    for (int32_t j = 0; j < length; ++j)
-      read(rings_[static_cast<size_t>(first + j)].faceIndex);
-  }
-
  private:
   static constexpr int32_t kNotWalked = -1;
   static constexpr int32_t kNoCycle = -2;
@@ -120,39 +96,9 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
   RingWalks walks(mesh);
   const std::span<const int32_t> elem = mesh.elem;
 
-  // Read-ahead, in the stages of RingWalks, for the faces kReadAhead, kReadAhead / 2 and
-  // kReadAhead / 4 faces ahead.
-  constexpr int kReadAhead = 16;
-  int32_t ahead[3] = {0, 0, 0};
-  for (int stage = 0; stage < 3; ++stage) {
-    for (int k = 0; k < (kReadAhead >> stage) && ahead[stage] < mesh.szelem; ++k)
-      ahead[stage] = NextFacePos(elem, ahead[stage]);
-  }
-  auto forEachNodeOf = [&](int32_t p, auto&& onNode) {
-    const int32_t n = elem[static_cast<size_t>(p)];
-    for (int32_t k = 1; k <= n && p + k < mesh.szelem; ++k)
-      onNode(elem[static_cast<size_t>(p + k)]);
-  };
-  auto readFace = [&](int32_t g) {
-    if (g < 0 || g >= mesh.nbFaces) return;
-    PrefetchForRead(stamp.data() + g);
-    PrefetchForRead(thickness.data() + g);
-  };
   int32_t face = 0;
   for (int32_t pos = 0; pos < mesh.szelem && face < mesh.nbFaces;
        pos = NextFacePos(elem, pos), ++face) {
-    if (ahead[0] < mesh.szelem) {
-      forEachNodeOf(ahead[0], [&](int32_t node) { walks.PrefetchStart(node); });
-    }
-    if (ahead[1] < mesh.szelem) {
-      forEachNodeOf(ahead[1], [&](int32_t node) { walks.PrefetchRing(node); });
-    }
-    if (ahead[2] < mesh.szelem) {
-      forEachNodeOf(ahead[2], [&](int32_t node) { walks.PrefetchRingFaces(node, readFace); });
-    }
-    for (int32_t& a : ahead) {
-      if (a < mesh.szelem) a = NextFacePos(elem, a);
-    }
     const uint32_t mark = static_cast<uint32_t>(face) + 1;
     const double own = thickness[static_cast<size_t>(face)];
     const int32_t n = elem[static_cast<size_t>(pos)];
