@@ -203,29 +203,33 @@ void PrefetchSideEdges(const SMesh& mesh, int32_t facePos) {
   if (SidesOf(mesh, facePos) > 0) mesh.edgeHash.PrefetchSideEdge(static_cast<size_t>(facePos) + 1);
 }
 
-void PrefetchSideRecords(const SMesh& mesh, int32_t facePos) {
+namespace {
+
+// Calls onRecord(edge) for each side of the face at facePos whose recorded edge is known.
+template <class OnRecord>
+void ForEachSideRecord(const SMesh& mesh, int32_t facePos, OnRecord&& onRecord) {
   const EdgeHash& edges = mesh.edgeHash;
   const int32_t n = SidesOf(mesh, facePos);
   for (int32_t k = 0; k < n; ++k) {
     const int32_t number =
         edges.SideEdge(static_cast<size_t>(facePos) + 1 + static_cast<size_t>(k));
-    if (number > 0 && number <= edges.RecordCount()) PrefetchForRead(&edges.Record(number - 1));
+    if (number > 0 && number <= edges.RecordCount()) onRecord(edges.Record(number - 1));
   }
 }
 
+}  // namespace
+
+void PrefetchSideRecords(const SMesh& mesh, int32_t facePos) {
+  ForEachSideRecord(mesh, facePos, [](const Edge& e) { PrefetchForRead(&e); });
+}
+
 void PrefetchFacesAcross(const SMesh& mesh, int32_t facePos) {
-  const EdgeHash& edges = mesh.edgeHash;
-  const int32_t n = SidesOf(mesh, facePos);
-  for (int32_t k = 0; k < n; ++k) {
-    const int32_t number =
-        edges.SideEdge(static_cast<size_t>(facePos) + 1 + static_cast<size_t>(k));
-    if (number <= 0 || number > edges.RecordCount()) continue;
-    const Edge& e = edges.Record(number - 1);
+  ForEachSideRecord(mesh, facePos, [&](const Edge& e) {
     const int32_t across = e.facePos[0] == facePos ? e.facePos[1] : e.facePos[0];
     if (across >= 0 && static_cast<size_t>(across) < mesh.elem.size()) {
       PrefetchForRead(mesh.elem.data() + across);
     }
-  }
+  });
 }
 
 std::array<int32_t, 3> CountBoundaryEdges(SMesh& mesh) {
