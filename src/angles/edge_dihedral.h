@@ -28,9 +28,10 @@ struct EdgeFold {
 EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Edge& e,
                     bool withSide);
 
-// Read-ahead for loops over the edge list, whose edges' faces and nodes lie anywhere: asks for
-// what FoldAtEdge will read of the edge `ahead` edges after `i` (its faces' normals and first
-// face), and of the edge half as far ahead what that first face leads to (its nodes).
+// Read-ahead for loops over the edge list, whose edges' faces and nodes lie anywhere: called at
+// edge i, asks for what FoldAtEdge will read of an edge some way ahead (its faces' normals and,
+// with withSide, its first face), and of an edge half as far ahead what that first face leads
+// to (its nodes).
 void PrefetchFolds(const SMesh& mesh, std::span<const double> normals, int32_t i, bool withSide);
 
 // Rebuilds the edge list and writes, per edge in list order, its two nodes and its dihedral

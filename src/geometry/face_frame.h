@@ -29,9 +29,8 @@ struct FaceFrame {
   double N[3] = {0.0, 0.0, 0.0};  // unit normal; the raw cross product for a degenerate one
 };
 
-// The frame of strip triangle k of the face at position pos; false when there is none. A
-// triangle whose nodes coincide has no incircle and keeps its centroid as P.
-// The frame of a triangle given as nine doubles.
+// The frame of a triangle given as nine doubles. A triangle whose nodes coincide has no
+// incircle and keeps its centroid as P.
 inline void TriangleFrame(const double tri[9], FaceFrame& frame) {
   for (int i = 0; i < 3; ++i)
     frame.P[i] = (tri[i] + tri[3 + i] + tri[6 + i]) / 3.0;
@@ -39,6 +38,7 @@ inline void TriangleFrame(const double tri[9], FaceFrame& frame) {
   Compute_FaceNormal(frame.N, tri);
 }
 
+// The frame of strip triangle k of the face at position pos; false when there is none.
 inline bool LoadFaceFrame(const SMesh& mesh, int32_t pos, int32_t k, FaceFrame& frame) {
   double tri[9];
   if (!LoadFaceTriangle(mesh, pos, k, tri)) return false;

@@ -197,14 +197,6 @@ int32_t SidesOf(const SMesh& mesh, int32_t facePos) {
   return n > 0 && n <= mesh.szelem - 1 - facePos ? n : 0;
 }
 
-}  // namespace
-
-void PrefetchSideEdges(const SMesh& mesh, int32_t facePos) {
-  if (SidesOf(mesh, facePos) > 0) mesh.edgeHash.PrefetchSideEdge(static_cast<size_t>(facePos) + 1);
-}
-
-namespace {
-
 // Calls onRecord(edge) for each side of the face at facePos whose recorded edge is known.
 template <class OnRecord>
 void ForEachSideRecord(const SMesh& mesh, int32_t facePos, OnRecord&& onRecord) {
@@ -218,6 +210,10 @@ void ForEachSideRecord(const SMesh& mesh, int32_t facePos, OnRecord&& onRecord) 
 }
 
 }  // namespace
+
+void PrefetchSideEdges(const SMesh& mesh, int32_t facePos) {
+  if (SidesOf(mesh, facePos) > 0) mesh.edgeHash.PrefetchSideEdge(static_cast<size_t>(facePos) + 1);
+}
 
 void PrefetchSideRecords(const SMesh& mesh, int32_t facePos) {
   ForEachSideRecord(mesh, facePos, [](const Edge& e) { PrefetchForRead(&e); });
