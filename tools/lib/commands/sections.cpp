@@ -360,56 +360,54 @@ std::vector<double> AddThicknessSection(Session& session, const ThicknessOptions
   Section s = ThicknessSectionHead(session, options);
   const Limits limits = ThicknessLimits(session, options);
   Results& results = session.report().results;
-  {
-    // Nodes on the surface read 0: the method measures query points and loose nodes.
-    Mesh& withPoints = session.extraMesh();
-    withPoints = session.mesh();
-    size_t queries = 0;
-    if (!options.points.empty()) {
-      std::vector<Vec3> points;
-      try {
-        points = ReadPoints(options.points);
-      } catch (const ReadError& e) {
-        throw CommandError(kExitBadInput, e.what());
-      }
-      for (const Vec3& p : points)
-        withPoints.addNode(p[0], p[1], p[2]);
-      queries = points.size();
+  // Nodes on the surface read 0: the method measures query points and loose nodes.
+  Mesh& withPoints = session.extraMesh();
+  withPoints = session.mesh();
+  size_t queries = 0;
+  if (!options.points.empty()) {
+    std::vector<Vec3> points;
+    try {
+      points = ReadPoints(options.points);
+    } catch (const ReadError& e) {
+      throw CommandError(kExitBadInput, e.what());
     }
-    std::vector<bool> used(withPoints.nodeCount(), false);
-    for (size_t f = 0; f < withPoints.faceCount(); ++f) {
-      for (int32_t n : withPoints.face(f))
-        used[static_cast<size_t>(n)] = true;
-    }
-    const size_t loose = session.meshReport().unusedNodes;
-    if (queries == 0 && loose == 0) {
-      throw CommandError(kExitBadInput,
-                         "the distance method measures points off the surface (every node of "
-                         "the file lies on it and reads 0): give them with --points FILE, one "
-                         "'x y z' per line");
-    }
-    const auto distances = session.library().nodeDistances(withPoints);
-    // The results hold the measured points alone, one row each in the query's order.
-    Mesh measuredPoints;
-    std::vector<double> measured;
-    for (size_t n = 0; n < distances.size(); ++n) {
-      if (used[n]) continue;
-      measured.push_back(distances[n]);
-      const Vec3 p = withPoints.node(n);
-      measuredPoints.addNode(p[0], p[1], p[2]);
-    }
-    const Distribution d = Describe(measured, {}, session.options().bins, limits);
-    s.lines.push_back(FormatCount(queries) + " query points, " + FormatCount(loose) +
-                      " nodes of the file that no face uses");
-    AddDistribution(s, session, d, "", "points", limits);
-    s.json["query_points"] = queries;
-    s.json["loose_nodes"] = loose;
-    withPoints = std::move(measuredPoints);
-    results.mesh = &withPoints;
-    results.fields.push_back({"distance", Location::kNode, measured});
-    session.report().sections.push_back(std::move(s));
-    return {};
+    for (const Vec3& p : points)
+      withPoints.addNode(p[0], p[1], p[2]);
+    queries = points.size();
   }
+  std::vector<bool> used(withPoints.nodeCount(), false);
+  for (size_t f = 0; f < withPoints.faceCount(); ++f) {
+    for (int32_t n : withPoints.face(f))
+      used[static_cast<size_t>(n)] = true;
+  }
+  const size_t loose = session.meshReport().unusedNodes;
+  if (queries == 0 && loose == 0) {
+    throw CommandError(kExitBadInput,
+                       "the distance method measures points off the surface (every node of "
+                       "the file lies on it and reads 0): give them with --points FILE, one "
+                       "'x y z' per line");
+  }
+  const auto distances = session.library().nodeDistances(withPoints);
+  // The results hold the measured points alone, one row each in the query's order.
+  Mesh measuredPoints;
+  std::vector<double> measured;
+  for (size_t n = 0; n < distances.size(); ++n) {
+    if (used[n]) continue;
+    measured.push_back(distances[n]);
+    const Vec3 p = withPoints.node(n);
+    measuredPoints.addNode(p[0], p[1], p[2]);
+  }
+  const Distribution d = Describe(measured, {}, session.options().bins, limits);
+  s.lines.push_back(FormatCount(queries) + " query points, " + FormatCount(loose) +
+                    " nodes of the file that no face uses");
+  AddDistribution(s, session, d, "", "points", limits);
+  s.json["query_points"] = queries;
+  s.json["loose_nodes"] = loose;
+  withPoints = std::move(measuredPoints);
+  results.mesh = &withPoints;
+  results.fields.push_back({"distance", Location::kNode, measured});
+  session.report().sections.push_back(std::move(s));
+  return {};
 }
 
 SectionWithResults ThicknessSection(Session& session, const ThicknessOptions& options,
