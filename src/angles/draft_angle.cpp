@@ -18,14 +18,9 @@ void Draft_Angle(const SMesh& mesh, std::span<double> faceValues, const double d
 
   const std::span<const int32_t> elem = mesh.Elem();
   int32_t face = 0;
-  int32_t ahead = 0;  // a few faces ahead, whose nodes are asked for
-  for (int k = 0; k < kReadAheadFaces && ahead < mesh.szelem; ++k)
-    ahead = NextFacePos(elem, ahead);
+  FacesAhead ahead(elem, mesh.szelem, kReadAheadFaces);  // whose nodes are asked for
   for (int32_t p = 0; p < mesh.szelem; p = NextFacePos(elem, p), ++face) {
-    if (ahead < mesh.szelem) {
-      mesh.PrefetchFaceNodes(ahead);
-      ahead = NextFacePos(elem, ahead);
-    }
+    mesh.PrefetchFaceNodes(ahead.Take());
     if (elem[static_cast<size_t>(p)] != 3 || p + 3 >= mesh.szelem) continue;
     double n[3];
     AngleTriangleNormal(mesh, p, n);

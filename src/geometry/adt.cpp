@@ -222,18 +222,10 @@ std::unique_ptr<AdtTree> TreeOfFaceBoxes(SMesh& mesh) {
   }
   const size_t size = std::min(mesh.elem.size(), static_cast<size_t>(std::max(mesh.szelem, 0)));
   int32_t faceIndex = 0;
-  size_t ahead = 0;  // a few faces ahead, whose nodes are asked for
-  auto next = [&](size_t pos) {
-    const int32_t n = mesh.elem[pos];
-    return pos + (n > 0 ? static_cast<size_t>(n) + 1 : 1);
-  };
-  for (int k = 0; k < kReadAheadFaces && ahead < size; ++k)
-    ahead = next(ahead);
+  // whose nodes are asked for
+  FacesAhead ahead(mesh.elem, static_cast<int64_t>(size), kReadAheadFaces);
   for (size_t pos = 0; pos < size && tree->count < tree->capacity; ++faceIndex) {
-    if (ahead < size) {
-      mesh.PrefetchFaceNodes(static_cast<int64_t>(ahead));
-      ahead = next(ahead);
-    }
+    mesh.PrefetchFaceNodes(ahead.Take());
     double box[6];
     FaceBox(mesh, pos, size, box);
     TakeSlot(*tree, box, faceIndex, static_cast<int32_t>(pos));

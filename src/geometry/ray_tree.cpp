@@ -14,9 +14,9 @@ namespace vexmor {
 
 RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
   // The faces' boxes first, each with the face's place in the listing: the faces themselves are
-  // loaded once the boxes are in tree order, straight into that order.
-  // The listing's faces lie anywhere in the connectivity and their nodes anywhere in the node
-  // array: both are asked for a few faces ahead, the nodes once the face has arrived.
+  // loaded once the boxes are in tree order, straight into that order. Both passes read the
+  // listing's faces, which lie anywhere in the connectivity, and their nodes, which lie anywhere
+  // in the node array: both are asked for a few faces ahead, the nodes once the face has arrived.
   constexpr size_t kAhead = 16;
   auto prefetchFace = [&](size_t i) {
     const int32_t pos = listing[i].facePos;

@@ -2,15 +2,12 @@
 // numbers; faces are back to back.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 namespace vexmor {
-
-// How many faces ahead a loop over the faces asks for the nodes it will read
-// (SMesh::PrefetchFaceNodes).
-inline constexpr int kReadAheadFaces = 8;
 
 // Position of the face after the one at position p. A count entry of 0 or less describes no
 // node, so the walk steps over that single entry; this keeps every walk moving forwards.
@@ -31,5 +28,35 @@ inline int32_t CountFaces(std::span<const int32_t> elem) {
   }
   return count;
 }
+
+// How many faces ahead a loop over the faces asks for the nodes it will read
+// (SMesh::PrefetchFaceNodes).
+inline constexpr int kReadAheadFaces = 8;
+
+// A face position kept a number of faces ahead of a walk over the first `size` entries of a
+// connectivity, for loops that ask for what later faces will read. Take() gives the position
+// and moves on one face; once past the end it gives -1.
+class FacesAhead {
+ public:
+  FacesAhead(std::span<const int32_t> elem, int64_t size, int distance)
+      : elem_(elem), size_(std::min<int64_t>(size, static_cast<int64_t>(elem.size()))) {
+    for (int k = 0; k < distance; ++k)
+      Step();
+  }
+  int64_t Take() {
+    if (at_ >= size_) return -1;
+    const int64_t here = at_;
+    Step();
+    return here;
+  }
+
+ private:
+  void Step() {
+    if (at_ < size_) at_ += std::max(elem_[static_cast<size_t>(at_)], 0) + 1;
+  }
+  std::span<const int32_t> elem_;
+  int64_t size_;
+  int64_t at_ = 0;
+};
 
 }  // namespace vexmor

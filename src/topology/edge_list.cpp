@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "mesh/face_walk.h"
 #include "mesh/large_array.h"
 #include "mesh/prefetch.h"
 #include "mesh/smesh.h"
@@ -32,28 +33,18 @@ void BuildEdgeHash(SMesh& mesh) {
   // the index entry first and the pairs it lists once it has arrived.
   constexpr int kReadAhead = 8;
   auto forEachSideOf = [&](int64_t q, auto&& onSide) {
+    if (q < 0) return;
     const int32_t m = elem[q];
     if (m <= 0) return;
     const int64_t count = std::min<int64_t>(m, size - q - 1);
     for (int64_t i = 0; i < count; ++i)
       onSide(elem[q + 1 + i], elem[q + 1 + (i + 1) % count]);
   };
-  auto nextFace = [&](int64_t q) { return q < size ? q + std::max(elem[q], 0) + 1 : q; };
-  int64_t far = 0, near = 0;
-  for (int k = 0; k < kReadAhead; ++k) {
-    far = nextFace(far);
-    if (k < kReadAhead / 2) near = nextFace(near);
-  }
+  FacesAhead far(mesh.elem, size, kReadAhead), near(mesh.elem, size, kReadAhead / 2);
   int32_t face = 0;
   for (int64_t p = 0; p < size; ++face) {
-    if (far < size) {
-      forEachSideOf(far, [&](int32_t a, int32_t b) { edges.PrefetchIndexOf(a, b); });
-      far = nextFace(far);
-    }
-    if (near < size) {
-      forEachSideOf(near, [&](int32_t a, int32_t b) { edges.PrefetchPairsOf(a, b); });
-      near = nextFace(near);
-    }
+    forEachSideOf(far.Take(), [&](int32_t a, int32_t b) { edges.PrefetchIndexOf(a, b); });
+    forEachSideOf(near.Take(), [&](int32_t a, int32_t b) { edges.PrefetchPairsOf(a, b); });
     const int32_t facePos = static_cast<int32_t>(p);
     const int32_t n = elem[p++];
     if (n <= 0) continue;
@@ -115,15 +106,9 @@ bool RenumberAfterTurns(SMesh& mesh) {
   int32_t face = 0;
   // The records of a face's sides lie anywhere: they are asked for a few faces ahead.
   constexpr int kReadAhead = 8;
-  int64_t ahead = 0;
-  auto nextFace = [&](int64_t q) { return q < size ? q + std::max(elem[q], 0) + 1 : q; };
-  for (int k = 0; k < kReadAhead; ++k)
-    ahead = nextFace(ahead);
+  FacesAhead ahead(mesh.elem, size, kReadAhead);
   for (int64_t p = 0; p < size; ++face) {
-    if (ahead < size) {
-      PrefetchSideRecords(mesh, static_cast<int32_t>(ahead));
-      ahead = nextFace(ahead);
-    }
+    PrefetchSideRecords(mesh, static_cast<int32_t>(ahead.Take()));
     const int32_t facePos = static_cast<int32_t>(p);
     const int32_t n = elem[p++];
     if (n <= 0) continue;
