@@ -7,107 +7,12 @@
 #include "geometry/face_normal.h"
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
-#include "mesh/face_walk.h"
-#include "mesh/large_array.h"
 #include "mesh/smesh.h"
-#include "topology/edge_list.h"
-#include "topology/face_neighbours.h"
 #include "topology/face_turn.h"
+#include "topology/volumes.h"
 
 namespace vexmor {
 namespace {
-
-// The faces of every volume, volume after volume, each in the order in which its breadth-first
-// growth met them. A volume's slice of the list is at once its work list while it grows and
-// the list of faces that turning the volume walks.
-class Volumes {
- public:
-  explicit Volumes(int32_t nbFaces)
-      : visited_(static_cast<size_t>(nbFaces), false),
-        faceVolume_(static_cast<size_t>(nbFaces), -1) {
-    faces_.reserve(static_cast<size_t>(nbFaces));
-    starts_.push_back(0);
-  }
-
-  // Grows a new volume from start across shared sides, winding each new face to agree with
-  // the face it was reached from. False when a face does not have a full set of neighbours.
-  bool Grow(SMesh& mesh, FaceRef start, std::vector<FaceRef>& neighbours) {
-    if (!Known(start.faceIndex) || visited_[static_cast<size_t>(start.faceIndex)]) return false;
-    const size_t begin = faces_.size();
-    Visit(start);
-    for (size_t i = begin; i < faces_.size(); ++i) {
-      // The faces queued next are scattered over the tables: their reads are asked for a few
-      // faces ahead, each stage once the one before it has had time to arrive.
-      if (i + kReadAhead < faces_.size()) PrefetchSideEdges(mesh, faces_[i + kReadAhead].facePos);
-      if (i + kReadAhead / 2 < faces_.size()) {
-        PrefetchSideRecords(mesh, faces_[i + kReadAhead / 2].facePos);
-      }
-      if (i + kReadAhead / 4 < faces_.size()) {
-        PrefetchFacesAcross(mesh, faces_[i + kReadAhead / 4].facePos);
-      }
-      if (!FaceNeighbours_1Ring(mesh, faces_[i].facePos, neighbours) || neighbours.empty()) {
-        return false;
-      }
-      for (const FaceRef& n : neighbours) {
-        if (!Known(n.faceIndex)) return false;
-        if (!visited_[static_cast<size_t>(n.faceIndex)]) Visit(n);
-      }
-    }
-    const int32_t volume = Count();
-    for (size_t i = begin; i < faces_.size(); ++i)
-      faceVolume_[static_cast<size_t>(faces_[i].faceIndex)] = volume;
-    starts_.push_back(faces_.size());
-    return true;
-  }
-
-  int32_t Count() const { return static_cast<int32_t>(starts_.size()) - 1; }
-  int32_t Grouped() const { return static_cast<int32_t>(faces_.size()); }
-  bool Visited(int32_t faceIndex) const { return visited_[static_cast<size_t>(faceIndex)]; }
-  // Volume number of a face, or -1 for a face that belongs to no volume.
-  int32_t VolumeOf(int32_t faceIndex) const {
-    return Known(faceIndex) ? faceVolume_[static_cast<size_t>(faceIndex)] : -1;
-  }
-  std::span<const FaceRef> Faces(int32_t volume) const {
-    const size_t v = static_cast<size_t>(volume);
-    return std::span<const FaceRef>(faces_).subspan(starts_[v], starts_[v + 1] - starts_[v]);
-  }
-
- private:
-  bool Known(int32_t faceIndex) const {
-    return faceIndex >= 0 && static_cast<size_t>(faceIndex) < visited_.size();
-  }
-  void Visit(FaceRef f) {
-    visited_[static_cast<size_t>(f.faceIndex)] = true;
-    faces_.push_back(f);
-  }
-
-  static constexpr size_t kReadAhead = 16;
-
-  LargeVector<FaceRef> faces_;
-  std::vector<size_t> starts_;  // volume v is faces_[starts_[v]] .. faces_[starts_[v + 1] - 1]
-  std::vector<bool> visited_;
-  LargeVector<int32_t> faceVolume_;
-};
-
-// Groups every face into a volume, starting with the seed's. False when some face lacks a
-// full set of neighbours.
-bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes) {
-  std::vector<FaceRef> neighbours;
-  if (!volumes.Grow(mesh, seed, neighbours)) return false;
-  // Later volumes start at the first face, in connectivity order, not grouped yet; faces
-  // before the cursor are all grouped, so the cursor only moves forwards.
-  const std::span<const int32_t> elem = mesh.Elem();
-  FaceRef cursor{0, 0};
-  while (volumes.Grouped() < mesh.nbFaces) {
-    while (cursor.facePos < mesh.szelem && cursor.faceIndex < mesh.nbFaces &&
-           volumes.Visited(cursor.faceIndex)) {
-      cursor = {cursor.faceIndex + 1, NextFacePos(elem, cursor.facePos)};
-    }
-    if (cursor.facePos >= mesh.szelem || cursor.faceIndex >= mesh.nbFaces) return false;
-    if (!volumes.Grow(mesh, cursor, neighbours)) return false;
-  }
-  return true;
-}
 
 Vec3 NormalAt(const SMesh& mesh, FaceRef f) {
   double n[3] = {0.0, 0.0, 0.0};

@@ -17,6 +17,7 @@
 #include "topology/face_turn.h"
 #include "topology/mesh_check.h"
 #include "topology/surface_orientation.h"
+#include "topology/volumes.h"
 
 namespace vexmor::test {
 namespace {
@@ -259,6 +260,65 @@ TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
     EXPECT_EQ(run.result, 0);
     EXPECT_EQ(run.elem, m.elem);
     EXPECT_EQ(run.lines.size(), 2u);
+  }
+}
+
+// The real projective plane in six nodes and ten triangles: closed, every edge shared by two
+// faces, and no winding of it agrees with itself across every edge.
+TestMesh ProjectivePlane() {
+  TestMesh m = Faces({}, 6);
+  for (const auto& [a, b, c] : {std::array{0, 1, 2},
+                                {0, 2, 3},
+                                {0, 3, 4},
+                                {0, 4, 5},
+                                {0, 5, 1},
+                                {1, 2, 4},
+                                {2, 3, 5},
+                                {3, 4, 1},
+                                {4, 5, 2},
+                                {5, 1, 3}}) {
+    m.AddTriangle(a, b, c);
+  }
+  return m;
+}
+
+// Whether the grouping succeeded, each volume's faces in order, and the connectivity after.
+using Grouping = std::tuple<bool, std::vector<std::vector<FaceRef>>, std::vector<int32_t>>;
+
+template <class Group>
+Grouping Grouped(const TestMesh& m, FaceRef seed, Group&& group) {
+  SMesh mesh = MakeSMesh(m);
+  BuildEdgeHash(mesh);
+  Volumes volumes(mesh.nbFaces);
+  const bool grouped = group(mesh, seed, volumes);
+  std::vector<std::vector<FaceRef>> faces;
+  for (int32_t v = 0; grouped && v < volumes.Count(); ++v)
+    faces.emplace_back(volumes.Faces(v).begin(), volumes.Faces(v).end());
+  return {grouped, faces, Plain(mesh.elem)};
+}
+
+TEST(Volumes, GroupedFromTheSideTableAsTheWalkGroupsAndTurnsThemOrLeftToTheWalk) {
+  // Bodies of every winding, a torus and a cavity among them, from any seed.
+  std::mt19937 random(11);
+  const TestMesh bodies = Together(Together(Torus(8, 5), Translated(Box(2, 1, 1, 3), 10, 0, 0)),
+                                   Translated(BoxWithCavity(false), 0, 10, 0));
+  for (int trial = 0; trial < 12; ++trial) {
+    TestMesh m = bodies;
+    for (int32_t f = 0; f < m.nbFaces(); ++f) {
+      if (random() % 3 == 0) std::swap(m.elem[4 * f + 2], m.elem[4 * f + 3]);
+    }
+    const int32_t s = static_cast<int32_t>(random() % static_cast<uint32_t>(m.nbFaces()));
+    const Grouping walked = Grouped(m, {s, 4 * s}, GroupFacesByWalk);
+    EXPECT_TRUE(std::get<0>(walked));
+    EXPECT_EQ(Grouped(m, {s, 4 * s}, GroupTriangles), walked) << "trial " << trial;
+  }
+  // A surface no winding agrees across, alone or after a body: the table declines it and leaves
+  // the connectivity as it came, and the grouping is the walk's.
+  for (const TestMesh& m : {ProjectivePlane(), Together(Cube(), ProjectivePlane())}) {
+    const auto [grouped, faces, elem] = Grouped(m, {0, 0}, GroupTriangles);
+    EXPECT_FALSE(grouped);
+    EXPECT_EQ(elem, m.elem);
+    EXPECT_EQ(Grouped(m, {0, 0}, GroupFaces), Grouped(m, {0, 0}, GroupFacesByWalk));
   }
 }
 
