@@ -72,20 +72,9 @@ RayTree::RayTree(std::span<const FaceRef> listing, const SMesh& mesh) {
 
 RayTree::Bounds RayTree::BoundsOf(int32_t first, int32_t count) const {
   Bounds bounds;
-  for (int k = 0; k < 3; ++k) {
-    bounds.box[k] = bounds.middleLow[k] = INFINITY;
-    bounds.box[k + 3] = bounds.middleHigh[k] = -INFINITY;
-  }
   const auto begin = boxes_.begin() + first;
-  for (auto item = begin; item != begin + count; ++item) {
-    const float* face = item->box;
-    for (int k = 0; k < 3; ++k) {
-      bounds.box[k] = std::min(bounds.box[k], face[k]);
-      bounds.box[k + 3] = std::max(bounds.box[k + 3], face[k + 3]);
-      bounds.middleLow[k] = std::min(bounds.middleLow[k], Middle(face, k));
-      bounds.middleHigh[k] = std::max(bounds.middleHigh[k], Middle(face, k));
-    }
-  }
+  for (auto item = begin; item != begin + count; ++item)
+    bounds.Add(item->box);
   return bounds;
 }
 
@@ -98,18 +87,18 @@ RayTree::Child RayTree::Build(int32_t first, int32_t count, const Bounds& bounds
   };
   Part parts[4];
   int n = 0;
-  const int32_t half = Split(first, count, bounds, depth);
-  for (const auto& [sideFirst, sideCount] :
-       {std::pair{first, half}, {first + half, count - half}}) {
-    const Bounds side = BoundsOf(sideFirst, sideCount);
-    if (sideCount <= kLeafFaces) {
-      parts[n++] = {sideFirst, sideCount, side};
+  Bounds halves[2];
+  const int32_t half = Split(first, count, bounds, depth, halves);
+  const Part sides[2] = {{first, half, halves[0]}, {first + half, count - half, halves[1]}};
+  for (const Part& side : sides) {
+    if (side.count <= kLeafFaces) {
+      parts[n++] = side;
       continue;
     }
-    const int32_t sideHalf = Split(sideFirst, sideCount, side, depth + 1);
-    parts[n++] = {sideFirst, sideHalf, BoundsOf(sideFirst, sideHalf)};
-    parts[n++] = {sideFirst + sideHalf, sideCount - sideHalf,
-                  BoundsOf(sideFirst + sideHalf, sideCount - sideHalf)};
+    Bounds quarters[2];
+    const int32_t sideHalf = Split(side.first, side.count, side.bounds, depth + 1, quarters);
+    parts[n++] = {side.first, sideHalf, quarters[0]};
+    parts[n++] = {side.first + sideHalf, side.count - sideHalf, quarters[1]};
   }
   const size_t index = nodes_.size();
   nodes_.emplace_back();
@@ -129,7 +118,8 @@ RayTree::Child RayTree::Build(int32_t first, int32_t count, const Bounds& bounds
   return {static_cast<int32_t>(index), 0};
 }
 
-int32_t RayTree::Split(int32_t first, int32_t count, const Bounds& bounds, int32_t depth) {
+int32_t RayTree::Split(int32_t first, int32_t count, const Bounds& bounds, int32_t depth,
+                       Bounds parts[2]) {
   // By surface area, or halved where that finds no split or may have left few faces to a side
   // for too many levels.
   int axis = 0;
@@ -139,10 +129,10 @@ int32_t RayTree::Split(int32_t first, int32_t count, const Bounds& bounds, int32
       axis = k;
     }
   }
-  int32_t half =
-      depth < kMaxSurfaceAreaDepth
-          ? SurfaceAreaSplit(first, count, axis, bounds.middleLow[axis], bounds.middleHigh[axis])
-          : 0;
+  int32_t half = depth < kMaxSurfaceAreaDepth
+                     ? SurfaceAreaSplit(first, count, axis, bounds.middleLow[axis],
+                                        bounds.middleHigh[axis], parts)
+                     : 0;
   if (half <= 0 || half >= count) {
     half = count / 2;
     const auto begin = boxes_.begin() + first;
@@ -150,12 +140,14 @@ int32_t RayTree::Split(int32_t first, int32_t count, const Bounds& bounds, int32
                      [axis](const FaceBox& a, const FaceBox& b) {
                        return Middle(a.box, axis) < Middle(b.box, axis);
                      });
+    parts[0] = BoundsOf(first, half);
+    parts[1] = BoundsOf(first + half, count - half);
   }
   return half;
 }
 
 int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float middleLow,
-                                  float middleHigh) {
+                                  float middleHigh, Bounds sides[2]) {
   const double low = middleLow, span = static_cast<double>(middleHigh) - low;
   if (!(span > 0.0)) return 0;
   // The span of middles in kSplitBins bins; the cost of a split between bins is the surface of
@@ -177,13 +169,23 @@ int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float 
       return count > 0 ? (dx * dy + dy * dz + dz * dx) * count : 0.0;
     }
   };
-  Bin bins[kSplitBins];
   const auto begin = boxes_.begin() + first;
   const int32_t stride = std::max<int32_t>(1, count / kSampledFaces);
+  // A group sampled whole keeps each face's bin for the partition below.
+  const bool wholeGroup = stride == 1;
+  if (wholeGroup) binOf_.resize(static_cast<size_t>(count));
+  // Neighbouring faces mostly share a bin: alternate faces go to two sets of bins, merged after,
+  // so that each face's update need not wait for the one before.
+  Bin bins[kSplitBins], alternate[kSplitBins];
   int32_t sampled = 0;
   for (int32_t i = 0; i < count; i += stride, ++sampled) {
     const float* face = begin[i].box;
-    bins[BinOf(face, axis, low, span)].Add(face, 1);
+    const int bin = BinOf(face, axis, low, span);
+    if (wholeGroup) binOf_[static_cast<size_t>(i)] = static_cast<uint8_t>(bin);
+    (sampled % 2 == 0 ? bins : alternate)[bin].Add(face, 1);
+  }
+  for (int b = 0; b < kSplitBins; ++b) {
+    if (alternate[b].count > 0) bins[b].Add(alternate[b].box, alternate[b].count);
   }
   double above[kSplitBins];  // the cost of bins b .. kSplitBins - 1 as one side
   Bin side;
@@ -204,11 +206,34 @@ int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float 
     }
   }
   if (bestBin < 0) return 0;
-  return static_cast<int32_t>(std::partition(begin, begin + count,
-                                             [&](const FaceBox& item) {
-                                               return BinOf(item.box, axis, low, span) <= bestBin;
-                                             }) -
-                              begin);
+  // Faces of the bins up to bestBin first, swapped pairwise from both ends, each side's bounds
+  // gathered as its faces are placed.
+  auto goesFirst = [&](int32_t i) {
+    const int bin =
+        wholeGroup ? binOf_[static_cast<size_t>(i)] : BinOf(begin[i].box, axis, low, span);
+    return bin <= bestBin;
+  };
+  Bounds parts[2];
+  int32_t lo = 0, hi = count;
+  while (true) {
+    while (lo < hi && goesFirst(lo))
+      parts[0].Add(begin[lo++].box);
+    if (lo == hi) break;
+    // begin[lo] goes second; so do the faces from the end until one that goes first.
+    while (hi - 1 > lo && !goesFirst(hi - 1))
+      parts[1].Add(begin[--hi].box);
+    if (hi - 1 == lo) {
+      parts[1].Add(begin[lo].box);
+      break;
+    }
+    std::swap(begin[lo], begin[hi - 1]);
+    if (wholeGroup) std::swap(binOf_[static_cast<size_t>(lo)], binOf_[static_cast<size_t>(hi - 1)]);
+    parts[0].Add(begin[lo++].box);
+    parts[1].Add(begin[--hi].box);
+  }
+  sides[0] = parts[0];
+  sides[1] = parts[1];
+  return lo;
 }
 
 }  // namespace vexmor

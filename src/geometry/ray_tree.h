@@ -83,27 +83,37 @@ class RayTree {
 
   // The box of some faces, and the span of their middles along each axis.
   struct Bounds {
-    float box[6];
-    float middleLow[3], middleHigh[3];
+    float box[6] = {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY};
+    float middleLow[3] = {INFINITY, INFINITY, INFINITY};
+    float middleHigh[3] = {-INFINITY, -INFINITY, -INFINITY};
+    void Add(const float* face) {
+      for (int k = 0; k < 3; ++k) {
+        box[k] = std::min(box[k], face[k]);
+        box[k + 3] = std::max(box[k + 3], face[k + 3]);
+        middleLow[k] = std::min(middleLow[k], Middle(face, k));
+        middleHigh[k] = std::max(middleHigh[k], Middle(face, k));
+      }
+    }
   };
   Bounds BoundsOf(int32_t first, int32_t count) const;
   // Groups the faces of boxes_[first .. first + count - 1], of bounds `bounds`, found `depth`
   // splits below the root.
   Child Build(int32_t first, int32_t count, const Bounds& bounds, int32_t depth);
-  // Orders those faces in two parts, split across the longest extent of their middles, and
-  // returns the size of the first.
-  int32_t Split(int32_t first, int32_t count, const Bounds& bounds, int32_t depth);
+  // Orders those faces in two parts, split across the longest extent of their middles, returns
+  // the size of the first and sets the bounds of each part.
+  int32_t Split(int32_t first, int32_t count, const Bounds& bounds, int32_t depth, Bounds parts[2]);
   // Orders those faces so that the first ones form the side of the cheapest split by surface
   // area between kSplitBins bins of their middles along `axis` (which span middleLow ..
-  // middleHigh) and returns how many they are, or 0 when no split separates them.
+  // middleHigh), returns how many they are and sets the bounds of each side; returns 0, leaving
+  // the order and the bounds alone, when no split separates them.
   int32_t SurfaceAreaSplit(int32_t first, int32_t count, int axis, float middleLow,
-                           float middleHigh);
+                           float middleHigh, Bounds sides[2]);
   // Twice the middle of a box along axis k, and the bin of that value in kSplitBins bins over
   // low .. low + span.
   static float Middle(const float* box, int k) { return box[k] + box[k + 3]; }
   static int BinOf(const float* box, int k, double low, double span) {
     const double bin = (static_cast<double>(Middle(box, k)) - low) * (kSplitBins / span);
-    return bin >= kSplitBins - 1 ? kSplitBins - 1 : (bin > 0.0 ? static_cast<int>(bin) : 0);
+    return static_cast<int>(std::clamp(bin, 0.0, static_cast<double>(kSplitBins - 1)));
   }
 
   LargeVector<RayFace> faces_;  // in tree order
@@ -112,6 +122,7 @@ class RayTree {
   Child root_;
   float rootBox_[6];
   TraversalStack<Child> pending_;  // keyed by the distance along the segment
+  std::vector<uint8_t> binOf_;     // the bins of a group's faces while it is split
   bool wholeFaces_ = true;
 };
 
