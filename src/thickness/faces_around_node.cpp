@@ -26,18 +26,29 @@ int32_t NextNodeInFace(const SMesh& mesh, int32_t pos, int32_t node, int32_t& si
   return -1;
 }
 
-}  // namespace
-
-int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndices,
-                        std::span<int32_t> facePositions, bool* roundOnce) {
+// The walk of FacesAroundNode, leaving each face through acrossSide(cur, curSide, next, add),
+// which calls add(faceIndex, facePos) for each face across the side from the node to the
+// face's next node, or returns false when that side's edge is unknown.
+template <class AcrossSide>
+int32_t WalkAroundNode(const SMesh& mesh, int32_t node, std::span<int32_t> faceIndices,
+                       std::span<int32_t> facePositions, bool* roundOnce, AcrossSide&& acrossSide) {
   if (roundOnce != nullptr) *roundOnce = false;
-  if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
   const size_t capacity = std::min(faceIndices.size(), facePositions.size());
   if (capacity == 0) return -1;
 
   const int32_t start = facePositions[0];
   size_t visited = 0;
   size_t written = 1;
+  bool full = false;
+  auto add = [&](int32_t faceIndex, int32_t facePos) {
+    if (written == capacity) {
+      full = true;
+      return;
+    }
+    faceIndices[written] = faceIndex;
+    facePositions[written] = facePos;
+    ++written;
+  };
   while (visited < written) {
     const int32_t cur = facePositions[visited++];
     if (visited > 1 && cur == start) {
@@ -48,23 +59,47 @@ int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndice
 
     int32_t curSide = 0;
     const int32_t next = NextNodeInFace(mesh, cur, node, curSide);
-    const int32_t number = next < 0 ? 0 : FaceSideEdge(mesh, cur, curSide, node, next);
-    if (number == 0) {
+    if (next < 0 || !acrossSide(cur, curSide, next, add)) {
       if (next >= 0) PrintLine("PB here");
       if (visited == 1) return -1;
       break;
     }
-    const Edge& edge = mesh.edgeHash.Record(number - 1);
-    for (int side = 0; side < 2; ++side) {
-      // A boundary edge has no second face (-1); the walk ends there.
-      if (edge.facePos[side] == cur || edge.facePos[side] < 0) continue;
-      if (written == capacity) return static_cast<int32_t>(written);
-      faceIndices[written] = edge.faceIndex[side];
-      facePositions[written] = edge.facePos[side];
-      ++written;
-    }
+    if (full) break;
   }
   return static_cast<int32_t>(written);
+}
+
+}  // namespace
+
+int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndices,
+                        std::span<int32_t> facePositions, bool* roundOnce) {
+  if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
+  return WalkAroundNode(mesh, node, faceIndices, facePositions, roundOnce,
+                        [&](int32_t cur, int32_t curSide, int32_t next, auto&& add) {
+                          const int32_t number = FaceSideEdge(mesh, cur, curSide, node, next);
+                          if (number == 0) return false;
+                          const Edge& edge = mesh.edgeHash.Record(number - 1);
+                          for (int side = 0; side < 2; ++side) {
+                            // A boundary edge has no second face (-1); the walk ends there.
+                            if (edge.facePos[side] == cur || edge.facePos[side] < 0) continue;
+                            add(edge.faceIndex[side], edge.facePos[side]);
+                          }
+                          return true;
+                        });
+}
+
+int32_t FacesAroundNode(const SMesh& mesh, std::span<const int32_t> across, int32_t node,
+                        std::span<int32_t> faceIndices, std::span<int32_t> facePositions,
+                        bool* roundOnce) {
+  return WalkAroundNode(
+      mesh, node, faceIndices, facePositions, roundOnce,
+      [&](int32_t cur, int32_t curSide, int32_t /*next*/, auto&& add) {
+        if (cur % 4 != 0 || curSide > 2) return false;
+        const int32_t face =
+            across[3 * static_cast<size_t>(cur / 4) + static_cast<size_t>(curSide)] >> 1;
+        add(face, 4 * face);
+        return true;
+      });
 }
 
 }  // namespace vexmor

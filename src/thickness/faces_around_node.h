@@ -27,4 +27,11 @@ struct SMesh;
 int32_t FacesAroundNode(SMesh& mesh, int32_t node, std::span<int32_t> faceIndices,
                         std::span<int32_t> facePositions, bool* roundOnce = nullptr);
 
+// The same walk on a mesh whose faces across each side `across` lists (SidesAcross, for the
+// connectivity as it is now), read there instead of in the edge list: the same lists and
+// result. The start face must be one of the mesh's faces.
+int32_t FacesAroundNode(const SMesh& mesh, std::span<const int32_t> across, int32_t node,
+                        std::span<int32_t> faceIndices, std::span<int32_t> facePositions,
+                        bool* roundOnce = nullptr);
+
 }  // namespace vexmor

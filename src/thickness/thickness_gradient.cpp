@@ -11,6 +11,7 @@
 #include "mesh/trace.h"
 #include "thickness/faces_around_node.h"
 #include "topology/edge_list.h"
+#include "topology/sides_across.h"
 
 namespace vexmor {
 namespace {
@@ -20,20 +21,24 @@ constexpr double kThinnestComparable = 1.1920928955078125e-7;
 
 // The walks around the nodes, each node's walked once. Every face of a node asks for the walk
 // from itself; when the first walk went once round a cycle, the walk from any face of that
-// cycle is the same cycle started at that face, which is copied instead of walked again.
+// cycle is the same cycle started at that face, which is read from the first instead of walked
+// again. The walks read the faces across each side from `across` when it lists them, else
+// from the edge list.
 class RingWalks {
  public:
-  explicit RingWalks(const SMesh& mesh)
-      : first_(static_cast<size_t>(std::max(mesh.nbNodes, 0)), kNotWalked),
+  RingWalks(const SMesh& mesh, std::span<const int32_t> across)
+      : across_(across),
+        first_(static_cast<size_t>(std::max(mesh.nbNodes, 0)), kNotWalked),
         length_(first_.size(), 0),
         walkIndices_(kGradientWalkCapacity),
         walkPositions_(kGradientWalkCapacity) {
     rings_.reserve(3 * static_cast<size_t>(std::max(mesh.nbFaces, 0)));
   }
 
-  // What FacesAroundNode(mesh, node, ...) lists from (face, pos): entries 1 .. (result - 1) of
-  // Indices() are the faces around the node, in the walk's order.
-  int32_t Walk(SMesh& mesh, int32_t node, int32_t face, int32_t pos) {
+  // Calls visit(g) for the faces g that FacesAroundNode(mesh, node, ...) lists from (face,
+  // pos) after the start, in the walk's order: its entries 1 .. (result - 1).
+  template <class Visit>
+  void ForEachAround(SMesh& mesh, int32_t node, int32_t face, int32_t pos, Visit&& visit) {
     const bool known = node >= 0 && static_cast<size_t>(node) < first_.size();
     const int32_t first = known ? first_[static_cast<size_t>(node)] : kNotWalked;
     if (first >= 0) {
@@ -41,19 +46,22 @@ class RingWalks {
       const FaceRef* ring = rings_.data() + first;
       for (int32_t j = 0; j < length; ++j) {
         if (ring[j].faceIndex != face || ring[j].facePos != pos) continue;
-        for (int32_t i = 0; i <= length; ++i) {
-          const FaceRef& f = ring[(j + i) % length];
-          walkIndices_[static_cast<size_t>(i)] = f.faceIndex;
-          walkPositions_[static_cast<size_t>(i)] = f.facePos;
-        }
-        return length;
+        // The cycle from entry j, without its start: the entries after j, then those before.
+        for (int32_t i = j + 1; i < length; ++i)
+          visit(ring[i].faceIndex);
+        for (int32_t i = 0; i < j; ++i)
+          visit(ring[i].faceIndex);
+        return;
       }
       // Another ring of the same node (surfaces that touch at it): walked in full.
     }
     walkIndices_[0] = face;
     walkPositions_[0] = pos;
     bool roundOnce = false;
-    const int32_t around = FacesAroundNode(mesh, node, walkIndices_, walkPositions_, &roundOnce);
+    const int32_t around =
+        across_.empty()
+            ? FacesAroundNode(mesh, node, walkIndices_, walkPositions_, &roundOnce)
+            : FacesAroundNode(mesh, across_, node, walkIndices_, walkPositions_, &roundOnce);
     if (known && first == kNotWalked) {
       if (roundOnce && around > 0) {
         first_[static_cast<size_t>(node)] = static_cast<int32_t>(rings_.size());
@@ -66,15 +74,15 @@ class RingWalks {
         first_[static_cast<size_t>(node)] = kNoCycle;
       }
     }
-    return around;
+    for (int32_t j = 1; j < around; ++j)
+      visit(walkIndices_[static_cast<size_t>(j)]);
   }
-
-  const std::vector<int32_t>& Indices() const { return walkIndices_; }
 
  private:
   static constexpr int32_t kNotWalked = -1;
   static constexpr int32_t kNoCycle = -2;
 
+  std::span<const int32_t> across_;
   std::vector<int32_t> first_;   // per node: where its ring starts in rings_, or a state
   std::vector<int32_t> length_;  // per node: its ring's length
   LargeVector<FaceRef> rings_;
@@ -86,14 +94,17 @@ class RingWalks {
 
 void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double> gradient) {
   Trace("## FThickGrad : ");
-  RebuildEdgeHash(mesh);
+  // The walks cross sides only: a table of the faces across them, when the mesh allows one,
+  // serves them without the edge list, which then need not be brought up to date.
+  const LargeVector<int32_t> across = SidesAcross(mesh);
+  if (across.empty()) RebuildEdgeHash(mesh);
   if (mesh.szelem < 1 || mesh.nbFaces <= 0) return;
   const size_t nbFaces = static_cast<size_t>(mesh.nbFaces);
   if (thickness.size() < nbFaces || gradient.size() < nbFaces) return;
 
   // stamp[g] == i + 1 once face g has been counted for face i: no clearing between faces.
   LargeVector<uint32_t> stamp(nbFaces, 0);
-  RingWalks walks(mesh);
+  RingWalks walks(mesh, across);
   const std::span<const int32_t> elem = mesh.elem;
 
   int32_t face = 0;
@@ -107,16 +118,13 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
     // The face itself is never its own neighbour, even if a walk meets it again.
     stamp[static_cast<size_t>(face)] = mark;
     for (int32_t k = 1; k <= n && pos + k < mesh.szelem; ++k) {
-      const int32_t around = walks.Walk(mesh, elem[static_cast<size_t>(pos + k)], face, pos);
-      const std::vector<int32_t>& walkIndices = walks.Indices();
-      for (int32_t j = 1; j < around; ++j) {
-        const int32_t g = walkIndices[static_cast<size_t>(j)];
-        if (g < 0 || g >= mesh.nbFaces || stamp[static_cast<size_t>(g)] == mark) continue;
+      walks.ForEachAround(mesh, elem[static_cast<size_t>(pos + k)], face, pos, [&](int32_t g) {
+        if (g < 0 || g >= mesh.nbFaces || stamp[static_cast<size_t>(g)] == mark) return;
         stamp[static_cast<size_t>(g)] = mark;
-        if (!(own >= kThinnestComparable)) continue;
+        if (!(own >= kThinnestComparable)) return;
         sum += std::abs(thickness[static_cast<size_t>(g)] - own) / own;
         ++count;
-      }
+      });
     }
     // A face compared with nothing has no gradient to report.
     gradient[static_cast<size_t>(face)] = count > 0 ? sum / count : 0.0;

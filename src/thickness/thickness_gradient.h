@@ -16,7 +16,7 @@ inline constexpr int32_t kGradientWalkCapacity = 1000;
 // counted once, face i excluded) of |thickness[g] - thickness[i]| / thickness[i]. A face whose
 // own thickness is below FLT_EPSILON (zero, negative or NaN included) is compared with nothing
 // and gets 0.0, as does a face without neighbours. Both arrays hold mesh.nbFaces values.
-// Rebuilds the edge list first.
+// Brings the edge list up to date first, unless the faces across each side can be listed.
 void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double> gradient);
 
 }  // namespace vexmor

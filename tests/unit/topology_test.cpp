@@ -16,6 +16,7 @@
 #include "topology/face_neighbours.h"
 #include "topology/face_turn.h"
 #include "topology/mesh_check.h"
+#include "topology/sides_across.h"
 #include "topology/surface_orientation.h"
 #include "topology/volumes.h"
 
@@ -28,6 +29,25 @@ TestMesh Faces(std::vector<int32_t> elem, int32_t nodes = 14) {
   for (int32_t i = 0; i < nodes; ++i)
     m.AddNode(i, i * i % 7, i % 3);
   m.elem = std::move(elem);
+  return m;
+}
+
+// The real projective plane in six nodes and ten triangles: closed, every edge shared by two
+// faces, and no winding of it agrees with itself across every edge.
+TestMesh ProjectivePlane() {
+  TestMesh m = Faces({}, 6);
+  for (const auto& [a, b, c] : {std::array{0, 1, 2},
+                                {0, 2, 3},
+                                {0, 3, 4},
+                                {0, 4, 5},
+                                {0, 5, 1},
+                                {1, 2, 4},
+                                {2, 3, 5},
+                                {3, 4, 1},
+                                {4, 5, 2},
+                                {5, 1, 3}}) {
+    m.AddTriangle(a, b, c);
+  }
   return m;
 }
 
@@ -183,6 +203,45 @@ TEST(FacesAroundNode, TurnsAroundTheNodeInOrderAndStopsAtTheRimOrTheEndOfItsList
   EXPECT_EQ(FacesAroundNode(twelve, 0, none, none), -1);
 }
 
+TEST(FacesAroundNode, ReadFromTheTableOfFacesAcrossListsWhatTheEdgeListWalkLists) {
+  // Closed meshes wound any way, so that walks also bounce between faces wound against each
+  // other, from every face of every node, into lists of every size up to past the ring.
+  std::mt19937 random(5);
+  for (TestMesh m : {Torus(7, 4), Bipyramid(9),
+                     Together(Cube(), Translated(Tetrahedron(), 3, 0, 0)), ProjectivePlane()}) {
+    for (int32_t f = 0; f < m.nbFaces(); ++f) {
+      if (random() % 4 == 0) std::swap(m.elem[4 * f + 2], m.elem[4 * f + 3]);
+    }
+    SMesh mesh = MakeSMesh(m);
+    BuildEdgeHash(mesh);
+    const LargeVector<int32_t> across = SidesAcross(mesh);
+    ASSERT_EQ(across.size(), 3 * static_cast<size_t>(m.nbFaces()));
+    for (int32_t f = 0; f < m.nbFaces(); ++f) {
+      for (int32_t k = 1; k <= 3; ++k) {
+        const int32_t node = m.elem[4 * f + k];
+        for (const size_t capacity : {1u, 3u, 20u}) {
+          std::vector<int32_t> byEdges(capacity, -9), byEdgesPos(capacity, -9);
+          std::vector<int32_t> byTable(capacity, -9), byTablePos(capacity, -9);
+          byEdges[0] = byTable[0] = f;
+          byEdgesPos[0] = byTablePos[0] = 4 * f;
+          bool roundByEdges = false, roundByTable = true;
+          EXPECT_EQ(FacesAroundNode(mesh, across, node, byTable, byTablePos, &roundByTable),
+                    FacesAroundNode(mesh, node, byEdges, byEdgesPos, &roundByEdges));
+          EXPECT_EQ(byTable, byEdges);
+          EXPECT_EQ(byTablePos, byEdgesPos);
+          EXPECT_EQ(roundByTable, roundByEdges);
+        }
+      }
+    }
+  }
+  // No table for a mesh whose sides are not each shared by two faces.
+  TestMesh open = Bipyramid(5);
+  open.elem.resize(open.elem.size() - 4);
+  SMesh openMesh = MakeSMesh(open);
+  BuildEdgeHash(openMesh);
+  EXPECT_TRUE(SidesAcross(openMesh).empty());
+}
+
 struct CheckRun {
   int32_t result;
   std::vector<int32_t> elem;  // the connectivity after the check
@@ -261,25 +320,6 @@ TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
     EXPECT_EQ(run.elem, m.elem);
     EXPECT_EQ(run.lines.size(), 2u);
   }
-}
-
-// The real projective plane in six nodes and ten triangles: closed, every edge shared by two
-// faces, and no winding of it agrees with itself across every edge.
-TestMesh ProjectivePlane() {
-  TestMesh m = Faces({}, 6);
-  for (const auto& [a, b, c] : {std::array{0, 1, 2},
-                                {0, 2, 3},
-                                {0, 3, 4},
-                                {0, 4, 5},
-                                {0, 5, 1},
-                                {1, 2, 4},
-                                {2, 3, 5},
-                                {3, 4, 1},
-                                {4, 5, 2},
-                                {5, 1, 3}}) {
-    m.AddTriangle(a, b, c);
-  }
-  return m;
 }
 
 // Whether the grouping succeeded, each volume's faces in order, and the connectivity after.
