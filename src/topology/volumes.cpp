@@ -1,7 +1,5 @@
 #include "topology/volumes.h"
 
-#include <utility>
-
 #include "mesh/face_walk.h"
 #include "mesh/prefetch.h"
 #include "mesh/smesh.h"
