@@ -105,6 +105,8 @@ void EdgeHash::EndIndexing() {
   sideRecords_.shrink_to_fit();
   sideEdges_.clear();
   sideEdges_.shrink_to_fit();
+  sidesAcross_.clear();
+  sidesAcross_.shrink_to_fit();
 }
 
 void EdgeHash::PrefetchIndexOf(int32_t a, int32_t b) const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "mesh/large_array.h"
@@ -61,6 +62,12 @@ class EdgeHash {
   // The edge number recorded for the side at `entry`, or 0.
   int32_t SideEdge(size_t entry) const { return entry < sideEdges_.size() ? sideEdges_[entry] : 0; }
 
+  // The faces across each side of a mesh of triangles, as SidesAcross lists them, when the build
+  // listed them (BuildEdgeHash with listSidesAcross); ended with the records. Taking the list
+  // leaves none: it describes the faces as the build found them, and is for one use right after.
+  void KeepSidesAcross(LargeVector<int32_t> across) { sidesAcross_ = std::move(across); }
+  LargeVector<int32_t> TakeSidesAcross() { return std::exchange(sidesAcross_, {}); }
+
   // Whether the records sit in the node index (IndexFaceSides), where Renumber can reorder them.
   bool Indexed() const { return indexed_; }
   // Gives edge k (from 1) the number newNumber[k - 1] and the record records[newNumber[k - 1] -
@@ -111,6 +118,7 @@ class EdgeHash {
   LargeVector<Bucket> stray_;
   LargeVector<Edge> sideRecords_;
   LargeVector<int32_t> sideEdges_;
+  LargeVector<int32_t> sidesAcross_;
   // Records live in a deque so that their addresses never change as more are added: pointers
   // held during a walk stay valid while further edges are inserted.
   std::deque<Edge> storage_;

@@ -12,7 +12,7 @@
 
 namespace vexmor {
 
-void BuildEdgeHash(SMesh& mesh) {
+void BuildEdgeHash(SMesh& mesh, bool listSidesAcross) {
   Trace("#BuildEdgeHash");
   EdgeHash& edges = mesh.edgeHash;
   edges.Reset(32768);
@@ -41,12 +41,23 @@ void BuildEdgeHash(SMesh& mesh) {
       onSide(elem[q + 1 + i], elem[q + 1 + (i + 1) % count]);
   };
   FacesAhead far(mesh.elem, size, kReadAhead), near(mesh.elem, size, kReadAhead / 2);
+  // The faces across each side, kept only while every face is a triangle of three distinct
+  // nodes (at position 4 f) and no edge has met a third face; complete once the second faces
+  // filled every entry, two at a time.
+  LargeVector<int32_t> across;
+  bool listingAcross = listSidesAcross && mesh.nbFaces > 0 && size == 4 * int64_t{mesh.nbFaces};
+  if (listingAcross) across.assign(3 * static_cast<size_t>(mesh.nbFaces), 0);
+  int64_t acrossFilled = 0;
   int32_t face = 0;
   for (int64_t p = 0; p < size; ++face) {
     forEachSideOf(far.Take(), [&](int32_t a, int32_t b) { edges.PrefetchIndexOf(a, b); });
     forEachSideOf(near.Take(), [&](int32_t a, int32_t b) { edges.PrefetchPairsOf(a, b); });
     const int32_t facePos = static_cast<int32_t>(p);
     const int32_t n = elem[p++];
+    if (listingAcross && (n != 3 || facePos != 4 * int64_t{face} || elem[p] == elem[p + 1] ||
+                          elem[p + 1] == elem[p + 2] || elem[p + 2] == elem[p])) {
+      listingAcross = false;
+    }
     if (n <= 0) continue;
     // Nodes are read straight from the connectivity, so faces of any size are safe; a face that
     // runs past the end (which the entry points refuse) is cut at the end of the array.
@@ -63,8 +74,23 @@ void BuildEdgeHash(SMesh& mesh) {
           e.facePos[1] = facePos;
           e.faceIndex[1] = face;
           e.faceCount = 2;
-        } else if (e.faceCount < 127) {
-          ++e.faceCount;
+          if (listingAcross && e.facePos[0] != facePos) {
+            // The first face runs the edge as (node1, node2), from its node k; this face runs
+            // it the same way when a is node1.
+            const int32_t* first = elem + e.facePos[0] + 1;
+            const int32_t k = first[0] == e.node1 ? 0 : (first[1] == e.node1 ? 1 : 2);
+            const int32_t same = a == e.node1 ? 1 : 0;
+            across[3 * static_cast<size_t>(face) + static_cast<size_t>(i)] =
+                2 * e.faceIndex[0] + same;
+            across[3 * static_cast<size_t>(e.faceIndex[0]) + static_cast<size_t>(k)] =
+                2 * face + same;
+            acrossFilled += 2;
+          } else {
+            listingAcross = false;
+          }
+        } else {
+          listingAcross = false;
+          if (e.faceCount < 127) ++e.faceCount;
         }
       } else {
         Edge record;
@@ -77,6 +103,9 @@ void BuildEdgeHash(SMesh& mesh) {
       }
       edges.SetSideEdge(static_cast<size_t>(p - n + i), number);
     }
+  }
+  if (listingAcross && acrossFilled == static_cast<int64_t>(across.size())) {
+    edges.KeepSidesAcross(std::move(across));
   }
   Trace("##BuildEdgeHash 10 : %d", edges.RecordCount());
   Trace("#End -- BuildEdgeHash");

@@ -11,7 +11,10 @@ struct SMesh;
 
 // Rebuilds mesh.edgeHash from the connectivity: faces in order, each face's sides from node 0.
 // A side seen again adds its face as second face, or only raises the count from the third on.
-void BuildEdgeHash(SMesh& mesh);
+// With listSidesAcross, also lists the faces across each side (EdgeHash::TakeSidesAcross) on a
+// mesh where SidesAcross would: gathered as each edge meets its second face, which costs far
+// less than SidesAcross' own pass.
+void BuildEdgeHash(SMesh& mesh, bool listSidesAcross = false);
 
 // Brings mesh.edgeHash up to what BuildEdgeHash would give now. When it was built from these
 // same faces and faces were only turned since (the orientation turns whole faces, which changes

@@ -31,7 +31,8 @@ void PrintAndTrace(const char* line) {
 
 int32_t Checking_SMesh(SMesh& mesh) {
   Trace("## Checking_SMesh : ");
-  BuildEdgeHash(mesh);
+  // The orientation's grouping reads the faces across each side: listed by the build.
+  BuildEdgeHash(mesh, true);
   const std::array<int32_t, 3> edges = CountBoundaryEdges(mesh);
   Trace("bnd : %d ; %d ; %d", edges[0], edges[1], edges[2]);
   if (edges[0] != 0) {

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <utility>
 
 #include "geometry/face_normal.h"
 #include "geometry/ray_probe.h"
 #include "geometry/vec3.h"
+#include "mesh/large_array.h"
 #include "mesh/smesh.h"
 #include "topology/face_turn.h"
 #include "topology/volumes.h"
@@ -139,10 +141,12 @@ class FacingDecider {
 }  // namespace
 
 std::vector<VolumeRecord> S2V(SMesh& mesh) {
+  // Taken first, so that no list of the faces across each side outlives the turns below.
+  LargeVector<int32_t> sidesAcross = mesh.edgeHash.TakeSidesAcross();
   const std::optional<FaceRef> seed = OrientSeedFace(mesh);
   if (!seed || mesh.nbFaces < 1) return {};
   Volumes volumes(mesh.nbFaces);
-  if (!GroupFaces(mesh, *seed, volumes)) return {};
+  if (!GroupFaces(mesh, *seed, volumes, std::move(sidesAcross))) return {};
 
   std::vector<VolumeRecord> records(static_cast<size_t>(volumes.Count()));
   records[0] = {0, kVolumeDecided};

@@ -1,5 +1,7 @@
 #include "topology/volumes.h"
 
+#include <utility>
+
 #include "mesh/face_walk.h"
 #include "mesh/prefetch.h"
 #include "mesh/smesh.h"
@@ -42,10 +44,11 @@ bool Volumes::Grow(SMesh& mesh, FaceRef start, std::vector<FaceRef>& neighbours)
   return true;
 }
 
-bool Volumes::GrowAcross(std::span<const int32_t> across, FaceRef start, std::span<uint8_t> turn) {
+bool Volumes::GrowAcross(std::span<const int32_t> across, FaceRef start, uint8_t startTurned,
+                         std::span<uint8_t> turn) {
   if (!Known(start.faceIndex) || visited_[static_cast<size_t>(start.faceIndex)]) return false;
   const size_t begin = faces_.size();
-  turn[static_cast<size_t>(start.faceIndex)] = 0;
+  turn[static_cast<size_t>(start.faceIndex)] = startTurned;
   Visit(start);
   for (size_t i = begin; i < faces_.size(); ++i) {
     if (i + kReadAhead < faces_.size()) {
@@ -108,23 +111,41 @@ bool GroupFacesByWalk(SMesh& mesh, FaceRef seed, Volumes& volumes) {
                  [&](FaceRef start) { return volumes.Grow(mesh, start, neighbours); });
 }
 
-bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes) {
-  if (seed.facePos != 4 * static_cast<int64_t>(seed.faceIndex)) return false;
-  const LargeVector<int32_t> across = SidesAcross(mesh);
-  if (across.empty()) return false;
+bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int32_t> sidesAcross) {
+  if (seed.faceIndex < 0 || seed.faceIndex >= mesh.nbFaces ||
+      seed.facePos != 4 * static_cast<int64_t>(seed.faceIndex)) {
+    return false;
+  }
+  // The build's list describes the faces as the build found them; the seed alone may have been
+  // turned since, and its side 0 then joins other nodes than the edge recorded for that side.
+  uint8_t seedTurned = 0;
+  const bool listedByBuild = !sidesAcross.empty();
+  if (listedByBuild) {
+    const EdgeHash& edges = mesh.edgeHash;
+    const int32_t number = edges.SideEdge(static_cast<size_t>(seed.facePos) + 1);
+    if (number <= 0 || number > edges.RecordCount()) return false;
+    const Edge& e = edges.Record(number - 1);
+    const int32_t* nodes = mesh.elem.data() + seed.facePos + 1;
+    seedTurned = !((e.node1 == nodes[0] && e.node2 == nodes[1]) ||
+                   (e.node1 == nodes[1] && e.node2 == nodes[0]));
+  }
+  const LargeVector<int32_t> across = listedByBuild ? std::move(sidesAcross) : SidesAcross(mesh);
+  if (across.size() != 3 * static_cast<size_t>(mesh.nbFaces)) return false;
   LargeVector<uint8_t> turn(static_cast<size_t>(mesh.nbFaces), 0);
-  const bool grouped = GrowAll(
-      mesh, seed, volumes, [&](FaceRef start) { return volumes.GrowAcross(across, start, turn); });
+  const bool grouped = GrowAll(mesh, seed, volumes, [&](FaceRef start) {
+    return volumes.GrowAcross(across, start, start == seed ? seedTurned : 0, turn);
+  });
   if (!grouped) return false;
   const std::span<int32_t> elem = mesh.Elem();
   for (int32_t face = 0; face < mesh.nbFaces; ++face) {
-    if (turn[static_cast<size_t>(face)] != 0) TurnFace(elem, 4 * face);
+    const uint8_t now = face == seed.faceIndex ? seedTurned : 0;
+    if (turn[static_cast<size_t>(face)] != now) TurnFace(elem, 4 * face);
   }
   return true;
 }
 
-bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes) {
-  if (GroupTriangles(mesh, seed, volumes)) return true;
+bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int32_t> sidesAcross) {
+  if (GroupTriangles(mesh, seed, volumes, std::move(sidesAcross))) return true;
   // A surface that cannot be wound consistently: the walk turns its faces back and forth in an
   // order of its own, which only walking it reproduces.
   volumes = Volumes(mesh.nbFaces);

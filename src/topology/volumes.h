@@ -38,10 +38,12 @@ class Volumes {
   bool Grow(SMesh& mesh, FaceRef start, std::vector<FaceRef>& neighbours);
 
   // The same growth over triangles only, from GroupTriangles' table of the faces across their
-  // sides, recording in `turn` which faces the walk would turn instead of turning them. False,
+  // sides, recording in `turn` which faces are to be turned from the winding the table was
+  // listed for, instead of turning them; start is turned from it when startTurned. False,
   // with the volume left unfinished, where the walk would have to turn a face it has already
   // grouped: the surface cannot be wound consistently.
-  bool GrowAcross(std::span<const int32_t> across, FaceRef start, std::span<uint8_t> turn);
+  bool GrowAcross(std::span<const int32_t> across, FaceRef start, uint8_t startTurned,
+                  std::span<uint8_t> turn);
 
  private:
   bool Known(int32_t faceIndex) const {
@@ -66,18 +68,22 @@ class Volumes {
 // with its first face: the seed, then for each later volume its first face in connectivity
 // order. False when some face lacks a full set of neighbours. The edge list must be built, and
 // `volumes` must be new. GroupTriangles when it can, else GroupFacesByWalk: both give the same
-// volumes, in the same order, and the same connectivity.
-bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes);
+// volumes, in the same order, and the same connectivity. sidesAcross, when not empty, is the
+// edge list's build's list of the faces across each side (EdgeHash::TakeSidesAcross), made
+// before any face but the seed was turned.
+bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int32_t> sidesAcross = {});
 
 // The walk: each face's neighbours found through the edge list and turned as they are met.
 bool GroupFacesByWalk(SMesh& mesh, FaceRef seed, Volumes& volumes);
 
 // The same grouping for a mesh of triangles whose surfaces can each be wound consistently,
-// with fewer scattered reads: the faces across each side are listed once, in connectivity
-// order, the growth reads that list, and the faces are turned at the end. False, leaving the
-// connectivity as it was and `volumes` to be discarded, on any other mesh (a face of other than
-// three distinct nodes, a side whose edge does not list two distinct faces, a surface that
-// cannot be wound consistently), where only the walk gives the walk's result.
-bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes);
+// with fewer scattered reads: the growth reads a list of the faces across each side, and the
+// faces are turned at the end. The list is sidesAcross when given (as for GroupFaces), else
+// SidesAcross'. False, leaving the connectivity as it was and `volumes` to be discarded, on any
+// other mesh (a face of other than three distinct nodes, a side whose edge does not list two
+// distinct faces, a surface that cannot be wound consistently), where only the walk gives the
+// walk's result.
+bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes,
+                    LargeVector<int32_t> sidesAcross = {});
 
 }  // namespace vexmor

@@ -201,9 +201,20 @@ TEST(FacesAroundNode, TurnsAroundTheNodeInOrderAndStopsAtTheRimOrTheEndOfItsList
   }
   std::vector<int32_t> none;
   EXPECT_EQ(FacesAroundNode(twelve, 0, none, none), -1);
+  // Once round when every face led on to one new face; not when a face wound against its
+  // neighbours turned the walk back.
+  for (const auto& [mesh, once] :
+       {std::pair{Bipyramid(6), true}, std::pair{WithFaceTurned(Bipyramid(6), 3), false}}) {
+    SMesh s = MakeSMesh(mesh);
+    std::vector<int32_t> indices(20, -99), positions(20, -99);
+    indices[0] = positions[0] = 0;
+    bool roundOnce = !once;
+    FacesAroundNode(s, 0, indices, positions, &roundOnce);
+    EXPECT_EQ(roundOnce, once);
+  }
 }
 
-TEST(FacesAroundNode, ReadFromTheTableOfFacesAcrossListsWhatTheEdgeListWalkLists) {
+TEST(FacesAroundNode, ReadFromTheListOfFacesAcrossListsWhatTheEdgeListWalkLists) {
   // Closed meshes wound any way, so that walks also bounce between faces wound against each
   // other, from every face of every node, into lists of every size up to past the ring.
   std::mt19937 random(5);
@@ -213,9 +224,10 @@ TEST(FacesAroundNode, ReadFromTheTableOfFacesAcrossListsWhatTheEdgeListWalkLists
       if (random() % 4 == 0) std::swap(m.elem[4 * f + 2], m.elem[4 * f + 3]);
     }
     SMesh mesh = MakeSMesh(m);
-    BuildEdgeHash(mesh);
+    BuildEdgeHash(mesh, true);
     const LargeVector<int32_t> across = SidesAcross(mesh);
     ASSERT_EQ(across.size(), 3 * static_cast<size_t>(m.nbFaces()));
+    EXPECT_EQ(Plain(mesh.edgeHash.TakeSidesAcross()), Plain(across)) << "as the build lists it";
     for (int32_t f = 0; f < m.nbFaces(); ++f) {
       for (int32_t k = 1; k <= 3; ++k) {
         const int32_t node = m.elem[4 * f + k];
@@ -234,12 +246,13 @@ TEST(FacesAroundNode, ReadFromTheTableOfFacesAcrossListsWhatTheEdgeListWalkLists
       }
     }
   }
-  // No table for a mesh whose sides are not each shared by two faces.
+  // No list for a mesh whose sides are not each shared by two faces.
   TestMesh open = Bipyramid(5);
   open.elem.resize(open.elem.size() - 4);
   SMesh openMesh = MakeSMesh(open);
-  BuildEdgeHash(openMesh);
+  BuildEdgeHash(openMesh, true);
   EXPECT_TRUE(SidesAcross(openMesh).empty());
+  EXPECT_TRUE(openMesh.edgeHash.TakeSidesAcross().empty());
 }
 
 struct CheckRun {
@@ -325,10 +338,13 @@ TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
 // Whether the grouping succeeded, each volume's faces in order, and the connectivity after.
 using Grouping = std::tuple<bool, std::vector<std::vector<FaceRef>>, std::vector<int32_t>>;
 
+// The grouping of m from seed, the edge list built with its list of the faces across each side
+// and the seed turned after that when turnSeed, as the orientation's probe may turn it.
 template <class Group>
-Grouping Grouped(const TestMesh& m, FaceRef seed, Group&& group) {
+Grouping Grouped(const TestMesh& m, FaceRef seed, Group&& group, bool turnSeed = false) {
   SMesh mesh = MakeSMesh(m);
-  BuildEdgeHash(mesh);
+  BuildEdgeHash(mesh, true);
+  if (turnSeed) TurnFace(mesh.Elem(), seed.facePos);
   Volumes volumes(mesh.nbFaces);
   const bool grouped = group(mesh, seed, volumes);
   std::vector<std::vector<FaceRef>> faces;
@@ -337,8 +353,22 @@ Grouping Grouped(const TestMesh& m, FaceRef seed, Group&& group) {
   return {grouped, faces, Plain(mesh.elem)};
 }
 
-TEST(Volumes, GroupedFromTheSideTableAsTheWalkGroupsAndTurnsThemOrLeftToTheWalk) {
-  // Bodies of every winding, a torus and a cavity among them, from any seed.
+bool ByWalk(SMesh& mesh, FaceRef seed, Volumes& volumes) {
+  return GroupFacesByWalk(mesh, seed, volumes);
+}
+bool ByBuildsList(SMesh& mesh, FaceRef seed, Volumes& volumes) {
+  return GroupTriangles(mesh, seed, volumes, mesh.edgeHash.TakeSidesAcross());
+}
+bool ByOwnList(SMesh& mesh, FaceRef seed, Volumes& volumes) {
+  return GroupTriangles(mesh, seed, volumes);
+}
+bool EitherWay(SMesh& mesh, FaceRef seed, Volumes& volumes) {
+  return GroupFaces(mesh, seed, volumes, mesh.edgeHash.TakeSidesAcross());
+}
+
+TEST(Volumes, GroupedFromAListOfTheFacesAcrossAsTheWalkGroupsAndTurnsThemOrLeftToTheWalk) {
+  // Bodies of every winding, a torus and a cavity among them, from any seed, turned or not
+  // since the edge list was built; the list is the build's or listed anew.
   std::mt19937 random(11);
   const TestMesh bodies = Together(Together(Torus(8, 5), Translated(Box(2, 1, 1, 3), 10, 0, 0)),
                                    Translated(BoxWithCavity(false), 0, 10, 0));
@@ -348,17 +378,22 @@ TEST(Volumes, GroupedFromTheSideTableAsTheWalkGroupsAndTurnsThemOrLeftToTheWalk)
       if (random() % 3 == 0) std::swap(m.elem[4 * f + 2], m.elem[4 * f + 3]);
     }
     const int32_t s = static_cast<int32_t>(random() % static_cast<uint32_t>(m.nbFaces()));
-    const Grouping walked = Grouped(m, {s, 4 * s}, GroupFacesByWalk);
-    EXPECT_TRUE(std::get<0>(walked));
-    EXPECT_EQ(Grouped(m, {s, 4 * s}, GroupTriangles), walked) << "trial " << trial;
+    for (const bool turnSeed : {false, true}) {
+      const Grouping walked = Grouped(m, {s, 4 * s}, ByWalk, turnSeed);
+      EXPECT_TRUE(std::get<0>(walked));
+      EXPECT_EQ(Grouped(m, {s, 4 * s}, ByBuildsList, turnSeed), walked) << "trial " << trial;
+      EXPECT_EQ(Grouped(m, {s, 4 * s}, ByOwnList, turnSeed), walked) << "trial " << trial;
+    }
   }
-  // A surface no winding agrees across, alone or after a body: the table declines it and leaves
+  // A surface no winding agrees across, alone or after a body: the lists decline it and leave
   // the connectivity as it came, and the grouping is the walk's.
   for (const TestMesh& m : {ProjectivePlane(), Together(Cube(), ProjectivePlane())}) {
-    const auto [grouped, faces, elem] = Grouped(m, {0, 0}, GroupTriangles);
-    EXPECT_FALSE(grouped);
-    EXPECT_EQ(elem, m.elem);
-    EXPECT_EQ(Grouped(m, {0, 0}, GroupFaces), Grouped(m, {0, 0}, GroupFacesByWalk));
+    for (const auto group : {ByBuildsList, ByOwnList}) {
+      const auto [grouped, faces, elem] = Grouped(m, {0, 0}, group);
+      EXPECT_FALSE(grouped);
+      EXPECT_EQ(elem, m.elem);
+    }
+    EXPECT_EQ(Grouped(m, {0, 0}, EitherWay), Grouped(m, {0, 0}, ByWalk));
   }
 }
 
