@@ -74,11 +74,10 @@ void BuildEdgeHash(SMesh& mesh, bool listSidesAcross) {
           e.facePos[1] = facePos;
           e.faceIndex[1] = face;
           e.faceCount = 2;
-          if (listingAcross && e.facePos[0] != facePos) {
-            // The first face runs the edge as (node1, node2), from its node k; this face runs
-            // it the same way when a is node1.
-            const int32_t* first = elem + e.facePos[0] + 1;
-            const int32_t k = first[0] == e.node1 ? 0 : (first[1] == e.node1 ? 1 : 2);
+          if (listingAcross && e.facePos[0] != facePos && e.firstSide >= 0 && e.firstSide < 3) {
+            // The first face runs the edge as (node1, node2), its side k; this face runs it
+            // the same way when a is node1.
+            const int32_t k = e.firstSide;
             const int32_t same = a == e.node1 ? 1 : 0;
             across[3 * static_cast<size_t>(face) + static_cast<size_t>(i)] =
                 2 * e.faceIndex[0] + same;
@@ -99,6 +98,7 @@ void BuildEdgeHash(SMesh& mesh, bool listSidesAcross) {
         record.facePos = {facePos, -1};
         record.faceIndex = {face, -1};
         record.faceCount = 1;
+        record.firstSide = static_cast<int8_t>(i < 128 ? i : -1);
         number = edges.Insert(record);
       }
       edges.SetSideEdge(static_cast<size_t>(p - n + i), number);
@@ -158,6 +158,7 @@ bool RenumberAfterTurns(SMesh& mesh) {
         moved = e;
         moved.node1 = a;
         moved.node2 = b;
+        moved.firstSide = static_cast<int8_t>(i < 128 ? i : -1);
       } else if (met == 1 && (e.facePos[1] != facePos || e.faceIndex[1] != face)) {
         return false;
       }

@@ -63,6 +63,8 @@ TEST(EdgeList, ListsEdgesAsFacesMeetThemWithTheirFirstTwoFacesAndCount) {
   EXPECT_EQ(shared.facePos, (std::array<int32_t, 2>{0, 5}));
   EXPECT_EQ(shared.faceIndex, (std::array<int32_t, 2>{0, 2}));
   EXPECT_EQ(shared.faceCount, 2);
+  EXPECT_EQ(shared.firstSide, 0);
+  EXPECT_EQ(mesh.edgeHash.Record(mesh.edgeHash.Find(1, 9) - 1).firstSide, 1);
   const Edge& four = mesh.edgeHash.Record(mesh.edgeHash.Find(0, 1) - 1);
   EXPECT_EQ(four.faceIndex, (std::array<int32_t, 2>{3, 4}));
   EXPECT_EQ(four.faceCount, 4);
@@ -115,8 +117,8 @@ TEST(EdgeList, RebuiltAfterFacesAreTurnedEqualsTheListBuiltAnew) {
     ASSERT_EQ(a.RecordCount(), b.RecordCount());
     for (int32_t k = 0; k < a.RecordCount(); ++k) {
       const Edge &x = a.Record(k), &y = b.Record(k);
-      EXPECT_EQ(std::tie(x.node1, x.node2, x.facePos, x.faceIndex, x.faceCount),
-                std::tie(y.node1, y.node2, y.facePos, y.faceIndex, y.faceCount))
+      EXPECT_EQ(std::tie(x.node1, x.node2, x.facePos, x.faceIndex, x.faceCount, x.firstSide),
+                std::tie(y.node1, y.node2, y.facePos, y.faceIndex, y.faceCount, y.firstSide))
           << "edge " << k + 1;
       EXPECT_EQ(a.Find(x.node2, x.node1), k + 1);
     }
