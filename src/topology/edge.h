@@ -19,8 +19,8 @@ struct Edge {
   std::array<int32_t, 2> faceIndex = {-1, -1};
   // 1 on a boundary, 2 inside a manifold surface, more at a non-manifold edge.
   int8_t faceCount = 0;
-  // Which side of its first face the edge is (from 0, the side starting at the face's node
-  // node1); -1 when unknown, for a face of more than 127 nodes.
+  // Which side of its first face the edge is (from 0: the side that starts at node1); -1
+  // beyond the first 128 sides of a larger face.
   int8_t firstSide = -1;
 };
 
