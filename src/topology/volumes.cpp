@@ -146,8 +146,8 @@ bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int
 
 bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int32_t> sidesAcross) {
   if (GroupTriangles(mesh, seed, volumes, std::move(sidesAcross))) return true;
-  // A surface that cannot be wound consistently: the walk turns its faces back and forth in an
-  // order of its own, which only walking it reproduces.
+  // Declined: faces the list cannot stand for, or a surface that cannot be wound consistently,
+  // whose faces the walk turns back and forth in an order of its own that only walking gives.
   volumes = Volumes(mesh.nbFaces);
   return GroupFacesByWalk(mesh, seed, volumes);
 }
