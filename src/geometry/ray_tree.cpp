@@ -158,10 +158,7 @@ int32_t RayTree::SurfaceAreaSplit(int32_t first, int32_t count, int axis, float 
     float box[6] = {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY};
     int32_t count = 0;
     void Add(const float* b, int32_t faces) {
-      for (int k = 0; k < 3; ++k) {
-        box[k] = std::min(box[k], b[k]);
-        box[k + 3] = std::max(box[k + 3], b[k + 3]);
-      }
+      Enclose(box, b);
       count += faces;
     }
     double Cost() const {

@@ -87,9 +87,8 @@ class RayTree {
     float middleLow[3] = {INFINITY, INFINITY, INFINITY};
     float middleHigh[3] = {-INFINITY, -INFINITY, -INFINITY};
     void Add(const float* face) {
+      Enclose(box, face);
       for (int k = 0; k < 3; ++k) {
-        box[k] = std::min(box[k], face[k]);
-        box[k + 3] = std::max(box[k + 3], face[k + 3]);
         middleLow[k] = std::min(middleLow[k], Middle(face, k));
         middleHigh[k] = std::max(middleHigh[k], Middle(face, k));
       }
@@ -108,6 +107,13 @@ class RayTree {
   // the order and the bounds alone, when no split separates them.
   int32_t SurfaceAreaSplit(int32_t first, int32_t count, int axis, float middleLow,
                            float middleHigh, Bounds sides[2]);
+  // Grows box (min x, y, z, max x, y, z) to hold another such box.
+  static void Enclose(float box[6], const float* other) {
+    for (int k = 0; k < 3; ++k) {
+      box[k] = std::min(box[k], other[k]);
+      box[k + 3] = std::max(box[k + 3], other[k + 3]);
+    }
+  }
   // Twice the middle of a box along axis k, and the bin of that value in kSplitBins bins over
   // low .. low + span.
   static float Middle(const float* box, int k) { return box[k] + box[k + 3]; }
