@@ -18,6 +18,7 @@
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "topology/edge_list.h"
+#include "topology/face_turn.h"
 
 namespace vexmor {
 namespace {
@@ -304,15 +305,7 @@ std::optional<FaceRef> OrientSeedFace(SMesh& mesh) {
   // dir points back towards the probe's start, out of the mesh.
   if (Dot(Vec3::Load(dir), Vec3::Load(normal)) >= 0) return seed;
 
-  int32_t* face = mesh.elem.data() + seed->facePos;
-  const size_t entriesLeft = mesh.elem.size() - static_cast<size_t>(seed->facePos);
-  if (face[0] == 3 && entriesLeft > 3) {
-    std::swap(face[2], face[3]);
-  } else if (face[0] == 4 && entriesLeft > 4) {
-    std::swap(face[2], face[4]);
-  } else {
-    return std::nullopt;
-  }
+  if (!TurnFace(mesh, seed->facePos)) return std::nullopt;
   return seed;
 }
 

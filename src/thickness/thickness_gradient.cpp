@@ -95,8 +95,12 @@ class RingWalks {
 void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double> gradient) {
   Trace("## FThickGrad : ");
   // The walks cross sides only: a table of the faces across them, when the mesh allows one,
-  // serves them without the edge list, which then need not be brought up to date.
-  const LargeVector<int32_t> across = SidesAcross(mesh);
+  // serves them without the edge list, which then need not be brought up to date. The check's
+  // build listed them, and that list stands while no face has been turned since.
+  const bool asBuilt =
+      mesh.edgeHash.FacesTurned() == 0 && !mesh.edgeHash.SidesAcrossAsBuilt().empty();
+  const LargeVector<int32_t> ownList = asBuilt ? LargeVector<int32_t>{} : SidesAcross(mesh);
+  const std::span<const int32_t> across = asBuilt ? mesh.edgeHash.SidesAcrossAsBuilt() : ownList;
   if (across.empty()) RebuildEdgeHash(mesh);
   if (mesh.szelem < 1 || mesh.nbFaces <= 0) return;
   const size_t nbFaces = static_cast<size_t>(mesh.nbFaces);

@@ -151,6 +151,10 @@ void EdgeHash::Renumber(std::span<const int32_t> newNumber, LargeVector<Edge> re
   for (Bucket& stray : stray_)
     stray.number = static_cast<uint32_t>(newNumber[stray.number - 1]);
   sideRecords_ = std::move(records);
+  // The records now describe the faces as they are; the build's list no longer does.
+  facesTurned_ = 0;
+  sidesAcross_.clear();
+  sidesAcross_.shrink_to_fit();
 }
 
 int32_t EdgeHash::Find(int32_t a, int32_t b) const {
@@ -277,6 +281,7 @@ void EdgeHash::Clear() {
   records_.shrink_to_fit();
   recordCount_ = 0;
   recordCapacity_ = 0;
+  facesTurned_ = 0;
 }
 
 void EdgeHash::Release() {

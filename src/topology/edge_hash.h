@@ -63,10 +63,17 @@ class EdgeHash {
   int32_t SideEdge(size_t entry) const { return entry < sideEdges_.size() ? sideEdges_[entry] : 0; }
 
   // The faces across each side of a mesh of triangles, as SidesAcross lists them, when the build
-  // listed them (BuildEdgeHash with listSidesAcross); ended with the records. Taking the list
-  // leaves none: it describes the faces as the build found them, and is for one use right after.
+  // listed them (BuildEdgeHash with listSidesAcross); empty otherwise, and ended with the
+  // records or their renumbering. It describes the faces as the build found them: once a face
+  // has been turned, only a reader that knows which one may still use it.
   void KeepSidesAcross(LargeVector<int32_t> across) { sidesAcross_ = std::move(across); }
-  LargeVector<int32_t> TakeSidesAcross() { return std::exchange(sidesAcross_, {}); }
+  std::span<const int32_t> SidesAcrossAsBuilt() const { return sidesAcross_; }
+
+  // Faces turned since the records were made (each turn noted by TurnFace): while none was,
+  // the records, the side edges and the list of the faces across each side describe the faces
+  // as they are.
+  void NoteFaceTurned() { ++facesTurned_; }
+  int64_t FacesTurned() const { return facesTurned_; }
 
   // Whether the records sit in the node index (IndexFaceSides), where Renumber can reorder them.
   bool Indexed() const { return indexed_; }
@@ -119,6 +126,7 @@ class EdgeHash {
   LargeVector<Edge> sideRecords_;
   LargeVector<int32_t> sideEdges_;
   LargeVector<int32_t> sidesAcross_;
+  int64_t facesTurned_ = 0;
   // Records live in a deque so that their addresses never change as more are added: pointers
   // held during a walk stay valid while further edges are inserted.
   std::deque<Edge> storage_;

@@ -181,6 +181,7 @@ bool RenumberAfterTurns(SMesh& mesh) {
 
 void RebuildEdgeHash(SMesh& mesh) {
   Trace("#BuildEdgeHash");
+  if (mesh.edgeHash.RecordCount() > 0 && mesh.edgeHash.FacesTurned() == 0) return;
   if (!RenumberAfterTurns(mesh)) BuildEdgeHash(mesh);
 }
 

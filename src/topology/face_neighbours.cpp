@@ -23,7 +23,7 @@ int32_t NodeCount(std::span<const int32_t> elem, int32_t p) {
 }  // namespace
 
 bool OrientNeighbour(SMesh& mesh, int32_t a, int32_t b, int32_t neighbourPos) {
-  const std::span<int32_t> elem = mesh.Elem();
+  const std::span<const int32_t> elem = mesh.Elem();
   const int32_t m = NodeCount(elem, neighbourPos);
   const int32_t* nodes = elem.data() + neighbourPos + 1;
   for (int32_t j = 0; j < m; ++j) {
@@ -32,7 +32,7 @@ bool OrientNeighbour(SMesh& mesh, int32_t a, int32_t b, int32_t neighbourPos) {
     break;
   }
   // Runs the side as (a, b), or does not hold a at all: turn it if it can be turned.
-  return !TurnFace(elem, neighbourPos);
+  return !TurnFace(mesh, neighbourPos);
 }
 
 bool FaceNeighbours_1Ring(SMesh& mesh, int32_t facePos, std::vector<FaceRef>& result) {

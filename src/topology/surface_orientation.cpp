@@ -141,12 +141,10 @@ class FacingDecider {
 }  // namespace
 
 std::vector<VolumeRecord> S2V(SMesh& mesh) {
-  // Taken first, so that no list of the faces across each side outlives the turns below.
-  LargeVector<int32_t> sidesAcross = mesh.edgeHash.TakeSidesAcross();
   const std::optional<FaceRef> seed = OrientSeedFace(mesh);
   if (!seed || mesh.nbFaces < 1) return {};
   Volumes volumes(mesh.nbFaces);
-  if (!GroupFaces(mesh, *seed, volumes, std::move(sidesAcross))) return {};
+  if (!GroupFaces(mesh, *seed, volumes, mesh.edgeHash.SidesAcrossAsBuilt())) return {};
 
   std::vector<VolumeRecord> records(static_cast<size_t>(volumes.Count()));
   records[0] = {0, kVolumeDecided};
@@ -155,9 +153,8 @@ std::vector<VolumeRecord> S2V(SMesh& mesh) {
 }
 
 void FlipVolume(SMesh& mesh, std::span<const FaceRef> volumeFaces) {
-  const std::span<int32_t> elem = mesh.Elem();
   for (const FaceRef& f : volumeFaces)
-    TurnFace(elem, f.facePos);
+    TurnFace(mesh, f.facePos);
 }
 
 void FaceNormalAt(const SMesh& mesh, int32_t facePos, double n[3]) {

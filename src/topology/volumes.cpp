@@ -111,7 +111,8 @@ bool GroupFacesByWalk(SMesh& mesh, FaceRef seed, Volumes& volumes) {
                  [&](FaceRef start) { return volumes.Grow(mesh, start, neighbours); });
 }
 
-bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int32_t> sidesAcross) {
+bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes,
+                    std::span<const int32_t> sidesAcross) {
   if (seed.faceIndex < 0 || seed.faceIndex >= mesh.nbFaces ||
       seed.facePos != 4 * static_cast<int64_t>(seed.faceIndex)) {
     return false;
@@ -119,7 +120,7 @@ bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int
   // The build's list describes the faces as the build found them; the seed alone may have been
   // turned since, and its side 0 then joins other nodes than the edge recorded for that side.
   uint8_t seedTurned = 0;
-  const bool listedByBuild = !sidesAcross.empty();
+  bool listedByBuild = !sidesAcross.empty();
   if (listedByBuild) {
     const EdgeHash& edges = mesh.edgeHash;
     const int32_t number = edges.SideEdge(static_cast<size_t>(seed.facePos) + 1);
@@ -128,24 +129,28 @@ bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int
     const int32_t* nodes = mesh.elem.data() + seed.facePos + 1;
     seedTurned = !((e.node1 == nodes[0] && e.node2 == nodes[1]) ||
                    (e.node1 == nodes[1] && e.node2 == nodes[0]));
+    // Any other turn since the build leaves the list behind the faces: list them anew.
+    listedByBuild = edges.FacesTurned() == seedTurned;
+    if (!listedByBuild) seedTurned = 0;
   }
-  const LargeVector<int32_t> across = listedByBuild ? std::move(sidesAcross) : SidesAcross(mesh);
+  LargeVector<int32_t> ownList;
+  if (!listedByBuild) ownList = SidesAcross(mesh);
+  const std::span<const int32_t> across = listedByBuild ? sidesAcross : ownList;
   if (across.size() != 3 * static_cast<size_t>(mesh.nbFaces)) return false;
   LargeVector<uint8_t> turn(static_cast<size_t>(mesh.nbFaces), 0);
   const bool grouped = GrowAll(mesh, seed, volumes, [&](FaceRef start) {
     return volumes.GrowAcross(across, start, start == seed ? seedTurned : 0, turn);
   });
   if (!grouped) return false;
-  const std::span<int32_t> elem = mesh.Elem();
   for (int32_t face = 0; face < mesh.nbFaces; ++face) {
     const uint8_t now = face == seed.faceIndex ? seedTurned : 0;
-    if (turn[static_cast<size_t>(face)] != now) TurnFace(elem, 4 * face);
+    if (turn[static_cast<size_t>(face)] != now) TurnFace(mesh, 4 * face);
   }
   return true;
 }
 
-bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int32_t> sidesAcross) {
-  if (GroupTriangles(mesh, seed, volumes, std::move(sidesAcross))) return true;
+bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes, std::span<const int32_t> sidesAcross) {
+  if (GroupTriangles(mesh, seed, volumes, sidesAcross)) return true;
   // Declined: faces the list cannot stand for, or a surface that cannot be wound consistently,
   // whose faces the walk turns back and forth in an order of its own that only walking gives.
   volumes = Volumes(mesh.nbFaces);

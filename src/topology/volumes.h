@@ -69,9 +69,10 @@ class Volumes {
 // order. False when some face lacks a full set of neighbours. The edge list must be built, and
 // `volumes` must be new. GroupTriangles when it can, else GroupFacesByWalk: both give the same
 // volumes, in the same order, and the same connectivity. sidesAcross, when not empty, is the
-// edge list's build's list of the faces across each side (EdgeHash::TakeSidesAcross), made
-// before any face but the seed was turned.
-bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes, LargeVector<int32_t> sidesAcross = {});
+// edge list's build's list of the faces across each side (EdgeHash::SidesAcrossAsBuilt); it is
+// used only while no face but the seed has been turned since the build.
+bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes,
+                std::span<const int32_t> sidesAcross = {});
 
 // The walk: each face's neighbours found through the edge list and turned as they are met.
 bool GroupFacesByWalk(SMesh& mesh, FaceRef seed, Volumes& volumes);
@@ -84,6 +85,6 @@ bool GroupFacesByWalk(SMesh& mesh, FaceRef seed, Volumes& volumes);
 // distinct faces, a surface that cannot be wound consistently), where only the walk gives the
 // walk's result.
 bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes,
-                    LargeVector<int32_t> sidesAcross = {});
+                    std::span<const int32_t> sidesAcross = {});
 
 }  // namespace vexmor

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <type_traits>
 #include <vector>
 
 #include "mesh/smesh.h"
@@ -16,6 +18,10 @@ inline SMesh MakeSMesh(const TestMesh& m, uint32_t mode = 0, uint8_t outside = 0
 // One of the mesh's arrays as a plain vector, to compare with a TestMesh's.
 template <class T, class Allocator>
 std::vector<T> Plain(const std::vector<T, Allocator>& array) {
+  return {array.begin(), array.end()};
+}
+template <class T>
+std::vector<std::remove_const_t<T>> Plain(std::span<T> array) {
   return {array.begin(), array.end()};
 }
 

@@ -88,7 +88,7 @@ TEST(EdgeList, GivesTheEdgeOfEachSideOfAFaceAsTheLookupDoesAlsoOnceTheFaceIsTurn
   };
   expectLookup("as built, face ");
   for (const int32_t pos : {0, 8, 18})
-    TurnFace(mesh.Elem(), pos);
+    TurnFace(mesh, pos);
   expectLookup("turned, face ");
 }
 
@@ -107,7 +107,7 @@ TEST(EdgeList, RebuiltAfterFacesAreTurnedEqualsTheListBuiltAnew) {
     if (&m == &meshes.back()) rebuilt.elem[2] = meshes.front().elem[2];
     std::mt19937 random(3);
     for (int32_t pos = 0; pos < rebuilt.szelem; pos += std::max(rebuilt.elem[pos], 0) + 1) {
-      if (random() % 2 == 0) TurnFace(rebuilt.Elem(), pos);
+      if (random() % 2 == 0) TurnFace(rebuilt, pos);
     }
     RebuildEdgeHash(rebuilt);
     SMesh fresh = MakeSMesh(m);
@@ -229,7 +229,7 @@ TEST(FacesAroundNode, ReadFromTheListOfFacesAcrossListsWhatTheEdgeListWalkLists)
     BuildEdgeHash(mesh, true);
     const LargeVector<int32_t> across = SidesAcross(mesh);
     ASSERT_EQ(across.size(), 3 * static_cast<size_t>(m.nbFaces()));
-    EXPECT_EQ(Plain(mesh.edgeHash.TakeSidesAcross()), Plain(across)) << "as the build lists it";
+    EXPECT_EQ(Plain(mesh.edgeHash.SidesAcrossAsBuilt()), Plain(across)) << "as the build lists it";
     for (int32_t f = 0; f < m.nbFaces(); ++f) {
       for (int32_t k = 1; k <= 3; ++k) {
         const int32_t node = m.elem[4 * f + k];
@@ -254,7 +254,7 @@ TEST(FacesAroundNode, ReadFromTheListOfFacesAcrossListsWhatTheEdgeListWalkLists)
   SMesh openMesh = MakeSMesh(open);
   BuildEdgeHash(openMesh, true);
   EXPECT_TRUE(SidesAcross(openMesh).empty());
-  EXPECT_TRUE(openMesh.edgeHash.TakeSidesAcross().empty());
+  EXPECT_TRUE(openMesh.edgeHash.SidesAcrossAsBuilt().empty());
 }
 
 struct CheckRun {
@@ -346,7 +346,7 @@ template <class Group>
 Grouping Grouped(const TestMesh& m, FaceRef seed, Group&& group, bool turnSeed = false) {
   SMesh mesh = MakeSMesh(m);
   BuildEdgeHash(mesh, true);
-  if (turnSeed) TurnFace(mesh.Elem(), seed.facePos);
+  if (turnSeed) TurnFace(mesh, seed.facePos);
   Volumes volumes(mesh.nbFaces);
   const bool grouped = group(mesh, seed, volumes);
   std::vector<std::vector<FaceRef>> faces;
@@ -359,13 +359,13 @@ bool ByWalk(SMesh& mesh, FaceRef seed, Volumes& volumes) {
   return GroupFacesByWalk(mesh, seed, volumes);
 }
 bool ByBuildsList(SMesh& mesh, FaceRef seed, Volumes& volumes) {
-  return GroupTriangles(mesh, seed, volumes, mesh.edgeHash.TakeSidesAcross());
+  return GroupTriangles(mesh, seed, volumes, mesh.edgeHash.SidesAcrossAsBuilt());
 }
 bool ByOwnList(SMesh& mesh, FaceRef seed, Volumes& volumes) {
   return GroupTriangles(mesh, seed, volumes);
 }
 bool EitherWay(SMesh& mesh, FaceRef seed, Volumes& volumes) {
-  return GroupFaces(mesh, seed, volumes, mesh.edgeHash.TakeSidesAcross());
+  return GroupFaces(mesh, seed, volumes, mesh.edgeHash.SidesAcrossAsBuilt());
 }
 
 TEST(Volumes, GroupedFromAListOfTheFacesAcrossAsTheWalkGroupsAndTurnsThemOrLeftToTheWalk) {
