@@ -214,7 +214,8 @@ std::unique_ptr<AdtTree> TreeOfFaceBoxes(SMesh& mesh) {
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
   auto tree = std::make_unique<AdtTree>();
   const int32_t slots = std::max(mesh.nbFaces, 0);
-  tree->nodes.resize(static_cast<size_t>(slots));
+  // Slots are made as the faces fill them: the array is written once, not cleared first.
+  tree->nodes.reserve(static_cast<size_t>(slots));
   tree->capacity = slots;
   for (int k = 0; k < 3; ++k) {
     tree->domainLow[k] = tree->domainLow[k + 3] = mesh.bbox[k];
@@ -228,6 +229,7 @@ std::unique_ptr<AdtTree> TreeOfFaceBoxes(SMesh& mesh) {
     mesh.PrefetchFaceNodes(ahead.Take());
     double box[6];
     FaceBox(mesh, pos, size, box);
+    tree->nodes.emplace_back();
     TakeSlot(*tree, box, faceIndex, static_cast<int32_t>(pos));
     const int32_t n = mesh.elem[pos];
     pos += n > 0 ? static_cast<size_t>(n) + 1 : 1;

@@ -32,7 +32,7 @@ struct AdtTree {
   AdtTree(AdtTree&&) noexcept;
   AdtTree& operator=(AdtTree&&) noexcept;
 
-  LargeVector<AdtNode> nodes;  // all slots, allocated once at build time
+  LargeVector<AdtNode> nodes;  // the slots, reserved once at build time: nodes never move
   AdtNode* root = nullptr;
   int32_t capacity = 0;                       // number of slots in nodes
   int32_t count = 0;                          // slots used
