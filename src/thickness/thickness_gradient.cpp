@@ -44,14 +44,14 @@ class RingWalks {
     const int32_t first = known ? first_[static_cast<size_t>(node)] : kNotWalked;
     if (first >= 0) {
       const int32_t length = length_[static_cast<size_t>(node)];
-      const FaceRef* ring = rings_.data() + first;
+      const int32_t* ring = rings_.data() + first;
       for (int32_t j = 0; j < length; ++j) {
-        if (ring[j].faceIndex != face || ring[j].facePos != pos) continue;
+        if (ring[j] != face) continue;
         // The cycle from entry j, without its start: the entries after j, then those before.
         for (int32_t i = j + 1; i < length; ++i)
-          visit(ring[i].faceIndex);
+          visit(ring[i]);
         for (int32_t i = 0; i < j; ++i)
-          visit(ring[i].faceIndex);
+          visit(ring[i]);
         return;
       }
       // Another ring of the same node (surfaces that touch at it): walked in full.
@@ -68,8 +68,7 @@ class RingWalks {
         first_[static_cast<size_t>(node)] = static_cast<int32_t>(rings_.size());
         length_[static_cast<size_t>(node)] = around;
         for (int32_t i = 0; i < around; ++i) {
-          rings_.push_back(
-              {walkIndices_[static_cast<size_t>(i)], walkPositions_[static_cast<size_t>(i)]});
+          rings_.push_back(walkIndices_[static_cast<size_t>(i)]);
         }
       } else {
         first_[static_cast<size_t>(node)] = kNoCycle;
@@ -100,7 +99,7 @@ class RingWalks {
   std::span<const int32_t> across_;
   std::vector<int32_t> first_;   // per node: where its ring starts in rings_, or a state
   std::vector<int32_t> length_;  // per node: its ring's length
-  LargeVector<FaceRef> rings_;
+  LargeVector<int32_t> rings_;   // the faces of each ring walked once round, by index
   std::vector<int32_t> walkIndices_;
   std::vector<int32_t> walkPositions_;
 };
