@@ -10,6 +10,7 @@
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "topology/edge_list.h"
+#include "topology/sides_across.h"
 
 namespace vexmor {
 namespace {
@@ -88,31 +89,46 @@ void PrefetchFolds(const SMesh& mesh, std::span<const double> normals, int32_t i
   }
 }
 
+void PrefetchFoldsOfFace(const SMesh& mesh, std::span<const double> normals, int32_t f,
+                         bool withSide) {
+  const std::span<const int32_t> across = mesh.edgeHash.SidesAcrossAsBuilt();
+  for (size_t k = 0; k < 3; ++k) {
+    const size_t side = 3 * static_cast<size_t>(f) + k;
+    if (side >= across.size()) return;
+    const size_t g = static_cast<size_t>(across[side] >> 1);
+    if (3 * g < normals.size()) PrefetchForRead(normals.data() + 3 * g);
+  }
+  if (withSide) mesh.PrefetchFaceNodes(4 * int64_t{f});
+}
+
 void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
                       std::span<double> edgeAngles) {
   Trace("## EdgeDiedralAngle : ");
-  RebuildEdgeHash(mesh);
-  const EdgeHash& edges = mesh.edgeHash;
-  const int32_t count = edges.RecordCount();
-  Trace("## EdgeDiedralAngle 1 : %d", count);
-  Trace("## EdgeDiedralAngle nbedges : %d", count);
-  Trace("## EdgeDiedralAngle 2 : ");
   const LargeVector<double> normals = DihedralFaceNormals(mesh);
-  Trace("## EdgeDiedralAngle 10 : ");
   const size_t room = std::min(edgeAngles.size(), edgeNodes.size() / 2);
-  const size_t written = std::min(static_cast<size_t>(count), room);
-  nbEdges = static_cast<uint32_t>(written);
-  Trace("## EdgeDiedralAngle 20 : ");
-  Trace("## EdgeDiedralAngle 30 : ");
   const bool signedAngles = mesh.mode == 1;
-  for (size_t i = 0; i < written; ++i) {
-    PrefetchFolds(mesh, normals, static_cast<int32_t>(i), signedAngles);
-    const Edge& e = edges.Record(static_cast<int32_t>(i));
-    edgeNodes[2 * i] = e.node1;
-    edgeNodes[2 * i + 1] = e.node2;
+  size_t written = 0;
+  auto write = [&](const Edge& e) {
+    if (written >= room) return;
+    edgeNodes[2 * written] = e.node1;
+    edgeNodes[2 * written + 1] = e.node2;
     const EdgeFold fold = FoldAtEdge(mesh, normals, e, signedAngles);
-    edgeAngles[i] = fold.reEntrant ? -fold.angle : fold.angle;
+    edgeAngles[written++] = fold.reEntrant ? -fold.angle : fold.angle;
+  };
+  // A closed surface whose faces the check left as they were: its edges come from the table of
+  // the faces across each side, without the edge list.
+  const bool fromSides = ForEachEdgeOfSidesAcross(
+      mesh, [&](int32_t f) { PrefetchFoldsOfFace(mesh, normals, f, signedAngles); }, write);
+  if (!fromSides) {
+    RebuildEdgeHash(mesh);
+    const EdgeHash& edges = mesh.edgeHash;
+    Trace("## EdgeDiedralAngle nbedges : %d", edges.RecordCount());
+    for (int32_t i = 0; i < edges.RecordCount() && written < room; ++i) {
+      PrefetchFolds(mesh, normals, i, signedAngles);
+      write(edges.Record(i));
+    }
   }
+  nbEdges = static_cast<uint32_t>(written);
   Trace("## EdgeDiedralAngle 40 : ");
 }
 

@@ -33,6 +33,11 @@ EdgeFold FoldAtEdge(const SMesh& mesh, std::span<const double> normals, const Ed
 // with withSide, its first face), and of an edge half as far ahead what that first face leads
 // to (its nodes).
 void PrefetchFolds(const SMesh& mesh, std::span<const double> normals, int32_t i, bool withSide);
+// The same for loops over the faces and the table of the faces across their sides
+// (ForEachEdgeOfSidesAcross): asks for the normals of the faces across the sides of face f and,
+// with withSide, for its nodes.
+void PrefetchFoldsOfFace(const SMesh& mesh, std::span<const double> normals, int32_t f,
+                         bool withSide);
 
 // Rebuilds the edge list and writes, per edge in list order, its two nodes and its dihedral
 // angle; with mesh.mode 1 the angle is negative at re-entrant edges. Writes no more edges than

@@ -8,6 +8,7 @@
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "topology/edge_list.h"
+#include "topology/sides_across.h"
 
 namespace vexmor {
 namespace {
@@ -29,9 +30,6 @@ void RaiseEnds(std::span<double> values, const Edge& e, double angle) {
 
 void NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
   Trace("## NdMaxDiedralAngle -10: ");
-  RebuildEdgeHash(mesh);
-  Trace("## NdMaxDiedralAngle -1 : ");
-  Trace("## NdMaxDiedralAngle -2 : ");
   const LargeVector<double> normals = DihedralFaceNormals(mesh);
   std::fill(nodeAngles.begin(), nodeAngles.end(), kUnreached);
   Trace("## NdMaxDiedralAngle 1 : ");
@@ -43,17 +41,25 @@ void NdMaxDiedralAngle(SMesh& mesh, std::span<double> nodeAngles) {
     reEntrant.assign(nodeAngles.size(), kUnreached);
     other.assign(nodeAngles.size(), kUnreached);
   }
-  Trace("## NdMaxDiedralAngle 2 : ");
-  const EdgeHash& edges = mesh.edgeHash;
-  for (int32_t i = 0; i < edges.RecordCount(); ++i) {
-    PrefetchFolds(mesh, normals, i, signedAngles);
-    const Edge& e = edges.Record(i);
+  auto raise = [&](const Edge& e) {
     const EdgeFold fold = FoldAtEdge(mesh, normals, e, signedAngles);
     if (!signedAngles) {
       RaiseEnds(nodeAngles, e, fold.angle);
     } else {
       RaiseEnds(fold.reEntrant ? std::span<double>(reEntrant) : std::span<double>(other), e,
                 fold.angle);
+    }
+  };
+  // A closed surface whose faces the check left as they were: its edges come from the table of
+  // the faces across each side, without the edge list.
+  const bool fromSides = ForEachEdgeOfSidesAcross(
+      mesh, [&](int32_t f) { PrefetchFoldsOfFace(mesh, normals, f, signedAngles); }, raise);
+  if (!fromSides) {
+    RebuildEdgeHash(mesh);
+    const EdgeHash& edges = mesh.edgeHash;
+    for (int32_t i = 0; i < edges.RecordCount(); ++i) {
+      PrefetchFolds(mesh, normals, i, signedAngles);
+      raise(edges.Record(i));
     }
   }
   Trace("## NdMaxDiedralAngle 4 : ");

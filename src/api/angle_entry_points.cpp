@@ -12,6 +12,11 @@
 using vexmor::SMesh;
 using vexmor::api::ValidateMesh;
 
+namespace {
+// Each angle analysis reads the edges as the oriented faces give them, never the check's list.
+constexpr vexmor::EdgesAfterCheck kOwnEdges = vexmor::EdgesAfterCheck::kOwn;
+}  // namespace
+
 extern "C" {
 
 VEXMOR_API int32_t VEXMOR_CALL VX_Draft_Angle(int32_t nbNodes, int32_t szelem,
@@ -23,7 +28,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Draft_Angle(int32_t nbNodes, int32_t szelem,
     return VX_STATUS_INVALID_INPUT;
   }
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity);
-  if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
+  if (vexmor::Checking_SMesh(mesh, kOwnEdges) != 0) return VX_STATUS_MESH_REJECTED;
   const std::array<double, 3> pull = {direction[0], direction[1], direction[2]};
   const std::span<double> values(faceValues, static_cast<size_t>(mesh.nbFaces));
   vexmor::Draft_Angle(mesh, values, pull.data());
@@ -41,7 +46,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Edge_Diedral_Angle(int32_t nbNodes, int32_t sz
     return VX_STATUS_INVALID_INPUT;
   }
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity, signedMode);
-  if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
+  if (vexmor::Checking_SMesh(mesh, kOwnEdges) != 0) return VX_STATUS_MESH_REJECTED;
   // The check let through triangles only, every edge shared by exactly two of them: the mesh
   // has 3 * nbFaces / 2 edges, the size of the caller's arrays.
   const size_t edges = 3 * static_cast<size_t>(mesh.nbFaces) / 2;
@@ -59,7 +64,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Diedral_Angle(int32_t nbNodes, int32_t szelem,
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || nodeAngles == nullptr) return VX_STATUS_INVALID_INPUT;
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity, signedMode);
-  if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
+  if (vexmor::Checking_SMesh(mesh, kOwnEdges) != 0) return VX_STATUS_MESH_REJECTED;
   vexmor::NdMaxDiedralAngle(mesh, std::span<double>(nodeAngles, static_cast<size_t>(nbNodes)));
   return VX_STATUS_OK;
 }

@@ -26,7 +26,10 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Gradient(int32_t nbNodes, int32_t sz
   }
   SMesh mesh(nbNodes, szelem, input->coordinates, input->connectivity);
   vexmor::SetFullTrias(mesh);
-  if (vexmor::Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
+  // The gradient lists the faces across the sides of the oriented faces itself when it must.
+  if (vexmor::Checking_SMesh(mesh, vexmor::EdgesAfterCheck::kOwn) != 0) {
+    return VX_STATUS_MESH_REJECTED;
+  }
 
   const size_t nbCallerFaces = static_cast<size_t>(input->nbFaces);
   const std::span<const double> thickness(faceThickness, nbCallerFaces);

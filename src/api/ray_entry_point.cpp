@@ -21,8 +21,9 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_RayTracing(int32_t nbNodes, int32_t 
                                                        double* faceThickness, uint8_t outside) {
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || (faceThickness == nullptr && input->nbFaces > 0)) return VX_STATUS_INVALID_INPUT;
+  // The rays read no edge.
   return vexmor::api::MeasureTriangles(*input, outside, kRayMode, vexmor::RayThickness,
-                                       faceThickness);
+                                       vexmor::EdgesAfterCheck::kOwn, faceThickness);
 }
 
 }  // extern "C"

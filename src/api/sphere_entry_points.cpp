@@ -29,7 +29,8 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSCP(int32_t nbNodes, in
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || (faceThickness == nullptr && input->nbFaces > 0)) return VX_STATUS_INVALID_INPUT;
   return vexmor::api::MeasureTriangles(*input, outside, vexmor::kSphereContactDistance,
-                                       ContactDistance, faceThickness);
+                                       ContactDistance, vexmor::EdgesAfterCheck::kCheckersList,
+                                       faceThickness);
 }
 
 VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSR(int32_t nbNodes, int32_t szelem,

@@ -30,11 +30,11 @@ void TurnEveryFace(SMesh& mesh) {
 }  // namespace
 
 int32_t MeasureTriangles(const MeshInput& input, uint8_t outside, uint32_t mode,
-                         TriangleAnalysis analysis, double* faceThickness) {
+                         TriangleAnalysis analysis, EdgesAfterCheck edges, double* faceThickness) {
   SMesh mesh(outside, input.nbNodes, input.szelem, input.coordinates, input.connectivity, mode);
   // A face of other than three or four nodes stays unsplit, and the check rejects it.
   SetFullTrias(mesh);
-  if (Checking_SMesh(mesh) != 0) return VX_STATUS_MESH_REJECTED;
+  if (Checking_SMesh(mesh, edges) != 0) return VX_STATUS_MESH_REJECTED;
 
   const size_t nbTriangles = static_cast<size_t>(mesh.nbFaces);
   LargeVector<double> values(nbTriangles + (outside != 0 ? 12 : 0), 0.0);

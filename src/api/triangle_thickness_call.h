@@ -7,6 +7,7 @@
 #include <span>
 
 #include "api/mesh_input.h"
+#include "topology/mesh_check.h"
 
 namespace vexmor {
 struct SMesh;
@@ -19,8 +20,9 @@ using TriangleAnalysis = void (*)(SMesh& mesh, std::span<double> values);
 
 // Runs the sequence for the caller's mesh with the given analysis variant (`mode`) and outside
 // flag, and on success writes one value per caller face, divided by scale, into faceThickness.
-// Returns the status of the call; on status 1 or 2 faceThickness is not written.
+// `edges` says what the analysis reads of the check's edges. Returns the status of the call; on
+// status 1 or 2 faceThickness is not written.
 int32_t MeasureTriangles(const MeshInput& input, uint8_t outside, uint32_t mode,
-                         TriangleAnalysis analysis, double* faceThickness);
+                         TriangleAnalysis analysis, EdgesAfterCheck edges, double* faceThickness);
 
 }  // namespace vexmor::api

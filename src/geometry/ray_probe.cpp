@@ -19,6 +19,7 @@
 #include "mesh/trace.h"
 #include "topology/edge_list.h"
 #include "topology/face_turn.h"
+#include "topology/sides_across.h"
 
 namespace vexmor {
 namespace {
@@ -250,11 +251,20 @@ namespace {
 
 constexpr int32_t kReadAheadEdges = 16;
 
-// Mean length of the edges whose two nodes are both below firstLeftOut; 0 when there is none.
+// Mean length of the edges whose two nodes are both below firstLeftOut, summed in the edge
+// list's order; 0 when there is none.
 double MeanEdgeLengthBelow(const SMesh& mesh, int32_t firstLeftOut) {
   double sum = 0.0;
   int64_t count = 0;
-  const int32_t edges = mesh.edgeHash.RecordCount();
+  auto add = [&](const Edge& e) {
+    if (!IsNode(mesh, e.node1) || !IsNode(mesh, e.node2)) return;
+    if (e.node1 >= firstLeftOut || e.node2 >= firstLeftOut) return;
+    sum += Length(Vec3::Load(mesh.Node(e.node1)) - Vec3::Load(mesh.Node(e.node2)));
+    ++count;
+  };
+  const bool fromSides = ForEachEdgeOfSidesAcross(
+      mesh, [&](int32_t f) { mesh.PrefetchFaceNodes(4 * int64_t{f}); }, add);
+  const int32_t edges = fromSides ? 0 : mesh.edgeHash.RecordCount();
   for (int32_t i = 0; i < edges; ++i) {
     // The nodes of an edge a few records ahead are asked for: they lie anywhere.
     if (i + kReadAheadEdges < edges) {
@@ -262,11 +272,7 @@ double MeanEdgeLengthBelow(const SMesh& mesh, int32_t firstLeftOut) {
       if (IsNode(mesh, ahead.node1)) PrefetchForRead(mesh.Node(ahead.node1));
       if (IsNode(mesh, ahead.node2)) PrefetchForRead(mesh.Node(ahead.node2));
     }
-    const Edge& e = mesh.edgeHash.Record(i);
-    if (!IsNode(mesh, e.node1) || !IsNode(mesh, e.node2)) continue;
-    if (e.node1 >= firstLeftOut || e.node2 >= firstLeftOut) continue;
-    sum += Length(Vec3::Load(mesh.Node(e.node1)) - Vec3::Load(mesh.Node(e.node2)));
-    ++count;
+    add(mesh.edgeHash.Record(i));
   }
   return count > 0 ? sum / static_cast<double>(count) : 0.0;
 }
@@ -286,7 +292,7 @@ std::optional<FaceRef> OrientSeedFace(SMesh& mesh) {
   // A few probes near the hull: they place only the part of the tree they enter.
   if (!mesh.adt) BuildAdtTreeOnDemand(mesh);
   if (mesh.bboxDone == 0) ComputeBBox(mesh, false);
-  if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
+  if (mesh.edgeHash.RecordCount() == 0 && !SidesAcrossDescribeFaces(mesh)) BuildEdgeHash(mesh);
 
   const double m = MeanEdgeLength(mesh);
   if (!(m > 0.0) || !std::isfinite(m)) return std::nullopt;  // no edge to size the steps by

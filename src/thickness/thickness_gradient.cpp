@@ -113,7 +113,12 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
   // build listed them, and that list stands while no face has been turned since.
   const bool asBuilt =
       mesh.edgeHash.FacesTurned() == 0 && !mesh.edgeHash.SidesAcrossAsBuilt().empty();
-  const LargeVector<int32_t> ownList = asBuilt ? LargeVector<int32_t>{} : SidesAcross(mesh);
+  LargeVector<int32_t> ownList;
+  if (!asBuilt) {
+    // The check may have listed the faces across without the edge list that SidesAcross reads.
+    if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
+    ownList = SidesAcross(mesh);
+  }
   const std::span<const int32_t> across = asBuilt ? mesh.edgeHash.SidesAcrossAsBuilt() : ownList;
   if (across.empty()) RebuildEdgeHash(mesh);
   if (mesh.szelem < 1 || mesh.nbFaces <= 0) return;

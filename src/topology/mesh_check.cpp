@@ -1,10 +1,13 @@
 #include "topology/mesh_check.h"
 
 #include <array>
+#include <utility>
 
+#include "mesh/large_array.h"
 #include "mesh/smesh.h"
 #include "mesh/trace.h"
 #include "topology/edge_list.h"
+#include "topology/sides_across.h"
 #include "topology/surface_orientation.h"
 
 namespace vexmor {
@@ -29,11 +32,22 @@ void PrintAndTrace(const char* line) {
 
 }  // namespace
 
-int32_t Checking_SMesh(SMesh& mesh) {
+int32_t Checking_SMesh(SMesh& mesh, EdgesAfterCheck after) {
   Trace("## Checking_SMesh : ");
-  // The orientation's grouping reads the faces across each side: listed by the build.
-  BuildEdgeHash(mesh, true);
-  const std::array<int32_t, 3> edges = CountBoundaryEdges(mesh);
+  // The orientation's grouping reads the faces across each side. Where every side's node pair is
+  // that of exactly one other side, the surface is closed and manifold at its edges, and
+  // matching the sides lists them for far less than the edge list costs. Otherwise the edge
+  // list's build lists them and counts the defects.
+  LargeVector<int32_t> matched;
+  if (after == EdgesAfterCheck::kOwn) matched = MatchedSidesAcross(mesh);
+  std::array<int32_t, 3> edges = {0, 0, 0};
+  if (!matched.empty()) {
+    mesh.edgeHash.Clear();
+    mesh.edgeHash.KeepSidesAcross(std::move(matched));
+  } else {
+    BuildEdgeHash(mesh, true);
+    edges = CountBoundaryEdges(mesh);
+  }
   Trace("bnd : %d ; %d ; %d", edges[0], edges[1], edges[2]);
   if (edges[0] != 0) {
     return (edges[1] > 0 ? kCheckBoundaryEdge : 0) + (edges[2] > 0 ? kCheckNonManifoldEdge : 0);

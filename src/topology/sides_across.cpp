@@ -1,5 +1,7 @@
 #include "topology/sides_across.h"
 
+#include <algorithm>
+
 #include "mesh/face_walk.h"
 #include "mesh/smesh.h"
 #include "topology/edge_list.h"
@@ -49,6 +51,92 @@ LargeVector<int32_t> SidesAcross(const SMesh& mesh) {
         return {};
       }
       across.push_back(2 * e.faceIndex[other] + same);
+    }
+  }
+  return across;
+}
+
+namespace {
+
+// A side listed under its smaller node: the larger node, and the side's number 3 f + k with
+// the top bit set when the side runs from the smaller node to the larger.
+struct ListedSide {
+  int32_t high;
+  uint32_t side;
+};
+constexpr uint32_t kRunsUpwards = 0x80000000u;
+
+// A node with more sides than this has them sorted by std::sort, fewer by insertion.
+constexpr uint32_t kInsertionSorted = 16;
+
+}  // namespace
+
+LargeVector<int32_t> MatchedSidesAcross(const SMesh& mesh) {
+  const int64_t nbFaces = mesh.nbFaces, nbNodes = mesh.nbNodes;
+  const int64_t sides = 3 * nbFaces;
+  // Side numbers carry a flag in their top bit; one counter per node must stay in proportion
+  // to the sides.
+  if (nbFaces <= 0 || mesh.szelem != 4 * nbFaces ||
+      mesh.elem.size() < static_cast<size_t>(mesh.szelem) || sides >= kRunsUpwards ||
+      nbNodes <= 0 || nbNodes > 4 * sides + 1024) {
+    return {};
+  }
+  const int32_t* elem = mesh.elem.data();
+  // start[v + 1] counts the sides whose smaller node is v, then start[v] is where they begin.
+  LargeVector<uint32_t> start(static_cast<size_t>(nbNodes) + 1, 0);
+  for (int64_t f = 0; f < nbFaces; ++f) {
+    const int32_t* nodes = elem + 4 * f + 1;
+    if (nodes[-1] != 3 || nodes[0] == nodes[1] || nodes[1] == nodes[2] || nodes[2] == nodes[0]) {
+      return {};
+    }
+    for (int k = 0; k < 3; ++k) {
+      if (nodes[k] < 0 || nodes[k] >= nbNodes) return {};
+    }
+    for (int k = 0; k < 3; ++k)
+      ++start[static_cast<size_t>(std::min(nodes[k], nodes[(k + 1) % 3])) + 1];
+  }
+  for (size_t v = 1; v < start.size(); ++v)
+    start[v] += start[v - 1];
+  LargeVector<ListedSide> listed(static_cast<size_t>(sides));
+  // Filled through start[v], which moves to where the next node's sides begin.
+  for (int64_t f = 0; f < nbFaces; ++f) {
+    const int32_t* nodes = elem + 4 * f + 1;
+    for (int k = 0; k < 3; ++k) {
+      const int32_t a = nodes[k], b = nodes[(k + 1) % 3];
+      const uint32_t side = static_cast<uint32_t>(3 * f + k) | (a < b ? kRunsUpwards : 0u);
+      listed[start[static_cast<size_t>(std::min(a, b))]++] = {std::max(a, b), side};
+    }
+  }
+  LargeVector<int32_t> across(static_cast<size_t>(sides));
+  uint32_t begin = 0;
+  for (size_t v = 0; v + 1 < start.size(); ++v) {
+    const uint32_t end = start[v];
+    ListedSide* first = listed.data() + begin;
+    const uint32_t count = end - begin;
+    begin = end;
+    if (count % 2 != 0) return {};
+    // Sorted by their larger node, the sides of each node pair lie together.
+    const auto byHigh = [](const ListedSide& x, const ListedSide& y) { return x.high < y.high; };
+    if (count > kInsertionSorted) {
+      std::sort(first, first + count, byHigh);
+    } else {
+      for (uint32_t i = 1; i < count; ++i) {
+        const ListedSide x = first[i];
+        uint32_t j = i;
+        for (; j > 0 && byHigh(x, first[j - 1]); --j)
+          first[j] = first[j - 1];
+        first[j] = x;
+      }
+    }
+    for (uint32_t i = 0; i < count; i += 2) {
+      const ListedSide& x = first[i];
+      const ListedSide& y = first[i + 1];
+      // Two sides per pair: a third would follow them.
+      if (x.high != y.high || (i + 2 < count && first[i + 2].high == x.high)) return {};
+      const uint32_t sx = x.side & ~kRunsUpwards, sy = y.side & ~kRunsUpwards;
+      const int32_t same = (x.side & kRunsUpwards) == (y.side & kRunsUpwards) ? 1 : 0;
+      across[sx] = 2 * static_cast<int32_t>(sy / 3) + same;
+      across[sy] = 2 * static_cast<int32_t>(sx / 3) + same;
     }
   }
   return across;

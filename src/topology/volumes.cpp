@@ -118,25 +118,35 @@ bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes,
     return false;
   }
   // The build's list describes the faces as the build found them; the seed alone may have been
-  // turned since, and its side 0 then joins other nodes than the edge recorded for that side.
+  // turned since. The face across its side 0 as listed holds that side's nodes: the seed's first
+  // node, which a turn keeps, and the one that was second, which a turn makes third.
+  const size_t nbFaces = static_cast<size_t>(mesh.nbFaces);
   uint8_t seedTurned = 0;
   bool listedByBuild = !sidesAcross.empty();
   if (listedByBuild) {
-    const EdgeHash& edges = mesh.edgeHash;
-    const int32_t number = edges.SideEdge(static_cast<size_t>(seed.facePos) + 1);
-    if (number <= 0 || number > edges.RecordCount()) return false;
-    const Edge& e = edges.Record(number - 1);
+    if (sidesAcross.size() != 3 * nbFaces) return false;
+    const size_t g = static_cast<size_t>(sidesAcross[3 * static_cast<size_t>(seed.faceIndex)] >> 1);
+    if (g >= nbFaces) return false;
     const int32_t* nodes = mesh.elem.data() + seed.facePos + 1;
-    seedTurned = !((e.node1 == nodes[0] && e.node2 == nodes[1]) ||
-                   (e.node1 == nodes[1] && e.node2 == nodes[0]));
+    const int32_t* across = mesh.elem.data() + 4 * g + 1;
+    auto holds = [&](int32_t node) {
+      return across[0] == node || across[1] == node || across[2] == node;
+    };
+    // Holding both, the face across has the seed's three nodes: no telling, the walk decides.
+    if (holds(nodes[1]) == holds(nodes[2])) return false;
+    seedTurned = holds(nodes[2]) ? 1 : 0;
     // Any other turn since the build leaves the list behind the faces: list them anew.
-    listedByBuild = edges.FacesTurned() == seedTurned;
+    listedByBuild = mesh.edgeHash.FacesTurned() == seedTurned;
     if (!listedByBuild) seedTurned = 0;
   }
   LargeVector<int32_t> ownList;
-  if (!listedByBuild) ownList = SidesAcross(mesh);
+  if (!listedByBuild) {
+    // The check may have listed the faces across without the edge list that SidesAcross reads.
+    if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
+    ownList = SidesAcross(mesh);
+  }
   const std::span<const int32_t> across = listedByBuild ? sidesAcross : ownList;
-  if (across.size() != 3 * static_cast<size_t>(mesh.nbFaces)) return false;
+  if (across.size() != 3 * nbFaces) return false;
   LargeVector<uint8_t> turn(static_cast<size_t>(mesh.nbFaces), 0);
   const bool grouped = GrowAll(mesh, seed, volumes, [&](FaceRef start) {
     return volumes.GrowAcross(across, start, start == seed ? seedTurned : 0, turn);
@@ -154,6 +164,7 @@ bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes, std::span<const int
   // Declined: faces the list cannot stand for, or a surface that cannot be wound consistently,
   // whose faces the walk turns back and forth in an order of its own that only walking gives.
   volumes = Volumes(mesh.nbFaces);
+  if (mesh.edgeHash.RecordCount() == 0) BuildEdgeHash(mesh);
   return GroupFacesByWalk(mesh, seed, volumes);
 }
 
