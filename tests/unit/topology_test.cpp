@@ -10,6 +10,7 @@
 
 #include "angles/edge_dihedral.h"
 #include "angles/node_dihedral.h"
+#include "geometry/ray_probe.h"
 #include "support/smesh.h"
 #include "thickness/faces_around_node.h"
 #include "topology/edge_list.h"
@@ -257,16 +258,75 @@ TEST(FacesAroundNode, ReadFromTheListOfFacesAcrossListsWhatTheEdgeListWalkLists)
   EXPECT_TRUE(openMesh.edgeHash.SidesAcrossAsBuilt().empty());
 }
 
+TEST(SidesAcross, MatchedFromTheConnectivityAloneAsTheEdgeListBuildListsThemAndItsEdges) {
+  // Closed meshes wound any way, among them a node of 24 sides and a surface no winding agrees
+  // across: the matched table is the build's, its edges are the build's records in order, and
+  // its edge lengths average to the same last bit.
+  std::mt19937 random(23);
+  for (TestMesh m :
+       {Torus(7, 4), Bipyramid(12), Together(Cube(), Translated(Tetrahedron(), 3, 0, 0)),
+        ProjectivePlane(), BoxWithCavity(false)}) {
+    for (int32_t f = 0; f < m.nbFaces(); ++f) {
+      if (random() % 3 == 0) std::swap(m.elem[4 * f + 2], m.elem[4 * f + 3]);
+    }
+    SMesh built = MakeSMesh(m), matched = MakeSMesh(m), recordsOnly = MakeSMesh(m);
+    BuildEdgeHash(built, true);
+    BuildEdgeHash(recordsOnly);
+    matched.edgeHash.KeepSidesAcross(MatchedSidesAcross(matched));
+    ASSERT_FALSE(built.edgeHash.SidesAcrossAsBuilt().empty());
+    EXPECT_EQ(Plain(matched.edgeHash.SidesAcrossAsBuilt()),
+              Plain(built.edgeHash.SidesAcrossAsBuilt()));
+    int32_t k = 0;
+    const EdgeHash& records = built.edgeHash;
+    EXPECT_TRUE(ForEachEdgeOfSidesAcross(
+        matched, [](int32_t) {},
+        [&](const Edge& e) {
+          ASSERT_LT(k, records.RecordCount());
+          const Edge& r = records.Record(k++);
+          EXPECT_EQ(std::tie(e.node1, e.node2, e.facePos, e.faceIndex, e.faceCount, e.firstSide),
+                    std::tie(r.node1, r.node2, r.facePos, r.faceIndex, r.faceCount, r.firstSide))
+              << "edge " << k;
+        }));
+    EXPECT_EQ(k, records.RecordCount());
+    EXPECT_EQ(MeanEdgeLength(matched), MeanEdgeLength(recordsOnly));
+    // Once a face is turned the table no longer stands for the faces.
+    TurnFace(matched, 4);
+    EXPECT_FALSE(ForEachEdgeOfSidesAcross(
+        matched, [](int32_t) {}, [](const Edge&) {}));
+  }
+  // Where the build lists nothing, nothing is matched: an open surface, three and four faces on
+  // an edge (under a node of few sides and of many), a quadrilateral, a repeated node, a node
+  // that is none of the mesh's.
+  TestMesh open = Bipyramid(5), hanging = Tetrahedron(), doubled = Bipyramid(12);
+  TestMesh beyond = Tetrahedron();
+  open.elem.resize(open.elem.size() - 4);
+  hanging.AddTriangle(0, hanging.AddNode(0.5, -0.8, 0.2), 1);
+  doubled.elem.insert(doubled.elem.end(), doubled.elem.begin(), doubled.elem.end());
+  for (size_t p = 0; p < beyond.elem.size(); p += 4)
+    std::replace(beyond.elem.begin() + p + 1, beyond.elem.begin() + p + 4, 3, beyond.nbNodes());
+  const TestMesh declined[] = {
+      open, hanging, doubled, Box(1, 1, 1, 2, true), Faces({3, 0, 1, 1, 3, 1, 0, 1}), beyond};
+  for (const TestMesh& m : declined) {
+    SMesh mesh = MakeSMesh(m);
+    EXPECT_TRUE(MatchedSidesAcross(mesh).empty());
+    if (m.nbNodes() > *std::max_element(m.elem.begin(), m.elem.end())) {
+      BuildEdgeHash(mesh, true);
+      EXPECT_TRUE(mesh.edgeHash.SidesAcrossAsBuilt().empty());
+    }
+  }
+}
+
 struct CheckRun {
   int32_t result;
   std::vector<int32_t> elem;  // the connectivity after the check
   std::vector<std::string> lines;
 };
 
-CheckRun Check(const TestMesh& m, uint8_t outside = 0) {
+CheckRun Check(const TestMesh& m, uint8_t outside = 0,
+               EdgesAfterCheck after = EdgesAfterCheck::kCheckersList) {
   SMesh mesh = MakeSMesh(m, 1, outside);
   testing::internal::CaptureStdout();
-  const int32_t result = Checking_SMesh(mesh);
+  const int32_t result = Checking_SMesh(mesh, after);
   std::istringstream out(testing::internal::GetCapturedStdout());
   CheckRun run{result, Plain(mesh.elem), {}};
   for (std::string line; std::getline(out, line);)
@@ -298,10 +358,12 @@ TEST(MeshCheck, RejectsOpenNonManifoldAndNonTriangularMeshesAndLeavesThemAsTheyC
       {"count entry of zero", empty, kCheckOtherFace},
   };
   for (const auto& c : cases) {
-    const CheckRun run = Check(c.mesh);
-    EXPECT_EQ(run.result, c.result) << c.what;
-    EXPECT_EQ(run.elem, c.mesh.elem) << c.what;
-    EXPECT_TRUE(run.lines.empty()) << c.what;  // the orientation never ran
+    for (const EdgesAfterCheck after : {EdgesAfterCheck::kCheckersList, EdgesAfterCheck::kOwn}) {
+      const CheckRun run = Check(c.mesh, 0, after);
+      EXPECT_EQ(run.result, c.result) << c.what;
+      EXPECT_EQ(run.elem, c.mesh.elem) << c.what;
+      EXPECT_TRUE(run.lines.empty()) << c.what;  // the orientation never ran
+    }
   }
 }
 
@@ -312,6 +374,12 @@ TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
       {BoxWithCavity(true), 2}};
   for (const auto& [mesh, volumes] : cases) {
     const CheckRun run = Check(mesh);
+    // Checked without an edge list, the same, wound either way: the sides matched stand for it.
+    for (const TestMesh& m : {mesh, Rewound(mesh)}) {
+      const CheckRun listed = Check(m), matched = Check(m, 0, EdgesAfterCheck::kOwn);
+      EXPECT_EQ(std::tie(matched.result, matched.elem, matched.lines),
+                std::tie(listed.result, listed.elem, listed.lines));
+    }
     EXPECT_EQ(run.result, 0);
     ASSERT_EQ(run.lines.size(), 1 + volumes);
     EXPECT_EQ(run.lines[0], "S2V : ");
@@ -330,10 +398,12 @@ TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
   // With the outside flag the probes are sized without the last eight nodes' edges, unless no
   // edge would be left: even a part of eight nodes is turned outwards.
   for (const TestMesh& m : {Cube(), Tetrahedron(), Box(1, 1, 1, 2)}) {
-    const CheckRun run = Check(Rewound(m), 1);
-    EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(run.elem, m.elem);
-    EXPECT_EQ(run.lines.size(), 2u);
+    for (const EdgesAfterCheck after : {EdgesAfterCheck::kCheckersList, EdgesAfterCheck::kOwn}) {
+      const CheckRun run = Check(Rewound(m), 1, after);
+      EXPECT_EQ(run.result, 0);
+      EXPECT_EQ(run.elem, m.elem);
+      EXPECT_EQ(run.lines.size(), 2u);
+    }
   }
 }
 
@@ -343,9 +413,15 @@ using Grouping = std::tuple<bool, std::vector<std::vector<FaceRef>>, std::vector
 // The grouping of m from seed, the edge list built with its list of the faces across each side
 // and the seed turned after that when turnSeed, as the orientation's probe may turn it.
 template <class Group>
-Grouping Grouped(const TestMesh& m, FaceRef seed, Group&& group, bool turnSeed = false) {
+Grouping Grouped(const TestMesh& m, FaceRef seed, Group&& group, bool turnSeed = false,
+                 bool matched = false) {
   SMesh mesh = MakeSMesh(m);
-  BuildEdgeHash(mesh, true);
+  // The check's list: the edge list build's, or matched without an edge list.
+  if (matched) {
+    mesh.edgeHash.KeepSidesAcross(MatchedSidesAcross(mesh));
+  } else {
+    BuildEdgeHash(mesh, true);
+  }
   if (turnSeed) TurnFace(mesh, seed.facePos);
   Volumes volumes(mesh.nbFaces);
   const bool grouped = group(mesh, seed, volumes);
@@ -384,6 +460,7 @@ TEST(Volumes, GroupedFromAListOfTheFacesAcrossAsTheWalkGroupsAndTurnsThemOrLeftT
       const Grouping walked = Grouped(m, {s, 4 * s}, ByWalk, turnSeed);
       EXPECT_TRUE(std::get<0>(walked));
       EXPECT_EQ(Grouped(m, {s, 4 * s}, ByBuildsList, turnSeed), walked) << "trial " << trial;
+      EXPECT_EQ(Grouped(m, {s, 4 * s}, ByBuildsList, turnSeed, true), walked) << "matched";
       EXPECT_EQ(Grouped(m, {s, 4 * s}, ByOwnList, turnSeed), walked) << "trial " << trial;
     }
   }
@@ -396,6 +473,7 @@ TEST(Volumes, GroupedFromAListOfTheFacesAcrossAsTheWalkGroupsAndTurnsThemOrLeftT
       EXPECT_EQ(elem, m.elem);
     }
     EXPECT_EQ(Grouped(m, {0, 0}, EitherWay), Grouped(m, {0, 0}, ByWalk));
+    EXPECT_EQ(Grouped(m, {0, 0}, EitherWay, false, true), Grouped(m, {0, 0}, ByWalk));
   }
 }
 
