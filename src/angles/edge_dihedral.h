@@ -39,10 +39,12 @@ void PrefetchFolds(const SMesh& mesh, std::span<const double> normals, int32_t i
 void PrefetchFoldsOfFace(const SMesh& mesh, std::span<const double> normals, int32_t f,
                          bool withSide);
 
-// Rebuilds the edge list and writes, per edge in list order, its two nodes and its dihedral
-// angle; with mesh.mode 1 the angle is negative at re-entrant edges. Writes no more edges than
-// the arrays hold (two nodes and one angle per edge) and stores the number written in nbEdges.
-// Expects a mesh accepted by the check (outward faces, two faces per edge).
+// Writes, per edge in the edge list's order, its two nodes and its dihedral angle: the edges
+// are read from the table of the faces across each side while it describes the faces, else
+// from the edge list brought up to date (RebuildEdgeHash); with mesh.mode 1 the angle is negative
+// at re-entrant edges. Writes no more edges than the arrays hold (two nodes and one angle per edge)
+// and stores the number written in nbEdges. Expects a mesh accepted by the check (outward faces,
+// two faces per edge).
 void EdgeDiedralAngle(SMesh& mesh, uint32_t& nbEdges, std::span<int32_t> edgeNodes,
                       std::span<double> edgeAngles);
 

@@ -29,7 +29,7 @@ VEXMOR_API int32_t VEXMOR_CALL VX_Thickness_Computation_LSCP(int32_t nbNodes, in
   const auto input = ValidateMesh(nbNodes, szelem, connectivity, coordinates);
   if (!input || (faceThickness == nullptr && input->nbFaces > 0)) return VX_STATUS_INVALID_INPUT;
   return vexmor::api::MeasureTriangles(*input, outside, vexmor::kSphereContactDistance,
-                                       ContactDistance, vexmor::EdgesAfterCheck::kCheckersList,
+                                       ContactDistance, vexmor::EdgesAfterCheck::kChecksEdgeList,
                                        faceThickness);
 }
 

@@ -63,9 +63,10 @@ class EdgeHash {
   int32_t SideEdge(size_t entry) const { return entry < sideEdges_.size() ? sideEdges_[entry] : 0; }
 
   // The faces across each side of a mesh of triangles, as SidesAcross lists them, when the build
-  // listed them (BuildEdgeHash with listSidesAcross); empty otherwise, and ended with the
-  // records or their renumbering. It describes the faces as the build found them: once a face
-  // has been turned, only a reader that knows which one may still use it.
+  // listed them (BuildEdgeHash with listSidesAcross) or the check matched them without records
+  // (MatchedSidesAcross); empty otherwise, and ended with the records or their renumbering. It
+  // describes the faces as they were when it was made: once a face has been turned, only a
+  // reader that knows which one may still use it.
   void KeepSidesAcross(LargeVector<int32_t> across) { sidesAcross_ = std::move(across); }
   std::span<const int32_t> SidesAcrossAsBuilt() const { return sidesAcross_; }
 

@@ -16,7 +16,7 @@ inline constexpr int32_t kCheckOtherFace = 8;        // a face of neither three 
 // What the analysis after the check reads of the edges.
 enum class EdgesAfterCheck {
   // The edge list as the check built it, before the orientation turned any face.
-  kCheckersList,
+  kChecksEdgeList,
   // Nothing of the check's: it brings up to date, or builds, whatever it reads (RebuildEdgeHash,
   // the table of the faces across each side while no face was turned). A closed surface of
   // triangles is then checked without an edge list at all (MatchedSidesAcross).
@@ -25,6 +25,6 @@ enum class EdgesAfterCheck {
 
 // Returns the defect bits of the mesh; on a fit mesh, first turns every volume outwards and
 // prints the volumes found.
-int32_t Checking_SMesh(SMesh& mesh, EdgesAfterCheck after = EdgesAfterCheck::kCheckersList);
+int32_t Checking_SMesh(SMesh& mesh, EdgesAfterCheck after = EdgesAfterCheck::kChecksEdgeList);
 
 }  // namespace vexmor

@@ -28,9 +28,9 @@ LargeVector<int32_t> SidesAcross(const SMesh& mesh);
 // (BuildEdgeHash with listSidesAcross) lists exactly this table and every edge has two faces.
 LargeVector<int32_t> MatchedSidesAcross(const SMesh& mesh);
 
-// Whether the edge list's build's table of the faces across each side
-// (EdgeHash::SidesAcrossAsBuilt) exists and describes the faces as they are: no face has been
-// turned since it was made.
+// Whether the table of the faces across each side that the edge list keeps
+// (EdgeHash::SidesAcrossAsBuilt: listed by its build, or matched by the check) exists and
+// describes the faces as they are: no face has been turned since it was made.
 inline bool SidesAcrossDescribeFaces(const SMesh& mesh) {
   const std::span<const int32_t> across = mesh.edgeHash.SidesAcrossAsBuilt();
   return !across.empty() && mesh.edgeHash.FacesTurned() == 0 && mesh.nbFaces > 0 &&
@@ -39,8 +39,8 @@ inline bool SidesAcrossDescribeFaces(const SMesh& mesh) {
 }
 
 // Calls onEdge(edge) for every edge, in the edge list's order and as BuildEdgeHash would
-// record it, from the edge list's build's table of the faces across each side
-// (EdgeHash::SidesAcrossAsBuilt) while no face has been turned since it was made; ahead(f) is
+// record it, from the table of the faces across each side that the edge list keeps, while it
+// describes the faces (SidesAcrossDescribeFaces); ahead(f) is
 // called a few faces before the edges of face f, for read-ahead. False, calling nothing, when
 // there is no such table. An edge is recorded where it is first met: at the side of the face of
 // smaller index, which runs it from node1 to node2.

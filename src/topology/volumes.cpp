@@ -128,9 +128,9 @@ bool GroupTriangles(SMesh& mesh, FaceRef seed, Volumes& volumes,
     const size_t g = static_cast<size_t>(sidesAcross[3 * static_cast<size_t>(seed.faceIndex)] >> 1);
     if (g >= nbFaces) return false;
     const int32_t* nodes = mesh.elem.data() + seed.facePos + 1;
-    const int32_t* across = mesh.elem.data() + 4 * g + 1;
+    const int32_t* other = mesh.elem.data() + 4 * g + 1;
     auto holds = [&](int32_t node) {
-      return across[0] == node || across[1] == node || across[2] == node;
+      return other[0] == node || other[1] == node || other[2] == node;
     };
     // Holding both, the face across has the seed's three nodes: no telling, the walk decides.
     if (holds(nodes[1]) == holds(nodes[2])) return false;

@@ -323,7 +323,7 @@ struct CheckRun {
 };
 
 CheckRun Check(const TestMesh& m, uint8_t outside = 0,
-               EdgesAfterCheck after = EdgesAfterCheck::kCheckersList) {
+               EdgesAfterCheck after = EdgesAfterCheck::kChecksEdgeList) {
   SMesh mesh = MakeSMesh(m, 1, outside);
   testing::internal::CaptureStdout();
   const int32_t result = Checking_SMesh(mesh, after);
@@ -358,7 +358,7 @@ TEST(MeshCheck, RejectsOpenNonManifoldAndNonTriangularMeshesAndLeavesThemAsTheyC
       {"count entry of zero", empty, kCheckOtherFace},
   };
   for (const auto& c : cases) {
-    for (const EdgesAfterCheck after : {EdgesAfterCheck::kCheckersList, EdgesAfterCheck::kOwn}) {
+    for (const EdgesAfterCheck after : {EdgesAfterCheck::kChecksEdgeList, EdgesAfterCheck::kOwn}) {
       const CheckRun run = Check(c.mesh, 0, after);
       EXPECT_EQ(run.result, c.result) << c.what;
       EXPECT_EQ(run.elem, c.mesh.elem) << c.what;
@@ -398,7 +398,7 @@ TEST(MeshCheck, AcceptsClosedTriangleMeshesAndPrintsOneLinePerVolume) {
   // With the outside flag the probes are sized without the last eight nodes' edges, unless no
   // edge would be left: even a part of eight nodes is turned outwards.
   for (const TestMesh& m : {Cube(), Tetrahedron(), Box(1, 1, 1, 2)}) {
-    for (const EdgesAfterCheck after : {EdgesAfterCheck::kCheckersList, EdgesAfterCheck::kOwn}) {
+    for (const EdgesAfterCheck after : {EdgesAfterCheck::kChecksEdgeList, EdgesAfterCheck::kOwn}) {
       const CheckRun run = Check(Rewound(m), 1, after);
       EXPECT_EQ(run.result, 0);
       EXPECT_EQ(run.elem, m.elem);
