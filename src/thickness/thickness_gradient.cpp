@@ -109,8 +109,8 @@ class RingWalks {
 void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double> gradient) {
   Trace("## FThickGrad : ");
   // The walks cross sides only: a table of the faces across them, when the mesh allows one,
-  // serves them without the edge list, which then need not be brought up to date. The check's
-  // build listed them, and that list stands while no face has been turned since.
+  // serves them without the edge list, which then need not be brought up to date. The check
+  // listed them, and that table stands while no face has been turned since.
   const bool asBuilt =
       mesh.edgeHash.FacesTurned() == 0 && !mesh.edgeHash.SidesAcrossAsBuilt().empty();
   LargeVector<int32_t> ownList;

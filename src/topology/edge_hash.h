@@ -70,9 +70,8 @@ class EdgeHash {
   void KeepSidesAcross(LargeVector<int32_t> across) { sidesAcross_ = std::move(across); }
   std::span<const int32_t> SidesAcrossAsBuilt() const { return sidesAcross_; }
 
-  // Faces turned since the records were made (each turn noted by TurnFace): while none was,
-  // the records, the side edges and the list of the faces across each side describe the faces
-  // as they are.
+  // Faces turned since the records or the list of the faces across each side were made (each
+  // turn noted by TurnFace): while none was, they describe the faces as they are.
   void NoteFaceTurned() { ++facesTurned_; }
   int64_t FacesTurned() const { return facesTurned_; }
 

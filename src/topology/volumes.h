@@ -66,11 +66,12 @@ class Volumes {
 
 // Groups every face into a volume, starting with the seed's, and winds each volume to agree
 // with its first face: the seed, then for each later volume its first face in connectivity
-// order. False when some face lacks a full set of neighbours. The edge list must be built, and
-// `volumes` must be new. GroupTriangles when it can, else GroupFacesByWalk: both give the same
-// volumes, in the same order, and the same connectivity. sidesAcross, when not empty, is the
-// edge list's build's list of the faces across each side (EdgeHash::SidesAcrossAsBuilt); it is
-// used only while no face but the seed has been turned since the build.
+// order. False when some face lacks a full set of neighbours. `volumes` must be new; the edge
+// list is built here when the walk needs it and there is none. GroupTriangles when it can, else
+// GroupFacesByWalk: both give the same volumes, in the same order, and the same connectivity.
+// sidesAcross, when not empty, is the table of the faces across each side that the edge list
+// keeps (EdgeHash::SidesAcrossAsBuilt: listed by its build, or matched by the check); it is used
+// only while no face but the seed has been turned since it was made.
 bool GroupFaces(SMesh& mesh, FaceRef seed, Volumes& volumes,
                 std::span<const int32_t> sidesAcross = {});
 
