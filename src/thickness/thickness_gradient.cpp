@@ -78,6 +78,25 @@ class RingWalks {
       visit(walkIndices_[static_cast<size_t>(j)]);
   }
 
+  // The cached cycle of the node that holds face, and where face stands in it; a length of 0
+  // when the node's ring was not walked once round yet, or face is on another ring of it.
+  struct Cycle {
+    const int32_t* ring = nullptr;
+    int32_t length = 0;
+    int32_t at = 0;
+  };
+  Cycle CycleFrom(int32_t node, int32_t face) const {
+    if (node < 0 || static_cast<size_t>(node) >= first_.size()) return {};
+    const int32_t first = first_[static_cast<size_t>(node)];
+    if (first < 0) return {};
+    const int32_t length = length_[static_cast<size_t>(node)];
+    const int32_t* ring = rings_.data() + first;
+    for (int32_t j = 0; j < length; ++j) {
+      if (ring[j] == face) return {ring, length, j};
+    }
+    return {};
+  }
+
   // Read-ahead for a node's ring: its entry in the cache index first, then (once that has
   // arrived) the start of the ring it names.
   void PrefetchIndexOf(int32_t node) const {
@@ -103,6 +122,53 @@ class RingWalks {
   std::vector<int32_t> walkIndices_;
   std::vector<int32_t> walkPositions_;
 };
+
+// The sum and count of the relative differences of a triangle's neighbours, without stamps,
+// when the rings of its three nodes are all cached cycles and the faces across its three sides
+// are three other faces: false, leaving sum and count, otherwise. On such a surface a face met
+// on two of the rings holds two of the triangle's nodes, so it is the triangle itself or the
+// face across the side between them: skipping those where they come again counts each face
+// once, in the order the stamps would, so the sum is the same to the last bit.
+bool SumOverCycles(const RingWalks& walks, std::span<const int32_t> across,
+                   std::span<const int32_t> nodes, int32_t face, std::span<const double> thickness,
+                   double own, double& sum, int32_t& count) {
+  const size_t side = 3 * static_cast<size_t>(face);
+  if (side + 2 >= across.size()) return false;
+  const int32_t across01 = across[side] >> 1, across12 = across[side + 1] >> 1,
+                across20 = across[side + 2] >> 1;
+  if (across01 == across12 || across12 == across20 || across20 == across01 || across01 == face ||
+      across12 == face || across20 == face) {
+    return false;
+  }
+  RingWalks::Cycle cycles[3];
+  for (int k = 0; k < 3; ++k) {
+    cycles[k] = walks.CycleFrom(nodes[static_cast<size_t>(k)], face);
+    if (cycles[k].length == 0) return false;
+  }
+  // The faces met again on each ring: none on the first; on the second the face across the side
+  // from the first node to it; on the third those across its sides to the other two.
+  const int32_t again[3][2] = {{-1, -1}, {across01, across01}, {across12, across20}};
+  double s = 0.0;
+  int32_t c = 0;
+  for (int k = 0; k < 3; ++k) {
+    const RingWalks::Cycle& cycle = cycles[k];
+    auto add = [&](int32_t g) {
+      if (g < 0 || static_cast<size_t>(g) >= thickness.size() || g == again[k][0] ||
+          g == again[k][1]) {
+        return;
+      }
+      s += std::abs(thickness[static_cast<size_t>(g)] - own) / own;
+      ++c;
+    };
+    for (int32_t i = cycle.at + 1; i < cycle.length; ++i)
+      add(cycle.ring[i]);
+    for (int32_t i = 0; i < cycle.at; ++i)
+      add(cycle.ring[i]);
+  }
+  sum = s;
+  count = c;
+  return true;
+}
 
 }  // namespace
 
@@ -148,6 +214,12 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
     const int32_t n = elem[static_cast<size_t>(pos)];
     double sum = 0.0;
     int32_t count = 0;
+    if (n == 3 && static_cast<size_t>(pos) + 4 <= elem.size() && own >= kThinnestComparable &&
+        SumOverCycles(walks, across, elem.subspan(static_cast<size_t>(pos) + 1, 3), face,
+                      thickness.first(nbFaces), own, sum, count)) {
+      gradient[static_cast<size_t>(face)] = count > 0 ? sum / count : 0.0;
+      continue;
+    }
     // The face itself is never its own neighbour, even if a walk meets it again.
     stamp[static_cast<size_t>(face)] = mark;
     for (int32_t k = 1; k <= n && pos + k < mesh.szelem; ++k) {
