@@ -42,19 +42,11 @@ class RingWalks {
   void ForEachAround(SMesh& mesh, int32_t node, int32_t face, int32_t pos, Visit&& visit) {
     const bool known = node >= 0 && static_cast<size_t>(node) < first_.size();
     const int32_t first = known ? first_[static_cast<size_t>(node)] : kNotWalked;
-    if (first >= 0) {
-      const int32_t length = length_[static_cast<size_t>(node)];
-      const int32_t* ring = rings_.data() + first;
-      for (int32_t j = 0; j < length; ++j) {
-        if (ring[j] != face) continue;
-        // The cycle from entry j, without its start: the entries after j, then those before.
-        for (int32_t i = j + 1; i < length; ++i)
-          visit(ring[i]);
-        for (int32_t i = 0; i < j; ++i)
-          visit(ring[i]);
-        return;
-      }
-      // Another ring of the same node (surfaces that touch at it): walked in full.
+    // A node whose cached ring lacks the face has another ring through it (surfaces that touch
+    // there): that one is walked in full.
+    if (const Cycle cycle = CycleFrom(node, face); cycle.length > 0) {
+      cycle.ForEachAfterStart(visit);
+      return;
     }
     walkIndices_[0] = face;
     walkPositions_[0] = pos;
@@ -84,6 +76,15 @@ class RingWalks {
     const int32_t* ring = nullptr;
     int32_t length = 0;
     int32_t at = 0;
+    // Calls visit(g) for the cycle from the face, without it: the entries after it, then
+    // those before.
+    template <class Visit>
+    void ForEachAfterStart(Visit&& visit) const {
+      for (int32_t i = at + 1; i < length; ++i)
+        visit(ring[i]);
+      for (int32_t i = 0; i < at; ++i)
+        visit(ring[i]);
+    }
   };
   Cycle CycleFrom(int32_t node, int32_t face) const {
     if (node < 0 || static_cast<size_t>(node) >= first_.size()) return {};
@@ -160,10 +161,7 @@ bool SumOverCycles(const RingWalks& walks, std::span<const int32_t> across,
       s += std::abs(thickness[static_cast<size_t>(g)] - own) / own;
       ++c;
     };
-    for (int32_t i = cycle.at + 1; i < cycle.length; ++i)
-      add(cycle.ring[i]);
-    for (int32_t i = 0; i < cycle.at; ++i)
-      add(cycle.ring[i]);
+    cycle.ForEachAfterStart(add);
   }
   sum = s;
   count = c;
@@ -177,8 +175,7 @@ void FThickGrad(SMesh& mesh, std::span<const double> thickness, std::span<double
   // The walks cross sides only: a table of the faces across them, when the mesh allows one,
   // serves them without the edge list, which then need not be brought up to date. The check
   // listed them, and that table stands while no face has been turned since.
-  const bool asBuilt =
-      mesh.edgeHash.FacesTurned() == 0 && !mesh.edgeHash.SidesAcrossAsBuilt().empty();
+  const bool asBuilt = SidesAcrossDescribeFaces(mesh);
   LargeVector<int32_t> ownList;
   if (!asBuilt) {
     // The check may have listed the faces across without the edge list that SidesAcross reads.

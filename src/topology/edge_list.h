@@ -11,17 +11,17 @@ struct SMesh;
 
 // Rebuilds mesh.edgeHash from the connectivity: faces in order, each face's sides from node 0.
 // A side seen again adds its face as second face, or only raises the count from the third on.
-// With listSidesAcross, also lists the faces across each side (EdgeHash::SidesAcrossAsBuilt) on a
-// mesh where SidesAcross would: gathered as each edge meets its second face, which costs far
-// less than SidesAcross' own pass.
+// With listSidesAcross, also lists the faces across each side (EdgeHash::SidesAcrossAsBuilt)
+// on a mesh where SidesAcross would: gathered as each edge meets its second face, which costs
+// far less than SidesAcross' own pass.
 void BuildEdgeHash(SMesh& mesh, bool listSidesAcross = false);
 
 // Brings mesh.edgeHash up to what BuildEdgeHash would give now. A list that no face has been
 // turned since (EdgeHash::FacesTurned) is that already. When it was built from these same faces
-// and faces were only turned since (the orientation turns whole faces, which changes
-// the order in which a face meets its edges and the direction of each edge's first side), the
-// edges are renumbered in one walk over the recorded sides; in any other case, or if the walk
-// finds a side that does not fit the records, it is built anew.
+// and faces were only turned since (the orientation turns whole faces, which changes the order
+// in which a face meets its edges and the direction of each edge's first side), the edges are
+// renumbered in one walk over the recorded sides; in any other case, or if the walk finds a
+// side that does not fit the records, it is built anew.
 void RebuildEdgeHash(SMesh& mesh);
 
 // Number of the edge joining a and b, the side'th side of the face at facePos (from 0; any
