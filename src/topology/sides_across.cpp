@@ -66,8 +66,8 @@ struct ListedSide {
 };
 constexpr uint32_t kRunsUpwards = 0x80000000u;
 
-// A node with more sides than this has them sorted by std::sort, fewer by insertion.
-constexpr uint32_t kInsertionSorted = 16;
+// A node with at most this many sides pairs them by search, one with more sorts them first.
+constexpr uint32_t kPairedBySearch = 16;
 
 }  // namespace
 
@@ -108,6 +108,12 @@ LargeVector<int32_t> MatchedSidesAcross(const SMesh& mesh) {
     }
   }
   LargeVector<int32_t> across(static_cast<size_t>(sides));
+  auto pair = [&](const ListedSide& x, const ListedSide& y) {
+    const uint32_t sx = x.side & ~kRunsUpwards, sy = y.side & ~kRunsUpwards;
+    const int32_t same = (x.side & kRunsUpwards) == (y.side & kRunsUpwards) ? 1 : 0;
+    across[sx] = 2 * static_cast<int32_t>(sy / 3) + same;
+    across[sy] = 2 * static_cast<int32_t>(sx / 3) + same;
+  };
   uint32_t begin = 0;
   for (size_t v = 0; v + 1 < start.size(); ++v) {
     const uint32_t end = start[v];
@@ -115,28 +121,34 @@ LargeVector<int32_t> MatchedSidesAcross(const SMesh& mesh) {
     const uint32_t count = end - begin;
     begin = end;
     if (count % 2 != 0) return {};
-    // Sorted by their larger node, the sides of each node pair lie together.
-    const auto byHigh = [](const ListedSide& x, const ListedSide& y) { return x.high < y.high; };
-    if (count > kInsertionSorted) {
-      std::sort(first, first + count, byHigh);
-    } else {
-      for (uint32_t i = 1; i < count; ++i) {
-        const ListedSide x = first[i];
-        uint32_t j = i;
-        for (; j > 0 && byHigh(x, first[j - 1]); --j)
-          first[j] = first[j - 1];
-        first[j] = x;
+    if (count <= kPairedBySearch) {
+      // Each side not paired yet meets its partner among the later ones, and must meet exactly
+      // one: a third side of the pair would be a later match too. Counting the matches without a
+      // branch costs less than sorting a handful of sides.
+      uint32_t paired = 0;
+      for (uint32_t i = 0; i < count; ++i) {
+        if ((paired >> i & 1u) != 0) continue;
+        uint32_t matches = 0, partner = 0;
+        for (uint32_t k = i + 1; k < count; ++k) {
+          const bool match = first[k].high == first[i].high;
+          matches += match ? 1u : 0u;
+          partner = match ? k : partner;
+        }
+        if (matches != 1) return {};
+        paired |= 1u << partner;
+        pair(first[i], first[partner]);
       }
+      continue;
     }
+    // Sorted by their larger node, the sides of each node pair lie together.
+    std::sort(first, first + count,
+              [](const ListedSide& x, const ListedSide& y) { return x.high < y.high; });
     for (uint32_t i = 0; i < count; i += 2) {
       const ListedSide& x = first[i];
       const ListedSide& y = first[i + 1];
       // Two sides per pair: a third would follow them.
       if (x.high != y.high || (i + 2 < count && first[i + 2].high == x.high)) return {};
-      const uint32_t sx = x.side & ~kRunsUpwards, sy = y.side & ~kRunsUpwards;
-      const int32_t same = (x.side & kRunsUpwards) == (y.side & kRunsUpwards) ? 1 : 0;
-      across[sx] = 2 * static_cast<int32_t>(sy / 3) + same;
-      across[sy] = 2 * static_cast<int32_t>(sx / 3) + same;
+      pair(x, y);
     }
   }
   return across;
