@@ -43,27 +43,27 @@ AdtNode* TakeSlot(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t
 }
 
 // Descends from cur, whose region is `region`, and attaches node below the last node of its
-// path. On return `region` is the region of the new node. Returns the new node's depth as a
-// full integer.
-int32_t Descend(AdtNode* cur, Region& region, AdtNode* node) {
+// path; both are among `nodes`, the tree's slots. On return `region` is the region of the new
+// node. Returns the new node's depth as a full integer.
+int32_t Descend(AdtNode* nodes, AdtNode* cur, Region& region, AdtNode* node) {
   for (;;) {
     const uint8_t d = cur->depth;
     const int k = d % 6;
     const double mid = (region.lo[k] + region.hi[k]) * 0.5;
     const double key = static_cast<double>(node->box[k]);
     // Ties go low; a key that is not a number goes high.
-    AdtNode** child = mid >= key ? &cur->low : &cur->high;
+    int32_t* child = mid >= key ? &cur->low : &cur->high;
     if (mid >= key) {
       region.hi[k] = mid;
     } else {
       region.lo[k] = mid;
     }
-    if (*child == nullptr) {
-      *child = node;
+    if (*child == 0) {
+      *child = static_cast<int32_t>(node - nodes);
       node->depth = static_cast<uint8_t>(d + 1);
       return int32_t{d} + 1;
     }
-    cur = *child;
+    cur = nodes + *child;
   }
 }
 
@@ -99,7 +99,7 @@ int32_t AdtInsert(AdtTree& tree, const double box[6], int32_t faceIndex, int32_t
     return 0;
   }
   Region region = DomainOf(tree);
-  return Descend(tree.root, region, node);
+  return Descend(tree.nodes.data(), tree.root, region, node);
 }
 
 namespace {
@@ -125,7 +125,7 @@ void HangChain(AdtNode* nodes, AdtNode* parent, Region region, const int32_t* sl
                bool reversed) {
   for (size_t i = 0; i < count; ++i) {
     AdtNode* node = &nodes[static_cast<size_t>(slots[reversed ? count - 1 - i : i])];
-    Descend(parent, region, node);
+    Descend(nodes, parent, region, node);
     parent = node;
   }
 }
@@ -186,7 +186,7 @@ class SubtreePlacer {
     const uint8_t childDepth = static_cast<uint8_t>(s.head->depth + 1);
     if (s.begin < lowEnd) {
       AdtNode* child = &nodes_[static_cast<size_t>(to[s.begin])];
-      s.head->low = child;
+      s.head->low = to[s.begin];
       child->depth = childDepth;
       Subtree low{child, s.region, s.begin + 1, lowEnd, childList, false};
       low.region.hi[k] = mid;
@@ -194,7 +194,7 @@ class SubtreePlacer {
     }
     if (highBegin < s.end) {
       AdtNode* child = &nodes_[static_cast<size_t>(to[s.end - 1])];
-      s.head->high = child;
+      s.head->high = to[s.end - 1];
       child->depth = childDepth;
       Subtree high{child, s.region, highBegin, s.end - 1, childList, true};
       high.region.lo[k] = mid;
@@ -306,7 +306,7 @@ void BuildAdtTree(SMesh& mesh) {
     const AdtNode* node = todo.back();
     todo.pop_back();
     AdtPlaceChildren(tree, *node);
-    for (const AdtNode* child : {node->low, node->high}) {
+    for (const AdtNode* child : {tree.Low(*node), tree.High(*node)}) {
       if (child != nullptr && child->childrenPending) todo.push_back(child);
     }
   }

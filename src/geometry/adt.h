@@ -14,9 +14,12 @@ namespace vexmor {
 
 struct SMesh;
 
+// Children are slot numbers, 0 for none: slot 0 holds the root, which is nobody's child. Slots
+// rather than pointers keep a node to 44 bytes, and the tree's build and searches read every
+// node they pass.
 struct AdtNode {
-  AdtNode* low = nullptr;             // keys not above this level's split value
-  AdtNode* high = nullptr;            // keys above it
+  int32_t low = 0;                    // keys not above this level's split value
+  int32_t high = 0;                   // keys above it
   float box[6] = {0, 0, 0, 0, 0, 0};  // face box, rounded to nearest single precision
   uint8_t depth = 0;                  // level, root 0; eight bits, so it wraps from 255 to 0
   bool childrenPending = false;       // its subtrees are not placed yet (AdtPlaceChildren)
@@ -41,6 +44,16 @@ struct AdtTree {
   double domainHigh[6] = {0, 0, 0, 0, 0, 0};  // bbox max x, y, z twice
   // The faces of the subtrees not placed yet, in a tree built on demand; null once complete.
   std::unique_ptr<AdtPendingSubtrees> pending;
+
+  // A node's child on either side of its split, or null when it has none there.
+  const AdtNode* Low(const AdtNode& node) const { return Child(node.low); }
+  const AdtNode* High(const AdtNode& node) const { return Child(node.high); }
+  int32_t SlotOf(const AdtNode& node) const { return static_cast<int32_t>(&node - nodes.data()); }
+
+ private:
+  const AdtNode* Child(int32_t slot) const {
+    return slot != 0 ? &nodes[static_cast<size_t>(slot)] : nullptr;
+  }
 };
 
 // Builds mesh.adt over the boxes of all faces unless it exists, or completes one built on

@@ -84,7 +84,7 @@ double AdtNearestInRange(const AdtTree& tree, const AdtRangeF& range, const doub
     // is not farther from p than the best distance.
     auto child = [&](bool high) {
       PendingSubtree<AdtSubtree> c{subtree, INFINITY};
-      c.ref.node = high ? node->high : node->low;
+      c.ref.node = high ? tree.High(*node) : tree.Low(*node);
       if (c.ref.node == nullptr) return c;
       if (high ? !(range.high[k] >= searchMid) : !(searchMid >= range.low[k])) {
         c.ref.node = nullptr;

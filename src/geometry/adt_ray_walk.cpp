@@ -37,9 +37,7 @@ void AdtRayWalk::Index() {
   boxes_.assign(12 * slots, 0.0f);
   if (tree.root == nullptr || slots == 0) return;
 
-  const AdtNode* base = tree.nodes.data();
-  auto slotOf = [base](const AdtNode* node) { return static_cast<int32_t>(node - base); };
-  root_ = slotOf(tree.root);
+  root_ = tree.SlotOf(*tree.root);
 
   // Pre-order (node, low subtree, high subtree), the range search's listing order.
   std::vector<int32_t> order;
@@ -53,12 +51,12 @@ void AdtRayWalk::Index() {
     rank_[i] = static_cast<int32_t>(order.size());
     order.push_back(slot);
     const AdtNode& node = tree.nodes[i];
-    if (node.high != nullptr) {
-      high_[i] = slotOf(node.high);
+    if (node.high != 0) {
+      high_[i] = node.high;
       pending.push_back(high_[i]);
     }
-    if (node.low != nullptr) {
-      low_[i] = slotOf(node.low);
+    if (node.low != 0) {
+      low_[i] = node.low;
       pending.push_back(low_[i]);
     }
   }

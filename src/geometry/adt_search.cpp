@@ -61,13 +61,13 @@ bool WalkRange(const AdtTree& tree, const AdtRangeF& range, OnMatch&& onMatch) {
       f.k = static_cast<uint8_t>(k);
       f.mid = static_cast<float>(static_cast<double>(lo[k] + hi[k]) * 0.5);
       f.stage = 1;
-      f.wentLow = node->low != nullptr && f.mid >= range.low[k];
+      f.wentLow = node->low != 0 && f.mid >= range.low[k];
       if (f.wentLow) {
         f.savedRegion = hi[k];
         hi[k] = f.mid;
         f.savedPath = path.maxLow[k];
         path.maxLow[k] = std::min(path.maxLow[k], f.mid);
-        stack.push({node->low, 0.f, 0.f, 0.f, 0, 0, false, false});
+        stack.push({tree.Low(*node), 0.f, 0.f, 0.f, 0, 0, false, false});
         continue;
       }
     }
@@ -78,13 +78,13 @@ bool WalkRange(const AdtTree& tree, const AdtRangeF& range, OnMatch&& onMatch) {
         path.maxLow[k] = f.savedPath;
       }
       f.stage = 2;
-      f.wentHigh = node->high != nullptr && range.high[k] >= f.mid;
+      f.wentHigh = node->high != 0 && range.high[k] >= f.mid;
       if (f.wentHigh) {
         f.savedRegion = lo[k];
         lo[k] = f.mid;
         f.savedPath = path.minHigh[k];
         path.minHigh[k] = std::max(path.minHigh[k], f.mid);
-        stack.push({node->high, 0.f, 0.f, 0.f, 0, 0, false, false});
+        stack.push({tree.High(*node), 0.f, 0.f, 0.f, 0, 0, false, false});
         continue;
       }
     }
@@ -139,8 +139,8 @@ std::vector<FaceRef> AdtListing(const AdtTree& tree) {
     const AdtNode* node = pending.back();
     pending.pop_back();
     listing.push_back({node->faceIndex, node->facePos});
-    if (node->high != nullptr) pending.push_back(node->high);
-    if (node->low != nullptr) pending.push_back(node->low);
+    if (node->high != 0) pending.push_back(tree.High(*node));
+    if (node->low != 0) pending.push_back(tree.Low(*node));
   }
   return listing;
 }

@@ -50,15 +50,15 @@ inline void AdtSearch(const AdtTree& tree, const double low[6], const double hig
     const int k = node.depth % 6;
     const float mid = static_cast<float>(static_cast<double>(cur.lo[k] + cur.hi[k]) * 0.5);
     // The high side is pushed first so that the low side is listed first.
-    if (node.high != nullptr && rangeHigh[k] >= mid) {
+    if (node.high != 0 && rangeHigh[k] >= mid) {
       Pending next = cur;
-      next.node = node.high;
+      next.node = tree.High(node);
       next.lo[k] = mid;
       pending.push_back(next);
     }
-    if (node.low != nullptr && mid >= rangeLow[k]) {
+    if (node.low != 0 && mid >= rangeLow[k]) {
       Pending next = cur;
-      next.node = node.low;
+      next.node = tree.Low(node);
       next.hi[k] = mid;
       pending.push_back(next);
     }

@@ -54,10 +54,10 @@ std::vector<int32_t> BruteForce(const AdtTree& tree, const double low[6], const 
 }
 
 // Face indices of every node in pre-order (node, low subtree, high subtree).
-void PreOrder(const AdtNode* node, std::vector<int32_t>& order) {
-  for (; node != nullptr; node = node->high) {
+void PreOrder(const AdtTree& tree, const AdtNode* node, std::vector<int32_t>& order) {
+  for (; node != nullptr; node = tree.High(*node)) {
     order.push_back(node->faceIndex);
-    PreOrder(node->low, order);
+    PreOrder(tree, tree.Low(*node), order);
   }
 }
 
@@ -66,7 +66,7 @@ TEST(AdtSearch, ListsWhatABruteForceFilterFindsInPreOrder) {
   BuildAdtTree(mesh);
   const AdtTree& tree = *mesh.adt;
   std::vector<int32_t> all;
-  PreOrder(tree.root, all);
+  PreOrder(tree, tree.root, all);
   EXPECT_EQ(Search(tree, tree.domainLow, tree.domainHigh), all);
   std::mt19937 rng(12);
   std::uniform_real_distribution<double> coord(-500, 10500), size(0, 3000);
@@ -102,12 +102,11 @@ void ExpectTreeOfInsertion(const SMesh& mesh) {
                            node.box[3], node.box[4], node.box[5]};
     AdtInsert(plain, box, node.faceIndex, node.facePos);
   }
-  auto slot = [](const AdtTree& t, const AdtNode* n) { return n ? n - t.nodes.data() : -1; };
-  ASSERT_EQ(slot(*mesh.adt, mesh.adt->root), slot(plain, plain.root));
+  ASSERT_EQ(mesh.adt->SlotOf(*mesh.adt->root), plain.SlotOf(*plain.root));
   for (int32_t i = 0; i < mesh.nbFaces; ++i) {
     const AdtNode &x = mesh.adt->nodes[i], &y = plain.nodes[i];
-    ASSERT_EQ(slot(*mesh.adt, x.low), slot(plain, y.low)) << "slot " << i;
-    ASSERT_EQ(slot(*mesh.adt, x.high), slot(plain, y.high)) << "slot " << i;
+    ASSERT_EQ(x.low, y.low) << "slot " << i;
+    ASSERT_EQ(x.high, y.high) << "slot " << i;
     ASSERT_EQ(x.depth, y.depth) << "slot " << i;
   }
 }
