@@ -31,7 +31,7 @@ inline int32_t CountFaces(std::span<const int32_t> elem) {
 
 // How many faces ahead a loop over the faces asks for the nodes it will read
 // (SMesh::PrefetchFaceNodes).
-inline constexpr int kReadAheadFaces = 8;
+inline constexpr int kReadAheadFaces = 16;
 
 // A face position kept a number of faces ahead of a walk over the first `size` entries of a
 // connectivity, for loops that ask for what later faces will read. Take() gives the position
