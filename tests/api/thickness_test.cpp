@@ -136,6 +136,10 @@ TEST(DistanceToSurface, RunsWithoutACheckOnOpenMixedFacesAndSkipsFacesOfFewerTha
   m.elem = {2, 0, 1, 0, 1, 2};
   for (double v : Measure(kDn2s, m))
     EXPECT_EQ(v, INFINITY);
+  // A lone triangle: its count entry, 3, is no node of a mesh of three nodes, and is not read
+  // as one.
+  for (double v : Measure(kDn2s, TestMesh{{0, 0, 0, 1, 0, 0, 0, 1, 0}, {3, 0, 1, 2}}))
+    EXPECT_EQ(v, 0.0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // geometric facts they must get right.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,6 +15,7 @@
 #include "geometry/ray_box.h"
 #include "geometry/segment_triangle.h"
 #include "geometry/triangle_incircle.h"
+#include "geometry/vec3.h"
 #include "support/smesh.h"
 
 namespace vexmor::test {
@@ -60,11 +62,44 @@ TEST(ClosestPoint, LiesInEachVoronoiRegionOfTheTriangleAndOnTheHullOfDegenerateO
       {"beyond BC, above", {0, 0, 0, 4, 0, 0, 0, 4, 0}, {4, 4, 1}, {2, 2, 0}, 9},
       {"collinear", {0, 0, 0, 1, 0, 0, 2, 0, 0}, {1.5, 1, 0}, {1.5, 0, 0}, 1},
       {"one point", {3, 3, 3, 3, 3, 3, 3, 3, 3}, {3, 3, 8}, {3, 3, 3}, 25},
+      {"two corners one", {1, 1, 1, 1, 1, 1, 5, 1, 1}, {3, 4, 1}, {3, 1, 1}, 9},
   };
   for (const auto& c : cases) {
     double q[3];
     EXPECT_DOUBLE_EQ(ClosestPointOnTriangle(c.p.data(), c.t.data(), q), c.d2) << c.region;
     ExpectPoint(q, c.q, c.region);
+  }
+}
+
+TEST(ClosestPoint, IsTheNearestOfTheProjectionInsideAndTheThreeSidesForRandomPoints) {
+  // The literal answer: the foot of the perpendicular on the plane when it falls inside, else
+  // the nearest of the sides' closest points.
+  auto onSide = [](const Vec3& p, const Vec3& a, const Vec3& b) {
+    const double t = std::clamp(Dot(p - a, b - a) / Dot(b - a, b - a), 0.0, 1.0);
+    return SquaredLength(p - (a + (b - a) * t));
+  };
+  std::mt19937 random(41);
+  std::uniform_real_distribution<double> coordinate(-2.0, 2.0);
+  for (int trial = 0; trial < 4000; ++trial) {
+    double tri[9], p[3];
+    for (double& v : tri)
+      v = coordinate(random);
+    for (double& v : p)
+      v = 1.5 * coordinate(random);
+    const Vec3 A = Vec3::Load(tri), B = Vec3::Load(tri + 3), C = Vec3::Load(tri + 6),
+               P = Vec3::Load(p);
+    const Vec3 n = Cross(B - A, C - A);
+    if (SquaredLength(n) < 1e-3) continue;  // slivers test the rounding, not the regions
+    double want = std::min({onSide(P, A, B), onSide(P, B, C), onSide(P, C, A)});
+    const Vec3 foot = P - n * (Dot(n, P - A) / SquaredLength(n));
+    if (Dot(n, Cross(B - A, foot - A)) >= 0 && Dot(n, Cross(C - B, foot - B)) >= 0 &&
+        Dot(n, Cross(A - C, foot - C)) >= 0) {
+      want = std::min(want, SquaredLength(P - foot));
+    }
+    double q[3];
+    const double got = ClosestPointOnTriangle(p, tri, q);
+    ASSERT_NEAR(got, want, 1e-9 * (1 + want)) << "trial " << trial;
+    EXPECT_EQ(got, SquaredLength(P - Vec3::Load(q))) << "trial " << trial;
   }
 }
 
