@@ -158,6 +158,11 @@ TEST(SegmentTriangle, ItsPartsHandleThinTrianglesAndCollinearSegments) {
   EXPECT_FALSE(PointOnTrianglePlane(o, o, c, off, kSqrtEps));
   EXPECT_TRUE(PointOnTrianglePlane(o, o, o, nearO, kSqrtEps));
   EXPECT_FALSE(PointOnTrianglePlane(o, o, o, farO, kSqrtEps));
+  // A triangle with a plane, away from the origin: z = 1.
+  const double a1[3] = {1, 1, 1}, b1[3] = {3, 1, 1}, c1[3] = {1, 4, 1};
+  const double inPlane[3] = {7, -2, 1}, abovePlane[3] = {7, -2, 1.01};
+  EXPECT_TRUE(PointOnTrianglePlane(a1, b1, c1, inPlane, kSqrtEps));
+  EXPECT_FALSE(PointOnTrianglePlane(a1, b1, c1, abovePlane, kSqrtEps));
 
   // Segments: a crossing is written, a collinear overlap only reported.
   const double e0[3] = {0, 0, 0}, e1[3] = {10, 0, 0};

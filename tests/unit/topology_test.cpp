@@ -93,6 +93,18 @@ TEST(EdgeList, GivesTheEdgeOfEachSideOfAFaceAsTheLookupDoesAlsoOnceTheFaceIsTurn
   expectLookup("turned, face ");
 }
 
+TEST(FaceTurn, TurnsTrianglesAndQuadrilateralsAndLeavesAnyOtherFaceAlone) {
+  // A triangle, a quadrilateral, a pentagon, and a triangle cut short by the end of the list.
+  SMesh mesh = MakeSMesh(Faces({3, 0, 1, 2, 4, 3, 4, 5, 6, 5, 7, 8, 9, 10, 11, 3, 12, 13}));
+  EXPECT_TRUE(TurnFace(mesh, 0));
+  EXPECT_TRUE(TurnFace(mesh, 4));
+  for (const int32_t refused : {9, 15, 18, -1})
+    EXPECT_FALSE(TurnFace(mesh, refused)) << refused;
+  EXPECT_EQ(Plain(mesh.elem),
+            (std::vector<int32_t>{3, 0, 2, 1, 4, 3, 6, 5, 4, 5, 7, 8, 9, 10, 11, 3, 12, 13}));
+  EXPECT_EQ(mesh.edgeHash.FacesTurned(), 2);
+}
+
 TEST(EdgeList, RebuiltAfterFacesAreTurnedEqualsTheListBuiltAnew) {
   // A closed torus and a mesh with boundary, four-face, repeated-node and empty faces; then the
   // torus with one face changed, which the recorded sides no longer describe.
