@@ -43,6 +43,12 @@ TEST(Triangles, NormalFollowsTheRightHandRuleAndIncircleIsKnownForRightTriangles
   centre[0] = -7;
   EXPECT_EQ(TriangleIncircle(Tri{2, 2, 2, 2, 2, 2, 2, 2, 2}.data(), centre), 0.0);
   EXPECT_EQ(centre[0], -7) << "coincident nodes leave the centre unwritten";
+  // Normalising: a vector below the smallest normal length has no direction and stays as it is.
+  double v[3] = {3, 0, 4}, tiny[3] = {1e-310, 0, 0};
+  EXPECT_FALSE(Normalize(v));
+  ExpectPoint(v, {0.6, 0, 0.8}, "unit vector");
+  EXPECT_TRUE(Normalize(tiny));
+  ExpectPoint(tiny, {1e-310, 0, 0}, "tiny vector");
 }
 
 TEST(ClosestPoint, LiesInEachVoronoiRegionOfTheTriangleAndOnTheHullOfDegenerateOnes) {
