@@ -20,6 +20,7 @@
 #include "geometry/adt_search.h"
 #include "geometry/ordered_traversal.h"
 #include "geometry/wall_bounds.h"
+#include "mesh/prefetch.h"
 
 namespace vexmor {
 
@@ -303,9 +304,26 @@ void WallTree::Search(const double s[3], const double facing[3], double facingCo
             return;
           }
           // The nearer child is searched first: it lowers the bound for the farther one.
-          QueueNearerLastIf(
-              pending, subtree(index + 1), subtree(node.second),
-              [&](const PendingSubtree<int32_t>& child) { return child.key <= bound; });
+          const PendingSubtree<int32_t> first = subtree(index + 1), second = subtree(node.second);
+          // The walk down is a chain of loads, each node found through the one before: for a
+          // child that may be searched, its far child (the near one follows it) or its faces
+          // are asked for now, so that they are on their way while the walk goes on.
+          for (const PendingSubtree<int32_t>& child : {first, second}) {
+            if (!(child.key <= bound)) continue;
+            const Node& c = nodes_[static_cast<size_t>(child.ref)];
+            if (c.second >= 0) {
+              const char* far =
+                  reinterpret_cast<const char*>(&nodes_[static_cast<size_t>(c.second)]);
+              PrefetchForRead(far);
+              PrefetchForRead(far + 64);
+            } else {
+              PrefetchForRead(&reach_[static_cast<size_t>(c.first)]);
+              PrefetchForRead(&bounds_[static_cast<size_t>(c.first)]);
+            }
+          }
+          QueueNearerLastIf(pending, first, second, [&](const PendingSubtree<int32_t>& child) {
+            return child.key <= bound;
+          });
         });
   };
   searchFrom(from);
