@@ -139,8 +139,8 @@ std::vector<FaceRef> AdtListing(const AdtTree& tree) {
     const AdtNode* node = pending.back();
     pending.pop_back();
     listing.push_back({node->faceIndex, node->facePos});
-    if (node->high != 0) pending.push_back(tree.High(*node));
-    if (node->low != 0) pending.push_back(tree.Low(*node));
+    if (const AdtNode* high = tree.High(*node)) pending.push_back(high);
+    if (const AdtNode* low = tree.Low(*node)) pending.push_back(low);
   }
   return listing;
 }
